@@ -1,0 +1,12 @@
+#!/bin/bash
+# Builds Pictoloom with its tests and runs every test through CTest.
+set -eu
+source_dir=$(cd "$(dirname "$0")/.." && pwd)
+source "$source_dir/scripts/packages.sh"
+bash "$source_dir/scripts/install-deps.sh" "${build_packages[@]}" "${test_packages[@]}"
+
+jobs=$(nproc)
+build_dir="$source_dir/build-tests"
+cmake -S "$source_dir" -B "$build_dir" -DCMAKE_BUILD_TYPE=Release > /dev/null
+cmake --build "$build_dir" -j "$jobs"
+(cd "$build_dir" && ctest --output-on-failure -j "$jobs")

@@ -1,0 +1,174 @@
+#include "mainwindow.h"
+
+#include "apppath.h"
+#include "codeeditor.h"
+#include "imageview.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QHBoxLayout>
+#include <QKeySequence>
+#include <QLabel>
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSplitter>
+#include <QStackedWidget>
+#include <QVBoxLayout>
+
+MainWindow::MainWindow(QWidget *parent)
+    : QMainWindow(parent)
+{
+    lowQuality = true;
+    useExternalEditor = false;
+    saveWithFrame = true;
+
+    paintingsDir = QDir(appRelativePath(QStringLiteral("paintings")));
+    paintingPath = QString();
+    stdlibPath = appRelativePath(QStringLiteral("stdlib.js"));
+    if (!paintingsDir.exists()) {
+        QDir appDir = paintingsDir;
+        appDir.cdUp();
+        appDir.mkdir(paintingsDir.dirName());
+    }
+
+    setWindowTitle(tr("Pictoloom"));
+    resize(960, 520);
+
+    auto *previewAction = new QAction(tr("Preview"), this);
+    previewAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_R));
+    connect(previewAction, &QAction::triggered, this, &MainWindow::updatePreview);
+    addAction(previewAction);
+
+    auto *exportAction = new QAction(tr("Export Image"), this);
+    exportAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
+    connect(exportAction, &QAction::triggered, this, &MainWindow::saveImage);
+    addAction(exportAction);
+
+    auto *lowQualityAction = new QAction(tr("Low Quality Preview"), this);
+    lowQualityAction->setCheckable(true);
+    lowQualityAction->setChecked(lowQuality);
+    connect(lowQualityAction, &QAction::toggled, this, &MainWindow::setLowQuality);
+
+    auto *stdlibAction = new QAction(tr("Edit Standard Library"), this);
+    stdlibAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_L));
+    connect(stdlibAction, &QAction::triggered, this, &MainWindow::toggleStdlibView);
+    addAction(stdlibAction);
+
+    auto *externalEditorAction = new QAction(tr("Use External Editor"), this);
+    externalEditorAction->setCheckable(true);
+    externalEditorAction->setChecked(useExternalEditor);
+    connect(externalEditorAction, &QAction::toggled, this, &MainWindow::setUseExternalEditor);
+
+    auto *frameAction = new QAction(tr("Save With Frame"), this);
+    frameAction->setCheckable(true);
+    frameAction->setChecked(saveWithFrame);
+    connect(frameAction, &QAction::toggled, this, &MainWindow::setSaveWithFrame);
+
+    auto *saveCopyAction = new QAction(tr("Save Copy"), this);
+    connect(saveCopyAction, &QAction::triggered, this, &MainWindow::saveFileAs);
+
+    imageView = new ImageView(nullptr);
+    imageView->setObjectName(QStringLiteral("imageView"));
+    imageView->setMinimumWidth(200);
+    imageView->setVisible(false);
+
+    paintingEditor = createCodeEditor();
+    paintingEditor->setObjectName(QStringLiteral("paintingEditor"));
+
+    // The menu outlives the window on purpose: a button does not own its menu.
+    auto *optionsMenu = new QMenu();
+    optionsMenu->addAction(lowQualityAction);
+    optionsMenu->addAction(externalEditorAction);
+    optionsMenu->addAction(frameAction);
+    optionsMenu->addSeparator();
+    optionsMenu->addAction(saveCopyAction);
+    optionsMenu->addAction(stdlibAction);
+    auto *optionsButton = new QPushButton(tr("Options"));
+    optionsButton->setMenu(optionsMenu);
+
+    auto *previewButton = new QPushButton(tr("Preview"));
+    previewButton->setToolTip(tr("Render preview (Ctrl+R)"));
+    connect(previewButton, &QPushButton::clicked, this, &MainWindow::updatePreview);
+    auto *exportButton = new QPushButton(tr("Export"));
+    exportButton->setToolTip(tr("Save resulting picture (Ctrl+E)"));
+    connect(exportButton, &QPushButton::clicked, this, &MainWindow::saveImage);
+
+    statusLabel = new QLabel;
+    statusLabel->setObjectName(QStringLiteral("statusLabel"));
+    progressBar = new QProgressBar;
+    progressBar->setObjectName(QStringLiteral("progressBar"));
+    paintingList = new QComboBox;
+    paintingList->setObjectName(QStringLiteral("paintingList"));
+    paintingList->setEditable(false);
+    connect(paintingList, QOverload<int>::of(&QComboBox::currentIndexChanged),
+            this, &MainWindow::fileChosen);
+
+    fillPaintingList();
+
+    statusStack = new QStackedWidget;
+    statusStack->setObjectName(QStringLiteral("statusStack"));
+    statusStack->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Maximum);
+    statusStack->addWidget(statusLabel);
+    statusStack->addWidget(progressBar);
+
+    auto *controlRow = new QHBoxLayout;
+    controlRow->addWidget(paintingList);
+    controlRow->addWidget(statusStack, 1);
+    controlRow->addWidget(optionsButton);
+    controlRow->addWidget(previewButton);
+    controlRow->addWidget(exportButton);
+
+    auto *splitter = new QSplitter(Qt::Horizontal);
+    splitter->addWidget(imageView);
+    splitter->addWidget(paintingEditor);
+
+    auto *paintingLayout = new QVBoxLayout;
+    paintingLayout->addWidget(splitter);
+    paintingLayout->addLayout(controlRow);
+    paintingPage = new QWidget(nullptr);
+    paintingPage->setObjectName(QStringLiteral("paintingPage"));
+    paintingPage->setLayout(paintingLayout);
+
+    stdlibEditor = createCodeEditor();
+    stdlibEditor->setObjectName(QStringLiteral("stdlibEditor"));
+    loadStdlib();
+
+    auto *doneButton = new QPushButton(tr("Done"));
+    connect(doneButton, &QPushButton::clicked, this, &MainWindow::openPainter);
+    auto *doneRow = new QHBoxLayout;
+    doneRow->addStretch(1);
+    doneRow->addWidget(doneButton);
+    auto *stdlibLayout = new QVBoxLayout;
+    stdlibLayout->addWidget(stdlibEditor);
+    stdlibLayout->addLayout(doneRow);
+    stdlibPage = new QWidget(nullptr);
+    stdlibPage->setObjectName(QStringLiteral("stdlibPage"));
+    stdlibPage->setLayout(stdlibLayout);
+
+    editorStack = new QStackedWidget;
+    editorStack->setObjectName(QStringLiteral("editorStack"));
+    editorStack->addWidget(paintingPage);
+    editorStack->addWidget(stdlibPage);
+    setCentralWidget(editorStack);
+}
+
+MainWindow::~MainWindow()
+{
+    if (!useExternalEditor) {
+        closing = true;
+        saveStdlib();
+        saveFile();
+    }
+}
+
+void MainWindow::setLowQuality(bool on)
+{
+    lowQuality = on;
+}
+
+void MainWindow::setSaveWithFrame(bool on)
+{
+    saveWithFrame = on;
+}

@@ -1,0 +1,75 @@
+#ifndef MAINWINDOW_H
+#define MAINWINDOW_H
+
+#include <QDir>
+#include <QImage>
+#include <QMainWindow>
+#include <QString>
+
+class ImageView;
+class QComboBox;
+class QLabel;
+class QPlainTextEdit;
+class QProgressBar;
+class QStackedWidget;
+class QWidget;
+
+class MainWindow : public QMainWindow
+{
+    Q_OBJECT
+
+public:
+    explicit MainWindow(QWidget *parent = nullptr);
+    ~MainWindow() override;
+
+public slots:
+    void updatePreview();
+    void saveImage();
+    void setLowQuality(bool on);
+    void setUseExternalEditor(bool on);
+    void setSaveWithFrame(bool on);
+    void openStdlibView();
+    void openPainter();
+    void toggleStdlibView();
+    void saveStdlib();
+    void saveFile();
+    void saveFileAs();
+    void loadStdlib();
+    void loadFile();
+
+private slots:
+    void fileChosen(int index);
+
+private:
+    QImage renderImage(int step);
+    void fillPaintingList();
+
+    // Writes a document and tells the user when it could not be written. A document whose
+    // file exists but could not be read is not written, so its content is never replaced
+    // by the empty text it was loaded as.
+    void saveDocument(const QString &path, const QString &text, bool loadFailed);
+    void reportSaveFailure(const QString &path, const QString &reason);
+
+    ImageView *imageView;
+    QLabel *statusLabel;
+    QPlainTextEdit *paintingEditor;
+    QPlainTextEdit *stdlibEditor = nullptr;
+    QStackedWidget *editorStack = nullptr;
+    QProgressBar *progressBar;
+    QStackedWidget *statusStack = nullptr;
+    QWidget *stdlibPage = nullptr;
+    QWidget *paintingPage = nullptr;
+    QComboBox *paintingList;
+    bool lowQuality = true;
+    bool useExternalEditor = false;
+    bool saveWithFrame = true;
+    QDir paintingsDir;
+    QString paintingPath;
+    QString stdlibPath;
+
+    bool paintingLoadFailed = false;
+    bool stdlibLoadFailed = false;
+    bool closing = false;
+};
+
+#endif // MAINWINDOW_H

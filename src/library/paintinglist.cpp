@@ -1,0 +1,9 @@
+#include "mainwindow.h"
+
+void MainWindow::fillPaintingList()
+{
+}
+
+void MainWindow::fileChosen(int)
+{
+}

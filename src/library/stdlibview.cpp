@@ -1,0 +1,17 @@
+#include "mainwindow.h"
+
+void MainWindow::openStdlibView()
+{
+}
+
+void MainWindow::openPainter()
+{
+}
+
+void MainWindow::toggleStdlibView()
+{
+}
+
+void MainWindow::setUseExternalEditor(bool)
+{
+}

@@ -1,0 +1,39 @@
+#include "mainwindow.h"
+
+#include "scriptrenderer.h"
+
+#include <QLabel>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QStackedWidget>
+
+QImage MainWindow::renderImage(int step)
+{
+    ScriptRenderer renderer;
+    renderer.onStarted = [this](int rowCount) {
+        progressBar->setRange(0, rowCount);
+        statusStack->setCurrentWidget(progressBar);
+    };
+    renderer.onProgress = [this](int row) { progressBar->setValue(row); };
+
+    const ScriptRenderer::Result result =
+        renderer.render(stdlibEditor->toPlainText(), paintingEditor->toPlainText(), step);
+
+    switch (result.outcome) {
+    case ScriptRenderer::Outcome::Picture:
+    case ScriptRenderer::Outcome::NoPixels:
+        break;
+    case ScriptRenderer::Outcome::ScriptError:
+        QMessageBox::critical(this, tr("Script Error"), result.errorText);
+        break;
+    case ScriptRenderer::Outcome::TooLarge:
+        QMessageBox::warning(this, tr("Picture Too Large"),
+                             tr("A picture of %1 × %2 pixels is too large to create.")
+                                 .arg(result.size.width())
+                                 .arg(result.size.height()));
+        break;
+    }
+    statusStack->setCurrentWidget(statusLabel);
+    return result.image;
+}

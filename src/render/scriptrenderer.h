@@ -1,0 +1,38 @@
+#ifndef SCRIPTRENDERER_H
+#define SCRIPTRENDERER_H
+
+#include <QImage>
+#include <QSize>
+#include <QString>
+
+#include <functional>
+
+// Turns a standard library and a painting script into a picture: a fresh engine per render,
+// width and height preset to 640 x 480, both scripts evaluated, then render() called for every
+// sampled pixel with x and y set before and r, g, b read after.
+class ScriptRenderer
+{
+public:
+    enum class Outcome { Picture, ScriptError, NoPixels, TooLarge };
+
+    struct Result
+    {
+        Outcome outcome = Outcome::NoPixels;
+        QImage image;        // null unless outcome is Picture
+        QString errorText;   // the Error object as a string, for ScriptError
+        QSize size;          // the picture size the script asked for, for TooLarge
+    };
+
+    // Called once the picture exists, before the first pixel, with its number of rows.
+    std::function<void(int rowCount)> onStarted;
+    // Called with the row about to be rendered, on every progress interval's row.
+    std::function<void(int row)> onProgress;
+
+    Result render(const QString &stdlibText, const QString &paintingText, int step);
+
+    // The byte for one channel: the low 8 bits of the exact product value x 255 truncated
+    // toward zero; 0 for values that are not finite or whose product leaves 32 bits.
+    static quint8 channelByte(double value);
+};
+
+#endif // SCRIPTRENDERER_H
