@@ -1,0 +1,158 @@
+#include "testsupport.h"
+
+#include "desktopopener.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QCoreApplication>
+#include <QDialog>
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QFileDialog>
+#include <QInputDialog>
+#include <QVariant>
+
+QString appDir()
+{
+    return QCoreApplication::applicationDirPath();
+}
+
+QString paintingsPath()
+{
+    return QDir(appDir()).filePath(QStringLiteral("paintings"));
+}
+
+QString paintingFile(const QString &name)
+{
+    return QDir(paintingsPath()).filePath(name);
+}
+
+QString stdlibFile()
+{
+    return QDir(appDir()).filePath(QStringLiteral("stdlib.js"));
+}
+
+static void makeWritable(const QString &path)
+{
+    QFile::setPermissions(path, QFile::permissions(path) | QFile::ReadOwner | QFile::WriteOwner
+                                    | QFile::ExeOwner);
+}
+
+void resetAppDir()
+{
+    makeWritable(appDir());
+    const QFileInfo paintings(paintingsPath());
+    if (paintings.isDir() && !paintings.isSymLink()) {
+        makeWritable(paintings.filePath());
+        QDirIterator it(paintings.filePath(), QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden
+                                                  | QDir::System,
+                        QDirIterator::Subdirectories);
+        while (it.hasNext()) {
+            it.next();
+            if (!it.fileInfo().isSymLink())
+                makeWritable(it.filePath());
+        }
+        QDir(paintings.filePath()).removeRecursively();
+    } else {
+        QFile::remove(paintings.filePath());
+    }
+    const QFileInfo stdlib(stdlibFile());
+    if (stdlib.isDir() && !stdlib.isSymLink())
+        QDir(stdlib.filePath()).removeRecursively();
+    else
+        QFile::remove(stdlib.filePath());
+}
+
+QByteArray readBytes(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return QByteArray();
+    return file.readAll();
+}
+
+bool writeBytes(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+DialogAnswerer::DialogAnswerer()
+{
+    timer.setInterval(10);
+    connect(&timer, &QTimer::timeout, this, &DialogAnswerer::handleActiveDialog);
+    timer.start();
+}
+
+void DialogAnswerer::answerMessageBox(QMessageBox::StandardButton button)
+{
+    answerWith([button](QWidget *dialog) {
+        if (auto *box = qobject_cast<QMessageBox *>(dialog)) {
+            if (QAbstractButton *b = box->button(button)) {
+                b->click();
+                return;
+            }
+        }
+        if (auto *d = qobject_cast<QDialog *>(dialog))
+            d->reject();
+    });
+}
+
+void DialogAnswerer::answerInput(const QString &text)
+{
+    answerWith([text](QWidget *dialog) {
+        if (auto *input = qobject_cast<QInputDialog *>(dialog)) {
+            input->setTextValue(text);
+            input->accept();
+        } else if (auto *d = qobject_cast<QDialog *>(dialog)) {
+            d->reject();
+        }
+    });
+}
+
+void DialogAnswerer::answerFile(const QString &path)
+{
+    answerWith([path](QWidget *dialog) {
+        if (auto *files = qobject_cast<QFileDialog *>(dialog)) {
+            files->selectFile(path);
+            static_cast<QDialog *>(files)->accept();
+        } else if (auto *d = qobject_cast<QDialog *>(dialog)) {
+            d->reject();
+        }
+    });
+}
+
+void DialogAnswerer::answerWith(std::function<void(QWidget *)> action)
+{
+    answers.enqueue(std::move(action));
+}
+
+void DialogAnswerer::handleActiveDialog()
+{
+    QWidget *dialog = QApplication::activeModalWidget();
+    if (!dialog || !dialog->isVisible() || dialog->property("answeredByTest").toBool())
+        return;
+    dialog->setProperty("answeredByTest", true);
+    ++dialogCount;
+    if (auto *box = qobject_cast<QMessageBox *>(dialog))
+        messages.append({box->windowTitle(), box->text(), box->icon()});
+    if (!answers.isEmpty()) {
+        answers.dequeue()(dialog);
+        return;
+    }
+    if (auto *d = qobject_cast<QDialog *>(dialog))
+        d->reject();
+    else
+        dialog->close();
+}
+
+DesktopRecorder::DesktopRecorder()
+{
+    setDesktopOpener([this](const QUrl &url) { urls.append(url); });
+}
+
+DesktopRecorder::~DesktopRecorder()
+{
+    setDesktopOpener(DesktopOpener());
+}
