@@ -46,8 +46,8 @@ private:
 
     // Writes a document and tells the user when it could not be written. A document whose
     // file exists but could not be read is not written, so its content is never replaced
-    // by the empty text it was loaded as.
-    void saveDocument(const QString &path, const QString &text, bool loadFailed);
+    // by the empty text it was loaded as. Returns whether the text is kept in the file.
+    bool saveDocument(const QString &path, const QString &text, bool loadFailed);
     void reportSaveFailure(const QString &path, const QString &reason);
 
     ImageView *imageView;
@@ -70,6 +70,7 @@ private:
     bool paintingLoadFailed = false;
     bool stdlibLoadFailed = false;
     bool closing = false;
+    bool refilling = false;
 };
 
 #endif // MAINWINDOW_H
