@@ -8,7 +8,9 @@
 #include <QTextCodec>
 #include <QtTest>
 
+#include <cerrno>
 #include <csignal>
+#include <cstring>
 #include <sys/resource.h>
 
 namespace {
@@ -71,6 +73,7 @@ private slots:
     void writeCreatesMissingFile();
     void failedWriteKeepsOldContent_data();
     void failedWriteKeepsOldContent();
+    void writeFailingHalfwayKeepsOldContent_data();
     void writeFailingHalfwayKeepsOldContent();
     void textTheLocaleCannotStoreIsRefused();
 
@@ -235,22 +238,34 @@ void tst_TextFile::failedWriteKeepsOldContent()
     QCOMPARE(readBytes(filePath(QStringLiteral("plain.txt"))), QByteArray("keep me"));
 }
 
+void tst_TextFile::writeFailingHalfwayKeepsOldContent_data()
+{
+    QTest::addColumn<int>("limit");
+    QTest::addColumn<int>("size");
+
+    QTest::newRow("far past the limit") << 64 * 1024 << (1 << 20);
+    QTest::newRow("just past the limit") << 64 * 1024 << 64 * 1024 + 4464;
+    QTest::newRow("smaller than a write buffer") << 1000 << 10000;
+}
+
 void tst_TextFile::writeFailingHalfwayKeepsOldContent()
 {
+    QFETCH(int, limit);
+    QFETCH(int, size);
     const QString path = filePath(QStringLiteral("painting.js"));
     const QByteArray old("function render() { r = x / width; }\n");
     QVERIFY(writeBytes(path, old));
-    const QString longText(1 << 20, QLatin1Char('a'));
+    const QString longText(size, QLatin1Char('a'));
 
     bool written;
     QString reason;
     {
-        const FileSizeLimit limit(64 * 1024);
+        const FileSizeLimit sizeLimit(limit);
         written = writeTextFile(path, longText, &reason);
     }
 
     QVERIFY(!written);
-    QVERIFY(!reason.isEmpty());
+    QCOMPARE(reason, QString::fromLocal8Bit(std::strerror(EFBIG)));
     QCOMPARE(readBytes(path), old);
     QCOMPARE(entriesOf(dir->path()), QStringList(QStringLiteral("painting.js")));
 }

@@ -1,9 +1,87 @@
 #include "mainwindow.h"
 
-void MainWindow::fillPaintingList()
+#include "desktopopener.h"
+#include "imageview.h"
+
+#include <QComboBox>
+#include <QFileInfo>
+#include <QIcon>
+#include <QLabel>
+#include <QPixmap>
+#include <QPlainTextEdit>
+#include <QSignalBlocker>
+#include <QStringList>
+#include <QVariant>
+
+namespace {
+
+const QString &sketchbookFileName()
 {
+    static const QString name = QStringLiteral("Sketchbook.js");
+    return name;
 }
 
-void MainWindow::fileChosen(int)
+const QString &sketchbookTitle()
 {
+    static const QString title = QObject::tr("The Sketchbook");
+    return title;
+}
+
+} // namespace
+
+void MainWindow::fillPaintingList()
+{
+    const QString previousPath = paintingPath;
+    const bool wasRefilling = refilling;
+    refilling = true;
+
+    paintingList->clear();
+    paintingList->addItem(QIcon(), sketchbookTitle(), paintingsDir.filePath(sketchbookFileName()));
+
+    // Looked at only now: leaving the previous painting may just have created its file.
+    const QFileInfo previous(previousPath);
+    const bool previousExists = !previousPath.isEmpty() && previous.exists();
+    const QStringList names = paintingsDir.entryList(QStringList(QStringLiteral("*.js")),
+                                                     QDir::Files, QDir::Name);
+    for (const QString &name : names) {
+        if (name == sketchbookFileName())
+            continue;
+        const QString path = paintingsDir.filePath(name);
+        QString title = name;
+        title.chop(3);
+        paintingList->addItem(QIcon(), title, path);
+        if (previousExists && QFileInfo(path) == previous)
+            paintingList->setCurrentIndex(paintingList->count() - 1);
+    }
+
+    refilling = wasRefilling;
+}
+
+void MainWindow::fileChosen(int index)
+{
+    if (!paintingPath.isEmpty() && !useExternalEditor) {
+        const bool kept = saveDocument(paintingPath, paintingEditor->toPlainText(),
+                                       paintingLoadFailed);
+        // A pick by the user is undone when the painting being left could not be saved, so
+        // that its text stays in the editor. A refill cannot be undone and goes on.
+        if (!kept && !refilling && index >= 0) {
+            const int leftIndex = paintingList->findData(paintingPath);
+            if (leftIndex >= 0) {
+                const QSignalBlocker blocker(paintingList);
+                paintingList->setCurrentIndex(leftIndex);
+                return;
+            }
+        }
+    }
+
+    paintingPath = paintingList->itemData(index, Qt::UserRole).toString();
+    statusLabel->setText(QString());
+
+    if (!useExternalEditor) {
+        loadFile();
+        imageView->hide();
+    } else {
+        imageView->setPixmap(QPixmap());
+        openInDesktop(paintingPath);
+    }
 }

@@ -21,20 +21,26 @@ void setReason(QString *errorString, const QString &reason)
 
 bool writeBytesSafely(const QString &path, const QByteArray &bytes, QString *errorString)
 {
+    // Unbuffered, because a buffered write that fails only when commit() flushes it can still
+    // be renamed over the old file, cut short.
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
         setReason(errorString, file.errorString());
         return false;
     }
-    if (file.write(bytes) != bytes.size()) {
-        setReason(errorString, file.errorString());
-        file.cancelWriting();
-        return false;
+    // A short write is not an error yet; writing the rest brings out the system's reason.
+    qint64 written = 0;
+    while (written < bytes.size()) {
+        const qint64 count = file.write(bytes.constData() + written, bytes.size() - written);
+        if (count <= 0) {
+            setReason(errorString, file.errorString());
+            file.cancelWriting();
+            return false;
+        }
+        written += count;
     }
     if (!file.commit()) {
-        const QString reason = file.errorString();
-        setReason(errorString, reason.isEmpty() ? translate("the data could not be written")
-                                                : reason);
+        setReason(errorString, file.errorString());
         return false;
     }
     return true;
