@@ -1,0 +1,49 @@
+#include <QFileInfo>
+#include <QTest>
+
+#include "appsession.h"
+#include "screenreading.h"
+
+// The first start of the real program in an empty application directory, and its end.
+class TestStartup : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void firstStartShowsTheWindowAndCloseSavesBothScripts();
+};
+
+void TestStartup::firstStartShowsTheWindowAndCloseSavesBothScripts()
+{
+    AppSession app;
+    QVERIFY2(app.start(), qPrintable(app.errorString()));
+
+    const QRect client = app.clientArea();
+    QCOMPARE(client.size(), QSize(960, 520));
+    QVERIFY(QFileInfo(app.path("paintings")).isDir());
+    // Nothing is written before the first save.
+    QVERIFY(!app.exists("stdlib.js"));
+    QVERIFY(!app.exists("paintings/Sketchbook.js"));
+
+    // The painting page: the list, an empty status area, "Options", "Preview" and "Export".
+    QVector<QRect> row;
+    QTRY_VERIFY_WITH_TIMEOUT((row = controlRowItems(app.grabClient())).size() == 4, 10000);
+    QVERIFY(row.first().left() < client.width() / 4);
+    QVERIFY(row.last().right() > client.width() * 3 / 4);
+    QVERIFY(!hasDarkPixels(app.grabClient(), statusArea(row)));
+
+    QVERIFY2(app.closeThroughWindowManager(), qPrintable(app.errorString()));
+    QVERIFY2(app.waitForExit(), qPrintable(app.errorString()));
+    QCOMPARE(app.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(app.exitCode(), 0);
+
+    // Both documents are saved on the way out, empty as they were.
+    QVERIFY(app.exists("stdlib.js"));
+    QVERIFY(app.exists("paintings/Sketchbook.js"));
+    QCOMPARE(app.readFile("stdlib.js"), QByteArray());
+    QCOMPARE(app.readFile("paintings/Sketchbook.js"), QByteArray());
+    QVERIFY2(app.desktopRequests().isEmpty(), qPrintable(app.desktopRequests().join(", ")));
+}
+
+QTEST_MAIN(TestStartup)
+#include "tst_e2e_startup.moc"
