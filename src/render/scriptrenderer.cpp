@@ -1,13 +1,127 @@
 #include "scriptrenderer.h"
 
 #include <QScriptEngine>
-#include <QScriptString>
 #include <QScriptValue>
+#include <QScriptValueList>
 
 #include <cmath>
 #include <limits>
 
 namespace {
+
+// Calling into the engine once per pixel costs far more than the pixel itself, so the pixels
+// are rendered in runs by one call of a function that lives inside the engine: it sets x and y,
+// calls render, reads r, g and b and turns each into its channel byte exactly as channelByte()
+// does. It is made before the painting scripts run and uses no built-in that a script could
+// redefine. It is made by a script rather than by a call from the host, because functions whose
+// scope a host call created run several times slower in this engine. An object that render returns or throws goes back to the host, which alone can tell
+// an Error object from any other; the run then resumes after it. The bytes of a run come back
+// in an array, two numbers per pixel, (R << 8) | G and B, which the host turns into one string.
+const char runRendererSource[] = R"JS(
+(function (global) {
+    var render, renderIsFunction, step, bytes, column = 0, end = 0, y = 0;
+    function configure(renderValue, isFunction, stepValue, bytesValue) {
+        render = renderValue;
+        renderIsFunction = isFunction;
+        step = stepValue;
+        bytes = bytesValue;
+    }
+    function run(row, first, last, resuming) {
+        // Locals, because the engine reaches them faster than the enclosing function's.
+        var g = global, f = render, callRender = renderIsFunction, out = bytes;
+        var j, at, returned, red, green, blue, p, t, e, stop, sy, s = step;
+        if (resuming) {
+            j = column;
+            at = 2 * (j - first);
+        } else {
+            j = first;
+            at = 0;
+            end = last;
+            y = row * step;
+        }
+        stop = end;
+        sy = y;
+        for (;;) {
+            if (!resuming) {
+                if (j >= stop)
+                    return out;
+                try { g.x = j * s; } catch (e) {}
+                try { g.y = sy; } catch (e) {}
+                if (callRender) {
+                    try { returned = f(); } catch (e) { returned = e; }
+                    if (returned !== void 0 && typeof returned === "object" && returned !== null) {
+                        column = j;
+                        return returned;
+                    }
+                }
+            }
+            resuming = false;
+            try { red = +g.r; } catch (e) { red = 0; }
+            try { green = +g.g; } catch (e) { green = 0; }
+            try { blue = +g.b; } catch (e) { blue = 0; }
+            %CHANNEL(red)%
+            %CHANNEL(green)%
+            %CHANNEL(blue)%
+            out[at] = (red << 8) | green;
+            out[at + 1] = blue;
+            at += 2;
+            ++j;
+        }
+    }
+    return { configure: configure, run: run };
+})(this)
+)JS";
+
+// The channel rule for a number v, written out three times because a call costs more than the
+// rule. Only a rounded product that lands on an integer can be one too far from zero; the sign
+// of (v * 256 - t) - v, which is computed exactly, tells whether the true product lies below t.
+// Products on or beyond the 32-bit limits take the exact but slower edgeByte().
+const char channelSource[] = R"JS(
+            p = V * 255;
+            if (p > -2147483648 && p < 2147483648) {
+                t = p | 0;
+                if (t === p && t !== 0) {
+                    e = (V * 256 - t) - V;
+                    if (t > 0) {
+                        if (e < 0)
+                            t -= 1;
+                    } else if (e > 0) {
+                        t += 1;
+                    }
+                }
+                V = t & 255;
+            } else {
+                V = edgeByte(V, p);
+            }
+)JS";
+
+// Beyond (-2^31, 2^31) only a product rounded onto one of the limits can truncate to a
+// 32-bit value with a non-zero low byte.
+const char edgeByteSource[] = R"JS(
+    function edgeByte(v, p) {
+        if (p === 2147483648)
+            return (v * 256 - p) - v < 0 ? 255 : 0;
+        if (p === -2147483648)
+            return (v * 256 - p) - v > 0 ? 1 : 0;
+        return 0;
+    }
+)JS";
+
+QString runRendererProgram()
+{
+    QString program = QString::fromLatin1(runRendererSource);
+    for (const char *name : {"red", "green", "blue"}) {
+        QString channel = QString::fromLatin1(channelSource);
+        channel.replace(QLatin1Char('V'), QLatin1String(name));
+        program.replace(QStringLiteral("%CHANNEL(%1)%").arg(QLatin1String(name)), channel);
+    }
+    program.replace(QStringLiteral("    var render,"),
+                    QString::fromLatin1(edgeByteSource) + QStringLiteral("    var render,"));
+    return program;
+}
+
+// Longer runs would pass more arguments to fromCharCode than the engine's stack allows.
+constexpr int maxRunLength = 2048;
 
 // ToInteger, divided by the step and truncated; anything outside 32 bits counts as negative.
 int sampledLength(const QScriptValue &length, int step)
@@ -16,6 +130,14 @@ int sampledLength(const QScriptValue &length, int step)
     if (!(quotient >= std::numeric_limits<int>::min() && quotient <= std::numeric_limits<int>::max()))
         return -1;
     return int(quotient);
+}
+
+void unpackRun(const QString &bytes, QRgb *pixels, int count)
+{
+    Q_ASSERT(bytes.size() >= 2 * count);
+    const ushort *units = bytes.utf16();
+    for (int j = 0; j < count; ++j)
+        pixels[j] = (QRgb(units[2 * j]) << 8) | (units[2 * j + 1] & 0xFF);
 }
 
 } // namespace
@@ -45,6 +167,12 @@ ScriptRenderer::Result ScriptRenderer::render(const QString &stdlibText, const Q
     QScriptValue global = engine.globalObject();
     global.setProperty(QStringLiteral("width"), QScriptValue(640));
     global.setProperty(QStringLiteral("height"), QScriptValue(480));
+    // Taken before the scripts run, so that nothing they redefine can reach the host's work.
+    const QScriptValue runRenderer = engine.evaluate(runRendererProgram());
+    QScriptValue configureRun = runRenderer.property(QStringLiteral("configure"));
+    QScriptValue renderRun = runRenderer.property(QStringLiteral("run"));
+    QScriptValue fromCharCode =
+        global.property(QStringLiteral("String")).property(QStringLiteral("fromCharCode"));
 
     for (const QString &text : {stdlibText, paintingText}) {
         const QScriptValue value = engine.evaluate(text, QString(), 1);
@@ -54,10 +182,12 @@ ScriptRenderer::Result ScriptRenderer::render(const QString &stdlibText, const Q
             return result;
         }
     }
+    engine.clearExceptions();
 
     QScriptValue renderFunction = global.property(QStringLiteral("render"));
     const int width = sampledLength(global.property(QStringLiteral("width")), step);
     const int height = sampledLength(global.property(QStringLiteral("height")), step);
+    engine.clearExceptions();
     if (width <= 0 || height <= 0)
         return result;
 
@@ -70,29 +200,33 @@ ScriptRenderer::Result ScriptRenderer::render(const QString &stdlibText, const Q
 
     if (onStarted)
         onStarted(height);
+    const int runLength = qMin(width, maxRunLength);
+    const QScriptValue runBytes = engine.newArray(2 * runLength);
+    configureRun.call(QScriptValue(), QScriptValueList()
+                                          << renderFunction << QScriptValue(renderFunction.isFunction())
+                                          << QScriptValue(step) << runBytes);
     const int interval = height / 20 > 0 ? height / 20 : 1;
-    const QScriptString x = engine.toStringHandle(QStringLiteral("x"));
-    const QScriptString y = engine.toStringHandle(QStringLiteral("y"));
-    const QScriptString r = engine.toStringHandle(QStringLiteral("r"));
-    const QScriptString g = engine.toStringHandle(QStringLiteral("g"));
-    const QScriptString b = engine.toStringHandle(QStringLiteral("b"));
     for (int i = 0; i < height; ++i) {
         if (i % interval == 0 && onProgress)
             onProgress(i);
         auto *line = reinterpret_cast<QRgb *>(image.scanLine(i));
-        for (int j = 0; j < width; ++j) {
-            global.setProperty(x, QScriptValue(j * step));
-            global.setProperty(y, QScriptValue(i * step));
-            const QScriptValue returned = renderFunction.call();
-            if (returned.isError()) {
-                result.outcome = Outcome::ScriptError;
-                result.errorText = returned.toString();
-                return result;
+        for (int first = 0; first < width; first += runLength) {
+            const int last = qMin(width, first + runLength);
+            QScriptValueList arguments;
+            arguments << i << first << last << false;
+            QScriptValue bytes = renderRun.call(QScriptValue(), arguments);
+            while (!bytes.strictlyEquals(runBytes)) {
+                // Anything the run function itself could not catch ends the render too.
+                if (bytes.isError() || engine.hasUncaughtException()) {
+                    result.outcome = Outcome::ScriptError;
+                    result.errorText = bytes.toString();
+                    return result;
+                }
+                arguments[3] = true;
+                bytes = renderRun.call(QScriptValue(), arguments);
             }
-            const quint8 red = channelByte(global.property(r).toNumber());
-            const quint8 green = channelByte(global.property(g).toNumber());
-            const quint8 blue = channelByte(global.property(b).toNumber());
-            line[j] = (QRgb(red) << 16) | (QRgb(green) << 8) | blue;
+            unpackRun(fromCharCode.call(QScriptValue(), bytes).toString(), line + first,
+                      last - first);
         }
     }
     result.outcome = Outcome::Picture;
