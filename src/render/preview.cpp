@@ -1,5 +1,30 @@
 #include "mainwindow.h"
 
+#include "imageview.h"
+
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QPixmap>
+
 void MainWindow::updatePreview()
 {
+    if (useExternalEditor) {
+        loadFile();
+        loadStdlib();
+    } else {
+        saveFile();
+    }
+
+    QElapsedTimer timer;
+    timer.start();
+    const int step = lowQuality ? 2 : 1;
+    const QImage picture = renderImage(step);
+    if (picture.isNull())
+        return;
+    const double seconds = timer.elapsed() / 1000.0;
+
+    statusLabel->setText(tr("Rendered in %1 sec").arg(seconds, 0, 'f', 1));
+    imageView->setMaximumWidth(picture.width() * step);
+    imageView->setPixmap(QPixmap::fromImage(picture));
+    imageView->setVisible(true);
 }

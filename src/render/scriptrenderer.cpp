@@ -13,10 +13,11 @@ namespace {
 // are rendered in runs by one call of a function that lives inside the engine: it sets x and y,
 // calls render, reads r, g and b and turns each into its channel byte exactly as channelByte()
 // does. It is made before the painting scripts run and uses no built-in that a script could
-// redefine. It is made by a script rather than by a call from the host, because functions whose
-// scope a host call created run several times slower in this engine. An object that render returns or throws goes back to the host, which alone can tell
-// an Error object from any other; the run then resumes after it. The bytes of a run come back
-// in an array, two numbers per pixel, (R << 8) | G and B, which the host turns into one string.
+// redefine, and it is made by a script rather than by a call from the host, because functions
+// whose scope a host call created run several times slower in this engine. An object that
+// render returns or throws goes back to the host, which alone can tell an Error object from any
+// other; the run then resumes after it. The bytes of a run come back in an array, two numbers
+// per pixel, (R << 8) | G and B, which the host turns into one string.
 const char runRendererSource[] = R"JS(
 (function (global) {
     var render, renderIsFunction, step, bytes, column = 0, end = 0, y = 0;
