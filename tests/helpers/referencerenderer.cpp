@@ -1,0 +1,77 @@
+#include "referencerenderer.h"
+
+#include <QScriptEngine>
+#include <QScriptValue>
+
+#include <cmath>
+#include <limits>
+
+static int sampledLength(const QScriptValue &length, int step)
+{
+    const double quotient = std::trunc(length.toInteger() / step);
+    if (!(quotient >= std::numeric_limits<int>::min() && quotient <= std::numeric_limits<int>::max()))
+        return -1;
+    return int(quotient);
+}
+
+ScriptRenderer::Result referenceRender(const QString &stdlibText, const QString &paintingText,
+                                       int step)
+{
+    ScriptRenderer::Result result;
+    QScriptEngine engine;
+    QScriptValue global = engine.globalObject();
+    global.setProperty(QStringLiteral("width"), QScriptValue(640));
+    global.setProperty(QStringLiteral("height"), QScriptValue(480));
+    for (const QString &text : {stdlibText, paintingText}) {
+        const QScriptValue value = engine.evaluate(text, QString(), 1);
+        if (value.isError()) {
+            result.outcome = ScriptRenderer::Outcome::ScriptError;
+            result.errorText = value.toString();
+            return result;
+        }
+    }
+    engine.clearExceptions();
+    QScriptValue render = global.property(QStringLiteral("render"));
+    const int width = sampledLength(global.property(QStringLiteral("width")), step);
+    const int height = sampledLength(global.property(QStringLiteral("height")), step);
+    engine.clearExceptions();
+    if (width <= 0 || height <= 0)
+        return result;
+    QImage image(width, height, QImage::Format_RGB32);
+    if (image.isNull()) {
+        result.outcome = ScriptRenderer::Outcome::TooLarge;
+        result.size = QSize(width, height);
+        return result;
+    }
+    auto channel = [&](const char *name) {
+        const QScriptValue value = global.property(QLatin1String(name));
+        const bool failed = engine.hasUncaughtException();
+        engine.clearExceptions();
+        const double number = failed ? 0 : value.toNumber();
+        engine.clearExceptions();
+        return ScriptRenderer::channelByte(number);
+    };
+    for (int i = 0; i < height; ++i) {
+        auto *line = reinterpret_cast<QRgb *>(image.scanLine(i));
+        for (int j = 0; j < width; ++j) {
+            global.setProperty(QStringLiteral("x"), QScriptValue(j * step));
+            engine.clearExceptions();
+            global.setProperty(QStringLiteral("y"), QScriptValue(i * step));
+            engine.clearExceptions();
+            const QScriptValue returned = render.call();
+            engine.clearExceptions();
+            if (returned.isError()) {
+                result.outcome = ScriptRenderer::Outcome::ScriptError;
+                result.errorText = returned.toString();
+                return result;
+            }
+            const quint8 red = channel("r");
+            const quint8 green = channel("g");
+            const quint8 blue = channel("b");
+            line[j] = (QRgb(red) << 16) | (QRgb(green) << 8) | blue;
+        }
+    }
+    result.outcome = ScriptRenderer::Outcome::Picture;
+    result.image = image;
+    return result;
+}

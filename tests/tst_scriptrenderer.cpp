@@ -1,0 +1,395 @@
+#include "referencerenderer.h"
+#include "scriptrenderer.h"
+
+#include <QtTest>
+
+#include <cmath>
+#include <limits>
+#include <random>
+
+using Outcome = ScriptRenderer::Outcome;
+Q_DECLARE_METATYPE(ScriptRenderer::Outcome)
+
+namespace {
+
+// An independent statement of the channel rule: with a 64-bit mantissa the product of a double
+// and 255 is exact, so truncating it needs no care.
+static_assert(std::numeric_limits<long double>::digits >= 61, "needs an exact long double product");
+
+int expectedByte(double value)
+{
+    if (!std::isfinite(value))
+        return 0;
+    const long double truncated = truncl(static_cast<long double>(value) * 255.0L);
+    if (truncated < -2147483648.0L || truncated > 2147483647.0L)
+        return 0;
+    return int(static_cast<long long>(truncated) & 0xFF);
+}
+
+QString literal(double value)
+{
+    if (std::isnan(value))
+        return QStringLiteral("NaN");
+    if (std::isinf(value))
+        return value > 0 ? QStringLiteral("Infinity") : QStringLiteral("-Infinity");
+    return QString::number(value, 'g', 17);
+}
+
+QList<double> trickyChannelValues()
+{
+    QList<double> values = {0.0, -0.0, 1.0, 0.5, 1.0 / 3, 2.0 / 3, 1.5, -0.1, 10.0, -1.0, 255.0,
+                            std::numeric_limits<double>::quiet_NaN(),
+                            std::numeric_limits<double>::infinity(),
+                            -std::numeric_limits<double>::infinity(),
+                            std::numeric_limits<double>::denorm_min(),
+                            -std::numeric_limits<double>::denorm_min(), 1e300, -1e300};
+    for (int k = -600; k <= 600; k += 7) {
+        const double v = k / 255.0;
+        values << v << std::nextafter(v, 1e9) << std::nextafter(v, -1e9);
+    }
+    for (double limit : {2147483648.0, 2147483647.0, -2147483648.0, -2147483649.0, 2147483649.0}) {
+        double v = limit / 255.0;
+        for (int i = 0; i < 4; ++i) {
+            values << v << -v;
+            v = std::nextafter(v, 0.0);
+        }
+        v = limit / 255.0;
+        for (int i = 0; i < 4; ++i) {
+            v = std::nextafter(v, limit > 0 ? 1e300 : -1e300);
+            values << v;
+        }
+    }
+    std::mt19937_64 random(20261207);
+    std::uniform_real_distribution<double> unit(-2.0, 2.0);
+    std::uniform_real_distribution<double> wide(-1e7, 1e7);
+    for (int i = 0; i < 300; ++i)
+        values << unit(random) << wide(random);
+    return values;
+}
+
+ScriptRenderer::Result render(const QString &painting, int step = 1, const QString &stdlib = QString())
+{
+    ScriptRenderer renderer;
+    return renderer.render(stdlib, painting, step);
+}
+
+QRgb pixel(int red, int green, int blue)
+{
+    return (QRgb(red) << 16) | (QRgb(green) << 8) | QRgb(blue);
+}
+
+} // namespace
+
+class tst_ScriptRenderer : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void channelByte_data();
+    void channelByte();
+    void channelRuleInsideTheEngineMatchesTheHost();
+    void pictureSize_data();
+    void pictureSize();
+    void coordinatesAndOrder();
+    void channelsPersistBetweenPixels();
+    void scriptErrors_data();
+    void scriptErrors();
+    void errorInStandardLibraryStopsBeforeThePainting();
+    void agreesWithThePlainRenderer_data();
+    void agreesWithThePlainRenderer();
+    void progress_data();
+    void progress();
+    void everyRenderStartsAfresh();
+};
+
+void tst_ScriptRenderer::channelByte_data()
+{
+    QTest::addColumn<double>("value");
+    QTest::addColumn<int>("byte");
+    QTest::newRow("one third rounds down") << 1.0 / 3 << 84;
+    QTest::newRow("two thirds rounds down") << 2.0 / 3 << 169;
+    QTest::newRow("half") << 0.5 << 127;
+    QTest::newRow("one") << 1.0 << 255;
+    QTest::newRow("zero") << 0.0 << 0;
+    QTest::newRow("wraps above one") << 1.5 << 126;
+    QTest::newRow("ten wraps") << 10.0 << 246;
+    QTest::newRow("negative wraps") << -0.1 << 231;
+    QTest::newRow("NaN") << std::numeric_limits<double>::quiet_NaN() << 0;
+    QTest::newRow("infinity") << std::numeric_limits<double>::infinity() << 0;
+    QTest::newRow("beyond 32 bits") << 1e10 << 0;
+    QTest::newRow("just below the 32-bit limit") << 2147483647.0 / 255 << expectedByte(2147483647.0 / 255);
+}
+
+void tst_ScriptRenderer::channelByte()
+{
+    QFETCH(double, value);
+    QFETCH(int, byte);
+    QCOMPARE(int(ScriptRenderer::channelByte(value)), byte);
+    QCOMPARE(expectedByte(value), byte);
+}
+
+void tst_ScriptRenderer::channelRuleInsideTheEngineMatchesTheHost()
+{
+    const QList<double> values = trickyChannelValues();
+    QStringList literals;
+    for (double value : values)
+        literals << literal(value);
+    const QString painting = QStringLiteral("var v = [%1];\nwidth = v.length; height = 1;\n"
+                                            "function render() { r = v[x]; g = -v[x]; b = v[x] * 2; }")
+                                 .arg(literals.join(QLatin1Char(',')));
+    const ScriptRenderer::Result result = render(painting);
+    QCOMPARE(result.outcome, Outcome::Picture);
+    QCOMPARE(result.image.width(), values.size());
+    for (int i = 0; i < values.size(); ++i) {
+        const double v = values.at(i);
+        const QRgb expected = pixel(expectedByte(v), expectedByte(-v), expectedByte(v * 2));
+        if (result.image.pixel(i, 0) != (expected | 0xFF000000u))
+            QFAIL(qPrintable(QStringLiteral("value %1: got %2, expected %3")
+                                 .arg(literal(v))
+                                 .arg(result.image.pixel(i, 0) & 0xFFFFFF, 6, 16, QLatin1Char('0'))
+                                 .arg(expected, 6, 16, QLatin1Char('0'))));
+        QCOMPARE(int(ScriptRenderer::channelByte(v)), expectedByte(v));
+    }
+}
+
+void tst_ScriptRenderer::pictureSize_data()
+{
+    QTest::addColumn<QString>("stdlib");
+    QTest::addColumn<QString>("painting");
+    QTest::addColumn<int>("step");
+    QTest::addColumn<Outcome>("outcome");
+    QTest::addColumn<QSize>("size");
+
+    const QString none;
+    QTest::newRow("default size") << none << "function render() {}" << 1 << Outcome::Picture << QSize(640, 480);
+    QTest::newRow("default size, low quality") << none << "" << 2 << Outcome::Picture << QSize(320, 240);
+    QTest::newRow("odd width halves down") << none << "width = 641;" << 2 << Outcome::Picture << QSize(320, 240);
+    QTest::newRow("painting size") << none << "width = 300; height = 200;" << 1 << Outcome::Picture << QSize(300, 200);
+    QTest::newRow("library sets the default") << "width = 30; height = 20;" << "" << 1 << Outcome::Picture << QSize(30, 20);
+    QTest::newRow("painting overrides library") << "width = 30; height = 20;" << "width = 7;" << 1 << Outcome::Picture << QSize(7, 20);
+    QTest::newRow("fraction truncates") << none << "width = 9.9; height = '5';" << 1 << Outcome::Picture << QSize(9, 5);
+    QTest::newRow("one pixel at half resolution") << none << "width = 3; height = 2;" << 2 << Outcome::Picture << QSize(1, 1);
+    QTest::newRow("zero width") << none << "width = 0;" << 1 << Outcome::NoPixels << QSize();
+    QTest::newRow("negative height") << none << "height = -5;" << 1 << Outcome::NoPixels << QSize();
+    QTest::newRow("width rounds to zero at step 2") << none << "width = 1;" << 2 << Outcome::NoPixels << QSize();
+    QTest::newRow("missing width") << none << "delete width; var width;" << 1 << Outcome::NoPixels << QSize();
+    QTest::newRow("not a number") << none << "width = 'wide';" << 1 << Outcome::NoPixels << QSize();
+    QTest::newRow("infinite") << none << "height = Infinity;" << 1 << Outcome::NoPixels << QSize();
+    QTest::newRow("beyond 32 bits") << none << "width = 1e10;" << 1 << Outcome::NoPixels << QSize();
+    QTest::newRow("valueOf that throws") << none << "width = { valueOf: function () { throw new Error('no'); } };" << 1 << Outcome::NoPixels << QSize();
+    QTest::newRow("too large to allocate") << none << "width = 100000; height = 100000;" << 1 << Outcome::TooLarge << QSize(100000, 100000);
+    QTest::newRow("too large at half size") << none << "width = 2000000000; height = 2000000000;" << 2 << Outcome::TooLarge << QSize(1000000000, 1000000000);
+}
+
+void tst_ScriptRenderer::pictureSize()
+{
+    QFETCH(QString, stdlib);
+    QFETCH(QString, painting);
+    QFETCH(int, step);
+    QFETCH(Outcome, outcome);
+    QFETCH(QSize, size);
+
+    const ScriptRenderer::Result result = render(painting, step, stdlib);
+    QCOMPARE(result.outcome, outcome);
+    if (outcome == Outcome::Picture) {
+        QCOMPARE(result.image.size(), size);
+        QCOMPARE(result.image.format(), QImage::Format_RGB32);
+    } else {
+        QVERIFY(result.image.isNull());
+    }
+    if (outcome == Outcome::TooLarge)
+        QCOMPARE(result.size, size);
+}
+
+void tst_ScriptRenderer::coordinatesAndOrder()
+{
+    // Each pixel records the coordinates it was asked for and how many calls came before it.
+    const QString painting = QStringLiteral(
+        "width = 7; height = 5; var calls = 0;"
+        "function render(a, b) { r = (x + 0.5) / 255; g = (y + 0.5) / 255; b = (calls++ + 0.5) / 255; }");
+    for (int step : {1, 2}) {
+        const QImage image = render(painting, step).image;
+        QCOMPARE(image.size(), QSize(7 / step, 5 / step));
+        int call = 0;
+        for (int row = 0; row < image.height(); ++row) {
+            for (int column = 0; column < image.width(); ++column) {
+                // The parameter b shadows the global, so blue stays as it was never set: 0.
+                QCOMPARE(image.pixel(column, row) & 0xFFFFFF, pixel(column * step, row * step, 0));
+                ++call;
+            }
+        }
+        const QImage counted = render(QString(painting).replace("(a, b)", "()"), step).image;
+        QCOMPARE(qBlue(counted.pixel(counted.width() - 1, counted.height() - 1)), call - 1);
+    }
+}
+
+void tst_ScriptRenderer::channelsPersistBetweenPixels()
+{
+    const ScriptRenderer::Result onlyRed = render(QStringLiteral(
+        "width = 4; height = 1; g = 0.5;"
+        "function render() { r = x / 4; if (x == 2) b = 1; }"));
+    QCOMPARE(onlyRed.image.pixel(0, 0) & 0xFFFFFF, pixel(0, 127, 0));
+    QCOMPARE(onlyRed.image.pixel(3, 0) & 0xFFFFFF, pixel(191, 127, 255));
+
+    const ScriptRenderer::Result noRender = render(QStringLiteral("width = 3; height = 2; r = 1;"));
+    QCOMPARE(noRender.outcome, Outcome::Picture);
+    for (int y = 0; y < 2; ++y)
+        for (int x = 0; x < 3; ++x)
+            QCOMPARE(noRender.image.pixel(x, y) & 0xFFFFFF, pixel(255, 0, 0));
+
+    const ScriptRenderer::Result parameters = render(QStringLiteral(
+        "width = 2; height = 2; function render(x, y) { r = x / width; g = 1; }"));
+    QCOMPARE(parameters.image.pixel(1, 1) & 0xFFFFFF, pixel(0, 255, 0));
+}
+
+void tst_ScriptRenderer::scriptErrors_data()
+{
+    QTest::addColumn<QString>("stdlib");
+    QTest::addColumn<QString>("painting");
+    QTest::addColumn<QString>("message");
+
+    QTest::newRow("syntax error in library") << "function (" << "" << "SyntaxError: Parse error";
+    QTest::newRow("syntax error in painting") << "" << "var = 3;" << "SyntaxError: Parse error";
+    QTest::newRow("thrown at top level") << "" << "throw new TypeError('top');" << "TypeError: top";
+    QTest::newRow("Error as last value") << "" << "new Error('last')" << "Error: last";
+    QTest::newRow("thrown at first pixel") << "" << "function render() { throw new Error('first'); }" << "Error: first";
+    QTest::newRow("returned midway") << "" << "width = 5; height = 5; function render() { if (x == 3 && y == 2) return new RangeError('mid'); }" << "RangeError: mid";
+    QTest::newRow("unknown name") << "" << "function render() { nothingHere(); }" << "ReferenceError: Can't find variable: nothingHere";
+    QTest::newRow("endless recursion") << "" << "function f() { return f(); } function render() { f(); }" << "RangeError: Maximum call stack size exceeded.";
+}
+
+void tst_ScriptRenderer::scriptErrors()
+{
+    QFETCH(QString, stdlib);
+    QFETCH(QString, painting);
+    QFETCH(QString, message);
+
+    int started = 0;
+    ScriptRenderer renderer;
+    renderer.onStarted = [&started](int) { ++started; };
+    const ScriptRenderer::Result result = renderer.render(stdlib, painting, 1);
+    QCOMPARE(result.outcome, Outcome::ScriptError);
+    QCOMPARE(result.errorText, message);
+    QVERIFY(result.image.isNull());
+    QCOMPARE(started, painting.contains("render") ? 1 : 0);
+}
+
+void tst_ScriptRenderer::errorInStandardLibraryStopsBeforeThePainting()
+{
+    const ScriptRenderer::Result result =
+        render(QStringLiteral("throw new Error('painting ran');"), 1, QStringLiteral("throw new Error('library');"));
+    QCOMPARE(result.errorText, QStringLiteral("Error: library"));
+}
+
+void tst_ScriptRenderer::agreesWithThePlainRenderer_data()
+{
+    QTest::addColumn<QString>("painting");
+    const QString size = QStringLiteral("width = 9; height = 7;\n");
+    auto row = [&](const char *name, const char *script) { QTest::newRow(name) << size + QLatin1String(script); };
+
+    row("gradient", "function render() { r = x / width; g = 0.5; b = y / height; }");
+    row("built-ins redefined",
+        "var M = Math; String.fromCharCode = function () { return 'x'; };"
+        "Array = function () { throw new Error('Array'); }; Array.prototype.push = null;"
+        "Function.prototype.call = function () { throw new Error('call'); };"
+        "Function.prototype.apply = function () { throw new Error('apply'); };"
+        "Object.prototype.valueOf = function () { return 0.25; };"
+        "Math = {}; String = null; undefined = 5;"
+        "function render() { r = M.sqrt(x) / 3; g = { }; b = [y / 7]; }");
+    row("getters on the channels",
+        "var n = 0; this.__defineGetter__('r', function () { return (n++ % 5) / 5; });"
+        "this.__defineGetter__('g', function () { if (x % 2) throw new Error('odd'); return 0.5; });"
+        "this.__defineGetter__('b', function () { if (y == 3) throw 'three'; return n / 100; });"
+        "function render() {}");
+    row("setters on the coordinates",
+        "var seen = '', xs = 0, ys = 0;"
+        "this.__defineSetter__('x', function (v) { seen += 'x'; xs = v; if (v == 4) throw new Error('x'); });"
+        "this.__defineGetter__('x', function () { return xs; });"
+        "this.__defineSetter__('y', function (v) { seen += 'y'; ys = v; if (v == 2) throw 7; });"
+        "this.__defineGetter__('y', function () { return ys; });"
+        "function render() { r = seen.length / 200; g = seen.charAt(seen.length - 2) == 'x' ? 1 : 0; b = x / 9 + y / 70; }");
+    row("non-Error values thrown midway",
+        "function render() { r = x / 9; g = y / 7; if (x == 3) throw 'text'; if (x == 4) throw 42;"
+        " if (x == 5) throw { b: 1 }; if (x == 6) throw null; b = 1; }");
+    row("objects returned",
+        "function render() { r = 0.5; g = x / 9; if (x % 3 == 0) return [1, 2]; if (x % 3 == 1) return this;"
+        " if (y == 6) return new String('s'); var o = function () {}; o.prototype = new Error('p'); return new o(); }");
+    row("Error returned late", "function render() { r = 1; if (x == 8 && y == 6) return new Error('last pixel'); }");
+    row("deep but finite recursion", "function f(n) { return n == 0 ? 0 : 1 + f(n - 1); } function render() { r = f(300 + x) / 1000; }");
+    row("state across calls", "var c = 0; function render() { c += 3; r = (c % 256) / 255; g = c / 1000; }");
+    row("values that are not numbers",
+        "function render() { r = { valueOf: function () { return x / 9; } }; g = { valueOf: function () { throw 'v'; } };"
+        " b = x % 3 == 0 ? '0.5' : (x % 3 == 1 ? true : null); }");
+    row("undefined channels", "function render() { r = undefined; g = 'abc'; b = -Infinity; }");
+    row("render that is not a function", "render = 5; r = 0.3; g = 0.6;");
+    row("render replaced while rendering", "function render() { r = 1; render = function () { r = 0; }; }");
+    row("channels on the prototype", "Object.prototype.r = 0.75; Object.prototype.b = 0.25; function render() { g = x / 9; }");
+    row("size changed while rendering", "function render() { width = 1; height = 1; r = x / 9; }");
+    row("error after thrown string", "function render() { if (x == 2) throw 's'; if (x == 5 && y == 1) throw new Error('after'); r = x / 9; }");
+}
+
+void tst_ScriptRenderer::agreesWithThePlainRenderer()
+{
+    QFETCH(QString, painting);
+    for (int step : {1, 2}) {
+        const ScriptRenderer::Result expected = referenceRender(QString(), painting, step);
+        const ScriptRenderer::Result actual = render(painting, step);
+        QCOMPARE(actual.outcome, expected.outcome);
+        QCOMPARE(actual.errorText, expected.errorText);
+        QCOMPARE(actual.image, expected.image);
+    }
+}
+
+void tst_ScriptRenderer::progress_data()
+{
+    QTest::addColumn<int>("height");
+    QTest::addColumn<QList<int>>("rows");
+
+    QTest::newRow("twenty intervals") << 100 << QList<int>{0, 5, 10, 15, 20, 25, 30, 35, 40, 45, 50, 55, 60, 65, 70, 75, 80, 85, 90, 95};
+    QTest::newRow("short pictures update every row") << 4 << QList<int>{0, 1, 2, 3};
+    QList<int> every;
+    for (int row = 0; row < 39; ++row)
+        every << row;
+    QTest::newRow("39 rows, interval 1") << 39 << every;
+    QList<int> everyOther;
+    for (int row = 0; row < 41; row += 2)
+        everyOther << row;
+    QTest::newRow("41 rows, interval 2") << 41 << everyOther;
+}
+
+void tst_ScriptRenderer::progress()
+{
+    QFETCH(int, height);
+    QFETCH(QList<int>, rows);
+
+    QList<int> started;
+    QList<int> reported;
+    ScriptRenderer renderer;
+    renderer.onStarted = [&started](int rowCount) { started << rowCount; };
+    renderer.onProgress = [&reported](int row) { reported << row; };
+    const ScriptRenderer::Result result =
+        renderer.render(QString(), QStringLiteral("width = 3; height = %1;").arg(height), 1);
+    QCOMPARE(result.outcome, Outcome::Picture);
+    QCOMPARE(started, QList<int>{height});
+    QCOMPARE(reported, rows);
+}
+
+void tst_ScriptRenderer::everyRenderStartsAfresh()
+{
+    ScriptRenderer renderer;
+    const QString painting = QStringLiteral(
+        "if (typeof counter == 'undefined') { counter = 0; width = 2; height = 1; }"
+        "function render() { counter++; r = (counter + 0.5) / 255; }");
+    const QImage first = renderer.render(QString(), painting, 1).image;
+    const QImage second = renderer.render(QString(), painting, 1).image;
+    QCOMPARE(first.size(), QSize(2, 1));
+    QCOMPARE(second, first);
+    QCOMPARE(qRed(second.pixel(1, 0)), 2);
+    const ScriptRenderer::Result failed = renderer.render(QString(), QStringLiteral("leftover = 1; width = 5; throw new Error('x');"), 1);
+    QCOMPARE(failed.outcome, Outcome::ScriptError);
+    QCOMPARE(renderer.render(QString(), QStringLiteral("if (typeof leftover != 'undefined') width = 1;"), 1).image.size(),
+             QSize(640, 480));
+}
+
+QTEST_MAIN(tst_ScriptRenderer)
+#include "tst_scriptrenderer.moc"
