@@ -1,0 +1,182 @@
+#include "imageview.h"
+#include "mainwindow.h"
+#include "testsupport.h"
+
+#include <QAction>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QStackedWidget>
+#include <QtTest>
+
+namespace {
+
+struct Window
+{
+    MainWindow window;
+    QPlainTextEdit *painting = window.findChild<QPlainTextEdit *>("paintingEditor");
+    QPlainTextEdit *stdlib = window.findChild<QPlainTextEdit *>("stdlibEditor");
+    ImageView *view = window.findChild<ImageView *>("imageView");
+    QLabel *status = window.findChild<QLabel *>("statusLabel");
+    QStackedWidget *statusStack = window.findChild<QStackedWidget *>("statusStack");
+    QProgressBar *progress = window.findChild<QProgressBar *>("progressBar");
+
+    QAction *action(const QString &text)
+    {
+        for (QAction *action : window.findChildren<QAction *>())
+            if (action->text() == text)
+                return action;
+        return nullptr;
+    }
+};
+
+} // namespace
+
+class tst_Preview : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init() { resetAppDir(); }
+    void showsThePictureAndItsTime_data();
+    void showsThePictureAndItsTime();
+    void failedPreviewChangesNothingOnScreen_data();
+    void failedPreviewChangesNothingOnScreen();
+    void pictureTooLargeIsNotAScriptError();
+    void builtInEditingSavesThePaintingFirst();
+    void externalEditingReloadsBothScriptsFirst();
+};
+
+void tst_Preview::showsThePictureAndItsTime_data()
+{
+    QTest::addColumn<QString>("painting");
+    QTest::addColumn<bool>("lowQuality");
+    QTest::addColumn<QSize>("pictureSize");
+    QTest::addColumn<int>("maximumWidth");
+
+    const QString red = QStringLiteral("function render() { r = 1; }\n");
+    QTest::newRow("low quality halves the picture") << red << true << QSize(320, 240) << 640;
+    QTest::newRow("odd width at low quality") << red + "width = 641;" << true << QSize(320, 240) << 640;
+    QTest::newRow("full quality") << red << false << QSize(640, 480) << 640;
+    QTest::newRow("small painting") << red + "width = 300; height = 200;" << true << QSize(150, 100) << 300;
+}
+
+void tst_Preview::showsThePictureAndItsTime()
+{
+    QFETCH(QString, painting);
+    QFETCH(bool, lowQuality);
+    QFETCH(QSize, pictureSize);
+    QFETCH(int, maximumWidth);
+
+    Window w;
+    w.window.show();
+    if (!lowQuality)
+        w.action("Low Quality Preview")->trigger();
+    w.painting->setPlainText(painting);
+    DialogAnswerer answerer;
+    w.window.updatePreview();
+
+    QCOMPARE(answerer.dialogCount, 0);
+    QVERIFY(w.view->isVisible());
+    QCOMPARE(w.view->sizeHint(), pictureSize);
+    QCOMPARE(w.view->maximumWidth(), maximumWidth);
+    QVERIFY2(QRegularExpression("^Rendered in \\d+\\.\\d sec$").match(w.status->text()).hasMatch(),
+             qPrintable(w.status->text()));
+    QCOMPARE(w.statusStack->currentWidget(), static_cast<QWidget *>(w.status));
+    QCOMPARE(w.progress->maximum(), pictureSize.height());
+    QVERIFY(w.progress->value() >= pictureSize.height() - pictureSize.height() / 20 - 1);
+
+    QImage shown(w.view->size(), QImage::Format_RGB32);
+    shown.fill(Qt::black);
+    w.view->render(&shown);
+    QCOMPARE(shown.pixel(shown.width() / 2, shown.height() / 2), qRgb(255, 0, 0));
+}
+
+void tst_Preview::failedPreviewChangesNothingOnScreen_data()
+{
+    QTest::addColumn<QString>("painting");
+    QTest::addColumn<int>("boxes");
+
+    QTest::newRow("error at the first pixel") << "function render() { throw new Error('broken'); }" << 1;
+    QTest::newRow("error returned on a later row") << "function render() { if (y > 100) return new Error('late'); }" << 1;
+    QTest::newRow("syntax error") << "function render() {" << 1;
+    QTest::newRow("no pixels") << "width = 0; function render() {}" << 0;
+}
+
+void tst_Preview::failedPreviewChangesNothingOnScreen()
+{
+    QFETCH(QString, painting);
+    QFETCH(int, boxes);
+
+    Window w;
+    w.window.show();
+    w.painting->setPlainText(QStringLiteral("width = 20; height = 10; function render() { g = 1; }"));
+    w.window.updatePreview();
+    const QString shownText = w.status->text();
+    const QSize shownSize = w.view->sizeHint();
+    QVERIFY(w.view->isVisible());
+
+    w.painting->setPlainText(painting);
+    DialogAnswerer answerer;
+    w.window.updatePreview();
+
+    QCOMPARE(answerer.messages.size(), boxes);
+    if (boxes) {
+        QCOMPARE(answerer.messages.first().title, QStringLiteral("Script Error"));
+        QCOMPARE(answerer.messages.first().icon, QMessageBox::Critical);
+        QVERIFY(answerer.messages.first().text.contains("Error"));
+    }
+    QCOMPARE(w.status->text(), shownText);
+    QCOMPARE(w.statusStack->currentWidget(), static_cast<QWidget *>(w.status));
+    QVERIFY(w.view->isVisible());
+    QCOMPARE(w.view->sizeHint(), shownSize);
+}
+
+void tst_Preview::pictureTooLargeIsNotAScriptError()
+{
+    Window w;
+    w.painting->setPlainText(QStringLiteral("width = 200000; height = 200000;"));
+    DialogAnswerer answerer;
+    w.window.updatePreview();
+    QCOMPARE(answerer.messages.size(), 1);
+    QVERIFY(answerer.messages.first().title != QStringLiteral("Script Error"));
+    QVERIFY2(answerer.messages.first().text.contains("100000 × 100000"), qPrintable(answerer.messages.first().text));
+    QVERIFY(!w.view->isVisible());
+    QCOMPARE(w.statusStack->currentWidget(), static_cast<QWidget *>(w.status));
+}
+
+void tst_Preview::builtInEditingSavesThePaintingFirst()
+{
+    Window w;
+    const QString painting = QStringLiteral("function render() { throw new Error('still saved'); }");
+    w.painting->setPlainText(painting);
+    w.stdlib->setPlainText(QStringLiteral("var unsaved = 1;"));
+    DialogAnswerer answerer;
+    w.window.updatePreview();
+    QCOMPARE(answerer.messages.size(), 1);
+    QCOMPARE(readBytes(paintingFile("Sketchbook.js")), painting.toUtf8());
+    QVERIFY(!QFile::exists(stdlibFile()));
+}
+
+void tst_Preview::externalEditingReloadsBothScriptsFirst()
+{
+    DesktopRecorder desktop;
+    Window w;
+    w.window.show();
+    w.action("Use External Editor")->trigger();
+    QVERIFY(writeBytes(stdlibFile(), "function level() { return 1; }\n"));
+    QVERIFY(writeBytes(paintingFile("Sketchbook.js"), "width = 4; height = 4;\nfunction render() { b = level(); }\n"));
+    w.painting->setPlainText(QStringLiteral("typed but never saved"));
+
+    DialogAnswerer answerer;
+    w.window.updatePreview();
+
+    QCOMPARE(answerer.dialogCount, 0);
+    QCOMPARE(w.painting->toPlainText(), QStringLiteral("width = 4; height = 4;\nfunction render() { b = level(); }\n"));
+    QCOMPARE(w.stdlib->toPlainText(), QStringLiteral("function level() { return 1; }\n"));
+    QCOMPARE(w.view->sizeHint(), QSize(2, 2));
+    QVERIFY(w.view->isVisible());
+}
+
+QTEST_MAIN(tst_Preview)
+#include "tst_preview.moc"
