@@ -67,6 +67,10 @@ private:
     QString paintingPath;
     QString stdlibPath;
 
+    // The script's size ("0 × 480") when the last render stopped because it left no pixels,
+    // which the renderer does not report; empty after any other render.
+    QString noPixelsSize;
+
     bool paintingLoadFailed = false;
     bool stdlibLoadFailed = false;
     bool closing = false;

@@ -20,6 +20,9 @@ QImage MainWindow::renderImage(int step)
     const ScriptRenderer::Result result =
         renderer.render(stdlibEditor->toPlainText(), paintingEditor->toPlainText(), step);
 
+    noPixelsSize = result.outcome == ScriptRenderer::Outcome::NoPixels
+        ? tr("%1 × %2").arg(result.scriptWidth, result.scriptHeight)
+        : QString();
     switch (result.outcome) {
     case ScriptRenderer::Outcome::Picture:
     case ScriptRenderer::Outcome::NoPixels:

@@ -189,8 +189,12 @@ ScriptRenderer::Result ScriptRenderer::render(const QString &stdlibText, const Q
     const int width = sampledLength(global.property(QStringLiteral("width")), step);
     const int height = sampledLength(global.property(QStringLiteral("height")), step);
     engine.clearExceptions();
-    if (width <= 0 || height <= 0)
+    if (width <= 0 || height <= 0) {
+        result.scriptWidth = global.property(QStringLiteral("width")).toString();
+        result.scriptHeight = global.property(QStringLiteral("height")).toString();
+        engine.clearExceptions();
         return result;
+    }
 
     QImage image(width, height, QImage::Format_RGB32);
     if (image.isNull()) {

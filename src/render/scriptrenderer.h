@@ -21,6 +21,8 @@ public:
         QImage image;        // null unless outcome is Picture
         QString errorText;   // the Error object as a string, for ScriptError
         QSize size;          // the picture size the script asked for, for TooLarge
+        QString scriptWidth; // width and height as the script left them, for NoPixels
+        QString scriptHeight;
     };
 
     // Called once the picture exists, before the first pixel, with its number of rows.
