@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QProgressBar>
+#include <QPushButton>
 #include <QStackedWidget>
 #include <QtTest>
 
@@ -45,6 +46,7 @@ private slots:
     void pictureTooLargeIsNotAScriptError();
     void builtInEditingSavesThePaintingFirst();
     void externalEditingReloadsBothScriptsFirst();
+    void escapeStopsARenderThatNeverEnds();
 };
 
 void tst_Preview::showsThePictureAndItsTime_data()
@@ -176,6 +178,36 @@ void tst_Preview::externalEditingReloadsBothScriptsFirst()
     QCOMPARE(w.stdlib->toPlainText(), QStringLiteral("function level() { return 1; }\n"));
     QCOMPARE(w.view->sizeHint(), QSize(2, 2));
     QVERIFY(w.view->isVisible());
+}
+
+void tst_Preview::escapeStopsARenderThatNeverEnds()
+{
+    Window w;
+    w.window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w.window));
+    w.status->setText(QStringLiteral("earlier"));
+    w.painting->setPlainText(QStringLiteral("function render() { while (true) {} }"));
+    QPushButton *exportButton = nullptr;
+    for (QPushButton *button : w.window.findChildren<QPushButton *>())
+        if (button->text() == QStringLiteral("Export"))
+            exportButton = button;
+    QVERIFY(exportButton);
+
+    DialogAnswerer answerer;
+    bool clicked = false;
+    // Input during the render is swallowed, so the click starts no export inside it.
+    QTimer::singleShot(200, exportButton, [exportButton, &clicked] {
+        QTest::mouseClick(exportButton, Qt::LeftButton);
+        clicked = true;
+    });
+    QTimer::singleShot(400, &w.window, [&w] { QTest::keyClick(w.painting, Qt::Key_Escape); });
+    w.window.updatePreview();
+
+    QVERIFY(clicked);
+    QCOMPARE(answerer.dialogCount, 0);
+    QCOMPARE(w.status->text(), QStringLiteral("earlier"));
+    QCOMPARE(w.statusStack->currentWidget(), static_cast<QWidget *>(w.status));
+    QVERIFY(!w.view->isVisible());
 }
 
 QTEST_MAIN(tst_Preview)

@@ -100,6 +100,8 @@ private slots:
     void progress_data();
     void progress();
     void everyRenderStartsAfresh();
+    void stopsScriptsThatNeverReturn_data();
+    void stopsScriptsThatNeverReturn();
 };
 
 void tst_ScriptRenderer::channelByte_data()
@@ -389,6 +391,39 @@ void tst_ScriptRenderer::everyRenderStartsAfresh()
     QCOMPARE(failed.outcome, Outcome::ScriptError);
     QCOMPARE(renderer.render(QString(), QStringLiteral("if (typeof leftover != 'undefined') width = 1;"), 1).image.size(),
              QSize(640, 480));
+}
+
+void tst_ScriptRenderer::stopsScriptsThatNeverReturn_data()
+{
+    QTest::addColumn<QString>("stdlib");
+    QTest::addColumn<QString>("painting");
+
+    QTest::newRow("library loops") << "while (true) {}" << "";
+    QTest::newRow("painting loops") << "" << "for (;;) {}";
+    QTest::newRow("render loops at the first pixel") << "" << "function render() { while (true) {} }";
+    QTest::newRow("render loops late") << "" << "width = 50; height = 50; function render() { while (y == 40) {} }";
+    QTest::newRow("loop that catches everything") << "" << "function render() { for (;;) { try { while (true) {} } catch (e) {} } }";
+}
+
+void tst_ScriptRenderer::stopsScriptsThatNeverReturn()
+{
+    QFETCH(QString, stdlib);
+    QFETCH(QString, painting);
+
+    int asked = 0;
+    ScriptRenderer renderer;
+    renderer.shouldStop = [&asked] { return ++asked >= 3; };
+    const ScriptRenderer::Result result = renderer.render(stdlib, painting, 1);
+    QCOMPARE(result.outcome, Outcome::Stopped);
+    QVERIFY(result.image.isNull());
+    QCOMPARE(asked, 3);
+
+    // Asking and saying no changes nothing.
+    renderer.shouldStop = [] { return false; };
+    const ScriptRenderer::Result finished =
+        renderer.render(QString(), QStringLiteral("width = 3; height = 3; function render() { r = 1; }"), 1);
+    QCOMPARE(finished.outcome, Outcome::Picture);
+    QCOMPARE(finished.image.pixel(2, 2), qRgb(255, 0, 0));
 }
 
 QTEST_MAIN(tst_ScriptRenderer)

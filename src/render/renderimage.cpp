@@ -1,5 +1,6 @@
 #include "mainwindow.h"
 
+#include "renderinputguard.h"
 #include "scriptrenderer.h"
 
 #include <QLabel>
@@ -12,13 +13,20 @@ QImage MainWindow::renderImage(int step)
 {
     ScriptRenderer renderer;
     renderer.onStarted = [this](int rowCount) {
+        progressBar->setFormat(tr("%p% (Esc stops)"));
         progressBar->setRange(0, rowCount);
         statusStack->setCurrentWidget(progressBar);
     };
     renderer.onProgress = [this](int row) { progressBar->setValue(row); };
 
-    const ScriptRenderer::Result result =
-        renderer.render(stdlibEditor->toPlainText(), paintingEditor->toPlainText(), step);
+    ScriptRenderer::Result result;
+    {
+        // A script that never returns would otherwise hold the window for good: Escape
+        // stops it. The guard goes before any message box, which needs the input.
+        RenderInputGuard inputGuard;
+        renderer.shouldStop = [&inputGuard] { return inputGuard.stopRequested(); };
+        result = renderer.render(stdlibEditor->toPlainText(), paintingEditor->toPlainText(), step);
+    }
 
     noPixelsSize = result.outcome == ScriptRenderer::Outcome::NoPixels
         ? tr("%1 × %2").arg(result.scriptWidth, result.scriptHeight)
@@ -26,6 +34,7 @@ QImage MainWindow::renderImage(int step)
     switch (result.outcome) {
     case ScriptRenderer::Outcome::Picture:
     case ScriptRenderer::Outcome::NoPixels:
+    case ScriptRenderer::Outcome::Stopped:
         break;
     case ScriptRenderer::Outcome::ScriptError:
         QMessageBox::critical(this, tr("Script Error"), result.errorText);

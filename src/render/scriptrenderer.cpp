@@ -1,8 +1,10 @@
 #include "scriptrenderer.h"
 
+#include <QScriptContext>
 #include <QScriptEngine>
 #include <QScriptValue>
 #include <QScriptValueList>
+#include <QTimer>
 
 #include <cmath>
 #include <limits>
@@ -69,7 +71,27 @@ const char runRendererSource[] = R"JS(
             ++j;
         }
     }
-    return { configure: configure, run: run };
+    // Renders the rows in runs, handing each run's bytes to the host. It runs inside an
+    // evaluation rather than a host call, because only an evaluation can be stopped.
+    function drive(width, height, runLength, interval, progress, deliver, isError) {
+        var i, first, last, result;
+        for (i = 0; i < height; ++i) {
+            if (i % interval === 0)
+                progress(i);
+            for (first = 0; first < width; first += runLength) {
+                last = first + runLength < width ? first + runLength : width;
+                result = run(i, first, last, false);
+                while (result !== bytes) {
+                    if (isError(result))
+                        return result;
+                    result = run(i, first, last, true);
+                }
+                deliver(i, first, last);
+            }
+        }
+        return bytes;
+    }
+    return { configure: configure, drive: drive };
 })(this)
 )JS";
 
@@ -141,6 +163,39 @@ void unpackRun(const QString &bytes, QRgb *pixels, int count)
         pixels[j] = (QRgb(units[2 * j]) << 8) | (units[2 * j + 1] & 0xFF);
 }
 
+// What the host functions that the driver calls work on.
+struct RenderState
+{
+    QImage *image;
+    QScriptValue fromCharCode;
+    QScriptValue bytes;
+    const std::function<void(int)> *onProgress;
+};
+
+QScriptValue reportProgress(QScriptContext *context, QScriptEngine *, void *data)
+{
+    const auto *state = static_cast<RenderState *>(data);
+    if (*state->onProgress)
+        (*state->onProgress)(context->argument(0).toInt32());
+    return QScriptValue();
+}
+
+QScriptValue deliverRun(QScriptContext *context, QScriptEngine *, void *data)
+{
+    auto *state = static_cast<RenderState *>(data);
+    const int row = context->argument(0).toInt32();
+    const int first = context->argument(1).toInt32();
+    const int last = context->argument(2).toInt32();
+    const QString bytes = state->fromCharCode.call(QScriptValue(), state->bytes).toString();
+    unpackRun(bytes, reinterpret_cast<QRgb *>(state->image->scanLine(row)) + first, last - first);
+    return QScriptValue();
+}
+
+QScriptValue isErrorObject(QScriptContext *context, QScriptEngine *)
+{
+    return QScriptValue(context->argument(0).isError());
+}
+
 } // namespace
 
 quint8 ScriptRenderer::channelByte(double value)
@@ -165,18 +220,39 @@ ScriptRenderer::Result ScriptRenderer::render(const QString &stdlibText, const Q
 {
     Result result;
     QScriptEngine engine;
+    bool stopped = false;
+    QTimer stopCheck;
+    if (shouldStop) {
+        engine.setProcessEventsInterval(100);
+        stopCheck.setInterval(50);
+        QObject::connect(&stopCheck, &QTimer::timeout, [this, &engine, &stopped] {
+            if (!stopped && shouldStop()) {
+                stopped = true;
+                engine.abortEvaluation();
+            }
+        });
+        stopCheck.start();
+    }
+    auto stop = [&result]() -> Result & {
+        result = Result();
+        result.outcome = Outcome::Stopped;
+        return result;
+    };
+
     QScriptValue global = engine.globalObject();
     global.setProperty(QStringLiteral("width"), QScriptValue(640));
     global.setProperty(QStringLiteral("height"), QScriptValue(480));
     // Taken before the scripts run, so that nothing they redefine can reach the host's work.
     const QScriptValue runRenderer = engine.evaluate(runRendererProgram());
     QScriptValue configureRun = runRenderer.property(QStringLiteral("configure"));
-    QScriptValue renderRun = runRenderer.property(QStringLiteral("run"));
-    QScriptValue fromCharCode =
+    const QScriptValue driveRuns = runRenderer.property(QStringLiteral("drive"));
+    const QScriptValue fromCharCode =
         global.property(QStringLiteral("String")).property(QStringLiteral("fromCharCode"));
 
     for (const QString &text : {stdlibText, paintingText}) {
         const QScriptValue value = engine.evaluate(text, QString(), 1);
+        if (stopped)
+            return stop();
         if (value.isError()) {
             result.outcome = Outcome::ScriptError;
             result.errorText = value.toString();
@@ -193,7 +269,7 @@ ScriptRenderer::Result ScriptRenderer::render(const QString &stdlibText, const Q
         result.scriptWidth = global.property(QStringLiteral("width")).toString();
         result.scriptHeight = global.property(QStringLiteral("height")).toString();
         engine.clearExceptions();
-        return result;
+        return stopped ? stop() : result;
     }
 
     QImage image(width, height, QImage::Format_RGB32);
@@ -206,33 +282,33 @@ ScriptRenderer::Result ScriptRenderer::render(const QString &stdlibText, const Q
     if (onStarted)
         onStarted(height);
     const int runLength = qMin(width, maxRunLength);
-    const QScriptValue runBytes = engine.newArray(2 * runLength);
+    RenderState state{&image, fromCharCode, engine.newArray(2 * runLength), &onProgress};
     configureRun.call(QScriptValue(), QScriptValueList()
                                           << renderFunction << QScriptValue(renderFunction.isFunction())
-                                          << QScriptValue(step) << runBytes);
-    const int interval = height / 20 > 0 ? height / 20 : 1;
-    for (int i = 0; i < height; ++i) {
-        if (i % interval == 0 && onProgress)
-            onProgress(i);
-        auto *line = reinterpret_cast<QRgb *>(image.scanLine(i));
-        for (int first = 0; first < width; first += runLength) {
-            const int last = qMin(width, first + runLength);
-            QScriptValueList arguments;
-            arguments << i << first << last << false;
-            QScriptValue bytes = renderRun.call(QScriptValue(), arguments);
-            while (!bytes.strictlyEquals(runBytes)) {
-                // Anything the run function itself could not catch ends the render too.
-                if (bytes.isError() || engine.hasUncaughtException()) {
-                    result.outcome = Outcome::ScriptError;
-                    result.errorText = bytes.toString();
-                    return result;
-                }
-                arguments[3] = true;
-                bytes = renderRun.call(QScriptValue(), arguments);
-            }
-            unpackRun(fromCharCode.call(QScriptValue(), bytes).toString(), line + first,
-                      last - first);
-        }
+                                          << QScriptValue(step) << state.bytes);
+
+    // The driver's arguments live in a context of their own, out of the scripts' sight.
+    QScriptContext *context = engine.pushContext();
+    QScriptValue names = context->activationObject();
+    names.setProperty(QStringLiteral("drive"), driveRuns);
+    names.setProperty(QStringLiteral("width"), width);
+    names.setProperty(QStringLiteral("height"), height);
+    names.setProperty(QStringLiteral("runLength"), runLength);
+    names.setProperty(QStringLiteral("interval"), height / 20 > 0 ? height / 20 : 1);
+    names.setProperty(QStringLiteral("progress"), engine.newFunction(reportProgress, &state));
+    names.setProperty(QStringLiteral("deliver"), engine.newFunction(deliverRun, &state));
+    names.setProperty(QStringLiteral("isError"), engine.newFunction(isErrorObject));
+    const QScriptValue outcome = engine.evaluate(QStringLiteral(
+        "drive(width, height, runLength, interval, progress, deliver, isError)"));
+    engine.popContext();
+
+    if (stopped)
+        return stop();
+    if (!outcome.strictlyEquals(state.bytes)) {
+        // An Error from render, or anything the driver itself could not catch.
+        result.outcome = Outcome::ScriptError;
+        result.errorText = outcome.toString();
+        return result;
     }
     result.outcome = Outcome::Picture;
     result.image = image;

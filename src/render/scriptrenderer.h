@@ -13,7 +13,7 @@
 class ScriptRenderer
 {
 public:
-    enum class Outcome { Picture, ScriptError, NoPixels, TooLarge };
+    enum class Outcome { Picture, ScriptError, NoPixels, TooLarge, Stopped };
 
     struct Result
     {
@@ -29,6 +29,9 @@ public:
     std::function<void(int rowCount)> onStarted;
     // Called with the row about to be rendered, on every progress interval's row.
     std::function<void(int row)> onProgress;
+    // When set, the engine processes events about every tenth of a second while scripts run
+    // and asks this; true stops the render, also inside a script that never returns.
+    std::function<bool()> shouldStop;
 
     Result render(const QString &stdlibText, const QString &paintingText, int step);
 
