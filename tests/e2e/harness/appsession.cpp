@@ -4,11 +4,8 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QGuiApplication>
-#include <QPixmap>
 #include <QProcessEnvironment>
 #include <QRegularExpression>
-#include <QScreen>
 #include <QTest>
 
 #include "screenreading.h"
@@ -202,25 +199,30 @@ QRect AppSession::clientArea()
 QImage AppSession::grabClient()
 {
     const QRect area = clientArea();
-    if (area.isEmpty())
-        return {};
-    return QGuiApplication::primaryScreen()
-        ->grabWindow(0, area.x(), area.y(), area.width(), area.height())
-        .toImage()
-        .convertToFormat(QImage::Format_RGB32);
-}
-
-QImage AppSession::grabScreen()
-{
-    return QGuiApplication::primaryScreen()->grabWindow(0).toImage().convertToFormat(
-        QImage::Format_RGB32);
+    return area.isEmpty() ? QImage() : grabScreen(area);
 }
 
 bool AppSession::activateMainWindow()
 {
     if (mainWindowId.isEmpty())
         return fail("the main window is not known");
-    return xdotool({"windowactivate", "--sync", mainWindowId});
+    return activate(mainWindowId);
+}
+
+bool AppSession::activate(const QString &windowId)
+{
+    if (!xdotool({"windowactivate", "--sync", windowId}))
+        return false;
+    // The manager marks the window active before the keyboard focus has reached it.
+    const QDeadlineTimer deadline(5000);
+    while (true) {
+        QByteArray focused;
+        if (runTool("xdotool", {"getwindowfocus"}, &focused) && focused.trimmed() == windowId.toLatin1())
+            return true;
+        if (deadline.hasExpired())
+            return fail("window " + windowId + " did not get the keyboard focus");
+        QTest::qWait(pollMs);
+    }
 }
 
 QString AppSession::waitForWindow(const QString &titlePattern, int timeoutMs)
@@ -232,7 +234,7 @@ QString AppSession::waitForWindow(const QString &titlePattern, int timeoutMs)
                             "--name", titlePattern},
                 &found);
         for (const QString &id : QString::fromLatin1(found).split('\n', Qt::SkipEmptyParts)) {
-            if (id != mainWindowId && xdotool({"windowactivate", "--sync", id}))
+            if (id != mainWindowId && activate(id))
                 return id;
         }
         QTest::qWait(pollMs);
@@ -268,8 +270,26 @@ bool AppSession::clickClient(const QPoint &point)
     if (area.isEmpty())
         return fail("cannot find the main window on the screen");
     const QPoint target = area.topLeft() + point;
-    return xdotool({"mousemove", "--sync", QString::number(target.x()), QString::number(target.y()),
-                    "click", "1"});
+    const QString x = QString::number(target.x()), y = QString::number(target.y());
+    // "mousemove --sync" never returns when the pointer is already there; look instead.
+    if (!xdotool({"mousemove", x, y}))
+        return false;
+    const QByteArray expected = QString("x:%1 y:%2 ").arg(x, y).toLatin1();
+    const QDeadlineTimer deadline(5000);
+    while (true) {
+        QByteArray location;
+        if (xdotool({"getmouselocation"}, &location) && location.startsWith(expected))
+            break;
+        if (deadline.hasExpired())
+            return fail("the pointer did not reach " + x + "," + y);
+        QTest::qWait(pollMs);
+    }
+    return xdotool({"click", "1"});
+}
+
+bool AppSession::replaceTextAt(const QPoint &point, const QString &text)
+{
+    return activateMainWindow() && clickClient(point) && pressKeys({"ctrl+a"}) && typeText(text);
 }
 
 bool AppSession::clickAndWaitForPopup(const QPoint &point, int timeoutMs)
@@ -326,16 +346,6 @@ bool AppSession::closeThroughWindowManager()
     if (mainWindowId.isEmpty())
         return fail("the main window is not known");
     return runTool("wmctrl", {"-i", "-c", mainWindowId});
-}
-
-QString AppSession::saveScreenshot(const QString &name)
-{
-    QString folder = qEnvironmentVariable("PICTOLOOM_E2E_ARTIFACTS");
-    if (folder.isEmpty())
-        folder = QDir::currentPath();
-    QDir().mkpath(folder);
-    const QString file = QDir(folder).filePath(name + ".png");
-    return grabScreen().save(file) ? file : QString();
 }
 
 bool AppSession::fail(const QString &message)

@@ -47,7 +47,6 @@ public:
     // The main window's client area in screen coordinates.
     QRect clientArea();
     QImage grabClient();
-    QImage grabScreen();
 
     bool activateMainWindow();
     // Waits for a visible top-level window whose title matches the regular expression, makes it
@@ -59,6 +58,8 @@ public:
     bool pressKeys(const QStringList &keys);
     bool typeText(const QString &text);
     bool clickClient(const QPoint &point);
+    // Clicks into the editor at point of the client area and types text over all it held.
+    bool replaceTextAt(const QPoint &point, const QString &text);
     // Clicks and waits for the pop-up (menu or list) that the click opens.
     bool clickAndWaitForPopup(const QPoint &point, int timeoutMs = 15000);
     bool waitForPopupsGone(int timeoutMs = 15000);
@@ -72,11 +73,9 @@ public:
 
     QString errorString() const { return lastError; }
 
-    // Saves what the screen shows, for looking at after a failure; returns the file's path.
-    QString saveScreenshot(const QString &name);
-
 private:
     bool fail(const QString &message);
+    bool activate(const QString &windowId);
     bool runTool(const QString &program, const QStringList &arguments, QByteArray *output = nullptr,
                  int timeoutMs = 15000);
     bool xdotool(const QStringList &arguments, QByteArray *output = nullptr, int timeoutMs = 15000);

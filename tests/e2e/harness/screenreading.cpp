@@ -1,6 +1,28 @@
 #include "screenreading.h"
 
-#include <QColor>
+#include <QDir>
+#include <QGuiApplication>
+#include <QPixmap>
+#include <QScreen>
+
+QImage grabScreen(const QRect &area)
+{
+    QScreen *screen = QGuiApplication::primaryScreen();
+    const QPixmap grab = area.isNull()
+        ? screen->grabWindow(0)
+        : screen->grabWindow(0, area.x(), area.y(), area.width(), area.height());
+    return grab.toImage().convertToFormat(QImage::Format_RGB32);
+}
+
+QString saveScreenshot(const QString &name)
+{
+    QString folder = qEnvironmentVariable("PICTOLOOM_E2E_ARTIFACTS");
+    if (folder.isEmpty())
+        folder = QDir::currentPath();
+    QDir().mkpath(folder);
+    const QString file = QDir(folder).filePath(name + ".png");
+    return grabScreen().save(file) ? file : QString();
+}
 
 QRgb backgroundColour(const QImage &client)
 {

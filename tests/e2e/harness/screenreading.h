@@ -4,6 +4,7 @@
 #include <QImage>
 #include <QRect>
 #include <QRgb>
+#include <QString>
 #include <QVector>
 
 #include <functional>
@@ -11,6 +12,13 @@
 // Reading a grab of the main window's client area as a person looks at it, without knowing
 // the widget tree: the window's background colour is taken from its bottom-left corner, which
 // lies in the layout's margin.
+// What the screen shows in area (the whole screen for a null area), as 32-bit RGB.
+QImage grabScreen(const QRect &area = QRect());
+
+// Saves the whole screen for looking at after a failure, into PICTOLOOM_E2E_ARTIFACTS or the
+// current folder; returns the file's path.
+QString saveScreenshot(const QString &name);
+
 QRgb backgroundColour(const QImage &client);
 
 // The items of the row of controls at the bottom of the page (list, buttons), left to right:
