@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QLabel>
+#include <QPixmap>
 #include <QPlainTextEdit>
 #include <QTemporaryFile>
 #include <QtTest>
@@ -106,6 +107,7 @@ private slots:
     void listing();
 
     void pickWithBuiltInEditor();
+    void pickWithExternalEditor();
     void pickingTheCurrentEntryDoesNothing();
     void lineEndsAndEncodingSurviveARoundTrip();
 
@@ -215,6 +217,42 @@ void tst_PaintingLibrary::pickWithBuiltInEditor()
     QCOMPARE(status->text(), QString());
     QVERIFY(view->isHidden());
     QCOMPARE(readBytes(paintingFile(QStringLiteral("A.js"))), QByteArray("// A\n"));
+    QCOMPARE(answerer.dialogCount, 0);
+}
+
+void tst_PaintingLibrary::pickWithExternalEditor()
+{
+    QVERIFY(QDir(appDir()).mkdir(QStringLiteral("paintings")));
+    QVERIFY(writeBytes(paintingFile(QStringLiteral("A.js")), "// A\n"));
+    QVERIFY(writeBytes(paintingFile(QStringLiteral("b.js")), "// b\n"));
+    DialogAnswerer answerer;
+    MainWindow window;
+    DesktopRecorder desktop;
+    auto *status = window.findChild<QLabel *>(QStringLiteral("statusLabel"));
+    auto *view = window.findChild<ImageView *>(QStringLiteral("imageView"));
+    pick(window, QStringLiteral("b"));
+    for (QAction *action : window.findChildren<QAction *>()) {
+        if (action->text() == QLatin1String("Use External Editor"))
+            action->setChecked(true);
+    }
+    QVERIFY(writeBytes(paintingFile(QStringLiteral("b.js")), "// b, from outside\n"));
+    paintingEditorOf(window)->setPlainText(QStringLiteral("stale"));
+    QPixmap picture(8, 8);
+    picture.fill(Qt::blue);
+    view->setPixmap(picture);
+    view->setVisible(true);
+    status->setText(QStringLiteral("Rendered in 0.4 sec"));
+    desktop.urls.clear();
+
+    pick(window, QStringLiteral("A"));
+
+    QCOMPARE(desktop.urls, QList<QUrl>({QUrl(paintingFile(QStringLiteral("A.js")))}));
+    QCOMPARE(readBytes(paintingFile(QStringLiteral("b.js"))), QByteArray("// b, from outside\n"));
+    QCOMPARE(readBytes(paintingFile(QStringLiteral("A.js"))), QByteArray("// A\n"));
+    QCOMPARE(paintingEditorOf(window)->toPlainText(), QStringLiteral("stale"));
+    QCOMPARE(view->sizeHint(), QSize(0, 0));
+    QVERIFY(!view->isHidden());
+    QCOMPARE(status->text(), QString());
     QCOMPARE(answerer.dialogCount, 0);
 }
 

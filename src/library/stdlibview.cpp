@@ -1,17 +1,74 @@
 #include "mainwindow.h"
 
+#include "desktopopener.h"
+#include "imageview.h"
+
+#include <QAction>
+#include <QPixmap>
+#include <QPlainTextEdit>
+#include <QSignalBlocker>
+#include <QStackedWidget>
+
 void MainWindow::openStdlibView()
 {
+    if (useExternalEditor) {
+        openInDesktop(stdlibPath);
+        return;
+    }
+    editorStack->setCurrentWidget(stdlibPage);
 }
 
 void MainWindow::openPainter()
 {
+    if (!useExternalEditor)
+        saveStdlib();
+    editorStack->setCurrentWidget(paintingPage);
 }
 
 void MainWindow::toggleStdlibView()
 {
+    if (editorStack->currentWidget() == stdlibPage)
+        openPainter();
+    else
+        openStdlibView();
 }
 
-void MainWindow::setUseExternalEditor(bool)
+void MainWindow::setUseExternalEditor(bool on)
 {
+    const bool entering = on && !useExternalEditor;
+    const bool leaving = !on && useExternalEditor;
+
+    if (entering) {
+        // From now on the files are the documents, and the next preview reads them back into
+        // the editors: what was typed here has to be in them first. If it cannot be, the
+        // mode stays off so that the text stays where it is.
+        const bool stdlibKept = saveDocument(stdlibPath, stdlibEditor->toPlainText(),
+                                             stdlibLoadFailed);
+        const bool paintingKept = saveDocument(paintingPath, paintingEditor->toPlainText(),
+                                               paintingLoadFailed);
+        if (!stdlibKept || !paintingKept) {
+            if (auto *action = qobject_cast<QAction *>(sender())) {
+                const QSignalBlocker blocker(action);
+                action->setChecked(false);
+            }
+            return;
+        }
+    }
+
+    useExternalEditor = on;
+    paintingEditor->setVisible(!on);
+    if (!on) {
+        // The external program may have saved since the editors were last filled; the saves
+        // of built-in editing must not put older text back.
+        if (leaving) {
+            loadFile();
+            loadStdlib();
+        }
+        return;
+    }
+
+    openPainter();
+    if (!imageView->isHidden())
+        imageView->setPixmap(QPixmap());
+    openInDesktop(paintingPath);
 }

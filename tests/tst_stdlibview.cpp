@@ -1,0 +1,243 @@
+#include "imageview.h"
+#include "mainwindow.h"
+#include "testsupport.h"
+
+#include <QAction>
+#include <QDir>
+#include <QFileInfo>
+#include <QPixmap>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QStackedWidget>
+#include <QtTest>
+
+namespace {
+
+template<typename T>
+T *part(MainWindow &window, const char *name)
+{
+    T *widget = window.findChild<T *>(QLatin1String(name));
+    if (!widget)
+        qFatal("no widget %s", name);
+    return widget;
+}
+
+QAction *action(MainWindow &window, const QString &text)
+{
+    const QList<QAction *> actions = window.findChildren<QAction *>();
+    for (QAction *candidate : actions) {
+        if (candidate->text() == text)
+            return candidate;
+    }
+    qFatal("no action %s", qPrintable(text));
+    return nullptr;
+}
+
+QWidget *currentPage(MainWindow &window)
+{
+    return part<QStackedWidget>(window, "editorStack")->currentWidget();
+}
+
+QWidget *page(MainWindow &window, const char *name)
+{
+    return part<QWidget>(window, name);
+}
+
+void pressCtrlL(MainWindow &window)
+{
+    action(window, QStringLiteral("Edit Standard Library"))->trigger();
+}
+
+void setExternalEditor(MainWindow &window, bool on)
+{
+    action(window, QStringLiteral("Use External Editor"))->setChecked(on);
+}
+
+QPixmap somePicture()
+{
+    QPixmap picture(32, 24);
+    picture.fill(Qt::red);
+    return picture;
+}
+
+} // namespace
+
+class tst_StdlibView : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init() { resetAppDir(); }
+
+    void builtInPageWritesOnTheWayOut_data();
+    void builtInPageWritesOnTheWayOut();
+    void externalCtrlLOpensTheFileEachTime();
+
+    void turningOn_data();
+    void turningOn();
+    void turningOnKeepsWhatWasTyped();
+    void turningOnWhenASaveFailsKeepsBuiltInEditing();
+    void turningOffRereadsBothFiles();
+    void closingInExternalModeWritesNothing();
+};
+
+void tst_StdlibView::builtInPageWritesOnTheWayOut_data()
+{
+    QTest::addColumn<bool>("byDoneButton");
+    QTest::newRow("back with Ctrl+L") << false;
+    QTest::newRow("back with Done") << true;
+}
+
+void tst_StdlibView::builtInPageWritesOnTheWayOut()
+{
+    QFETCH(bool, byDoneButton);
+    MainWindow window;
+
+    pressCtrlL(window);
+    QCOMPARE(currentPage(window), page(window, "stdlibPage"));
+    QVERIFY(!QFileInfo::exists(stdlibFile()));
+
+    part<QPlainTextEdit>(window, "stdlibEditor")->setPlainText(QStringLiteral("function f() {}"));
+    if (byDoneButton) {
+        QPushButton *done = nullptr;
+        for (QPushButton *button : page(window, "stdlibPage")->findChildren<QPushButton *>()) {
+            if (button->text() == QLatin1String("Done"))
+                done = button;
+        }
+        QVERIFY(done);
+        done->click();
+    } else {
+        pressCtrlL(window);
+    }
+
+    QCOMPARE(currentPage(window), page(window, "paintingPage"));
+    QCOMPARE(readBytes(stdlibFile()), QByteArray("function f() {}"));
+}
+
+void tst_StdlibView::externalCtrlLOpensTheFileEachTime()
+{
+    MainWindow window;
+    DesktopRecorder desktop;
+    setExternalEditor(window, true);
+    QVERIFY(writeBytes(stdlibFile(), "// written by the other program\n"));
+    desktop.urls.clear();
+
+    pressCtrlL(window);
+    pressCtrlL(window);
+
+    QCOMPARE(desktop.urls, QList<QUrl>({QUrl(stdlibFile()), QUrl(stdlibFile())}));
+    QCOMPARE(currentPage(window), page(window, "paintingPage"));
+    QCOMPARE(readBytes(stdlibFile()), QByteArray("// written by the other program\n"));
+}
+
+void tst_StdlibView::turningOn_data()
+{
+    QTest::addColumn<bool>("pictureShown");
+    QTest::addColumn<bool>("fromStdlibPage");
+
+    QTest::newRow("picture shown, painting page") << true << false;
+    QTest::newRow("no picture yet, standard-library page") << false << true;
+}
+
+void tst_StdlibView::turningOn()
+{
+    QFETCH(bool, pictureShown);
+    QFETCH(bool, fromStdlibPage);
+    MainWindow window;
+    DesktopRecorder desktop;
+    auto *view = part<ImageView>(window, "imageView");
+    if (pictureShown) {
+        view->setPixmap(somePicture());
+        view->setVisible(true);
+    }
+    if (fromStdlibPage)
+        pressCtrlL(window);
+
+    setExternalEditor(window, true);
+
+    QVERIFY(part<QPlainTextEdit>(window, "paintingEditor")->isHidden());
+    QCOMPARE(currentPage(window), page(window, "paintingPage"));
+    QCOMPARE(view->isHidden(), !pictureShown);
+    QCOMPARE(view->sizeHint(), QSize(0, 0));
+    QCOMPARE(desktop.urls,
+             QList<QUrl>({QUrl(paintingFile(QStringLiteral("Sketchbook.js")))}));
+}
+
+void tst_StdlibView::turningOnKeepsWhatWasTyped()
+{
+    MainWindow window;
+    DesktopRecorder desktop;
+    part<QPlainTextEdit>(window, "paintingEditor")->setPlainText(QStringLiteral("r = 1;"));
+    part<QPlainTextEdit>(window, "stdlibEditor")->setPlainText(QStringLiteral("var k = 2;"));
+
+    setExternalEditor(window, true);
+
+    QCOMPARE(readBytes(paintingFile(QStringLiteral("Sketchbook.js"))), QByteArray("r = 1;"));
+    QCOMPARE(readBytes(stdlibFile()), QByteArray("var k = 2;"));
+}
+
+void tst_StdlibView::turningOnWhenASaveFailsKeepsBuiltInEditing()
+{
+    DialogAnswerer answerer;
+    MainWindow window;
+    DesktopRecorder desktop;
+    QVERIFY(QDir(appDir()).mkdir(QStringLiteral("stdlib.js")));
+    part<QPlainTextEdit>(window, "stdlibEditor")->setPlainText(QStringLiteral("var k = 2;"));
+    part<QPlainTextEdit>(window, "paintingEditor")->setPlainText(QStringLiteral("r = 1;"));
+
+    setExternalEditor(window, true);
+
+    QCOMPARE(answerer.messages.size(), 1);
+    QVERIFY(answerer.messages.at(0).text.contains(QDir::toNativeSeparators(stdlibFile())));
+    QVERIFY(!action(window, QStringLiteral("Use External Editor"))->isChecked());
+    QVERIFY(!part<QPlainTextEdit>(window, "paintingEditor")->isHidden());
+    QVERIFY(desktop.urls.isEmpty());
+    QCOMPARE(part<QPlainTextEdit>(window, "stdlibEditor")->toPlainText(),
+             QStringLiteral("var k = 2;"));
+
+    // Still built-in editing: leaving the standard-library page tries to save again.
+    pressCtrlL(window);
+    pressCtrlL(window);
+    QCOMPARE(answerer.messages.size(), 2);
+    QVERIFY(QDir(appDir()).rmdir(QStringLiteral("stdlib.js")));
+}
+
+void tst_StdlibView::turningOffRereadsBothFiles()
+{
+    {
+        MainWindow window;
+        DesktopRecorder desktop;
+        setExternalEditor(window, true);
+        QVERIFY(writeBytes(paintingFile(QStringLiteral("Sketchbook.js")), "// painted outside\n"));
+        QVERIFY(writeBytes(stdlibFile(), "// library outside\n"));
+
+        setExternalEditor(window, false);
+
+        QVERIFY(!part<QPlainTextEdit>(window, "paintingEditor")->isHidden());
+        QCOMPARE(part<QPlainTextEdit>(window, "paintingEditor")->toPlainText(),
+                 QStringLiteral("// painted outside\n"));
+        QCOMPARE(part<QPlainTextEdit>(window, "stdlibEditor")->toPlainText(),
+                 QStringLiteral("// library outside\n"));
+        QCOMPARE(desktop.urls.size(), 1);
+    }
+    QCOMPARE(readBytes(paintingFile(QStringLiteral("Sketchbook.js"))),
+             QByteArray("// painted outside\n"));
+    QCOMPARE(readBytes(stdlibFile()), QByteArray("// library outside\n"));
+}
+
+void tst_StdlibView::closingInExternalModeWritesNothing()
+{
+    {
+        MainWindow window;
+        DesktopRecorder desktop;
+        setExternalEditor(window, true);
+        QVERIFY(QFile::remove(stdlibFile()));
+        QVERIFY(QFile::remove(paintingFile(QStringLiteral("Sketchbook.js"))));
+        part<QPlainTextEdit>(window, "stdlibEditor")->setPlainText(QStringLiteral("var k = 2;"));
+    }
+    QVERIFY(!QFileInfo::exists(stdlibFile()));
+    QVERIFY(!QFileInfo::exists(paintingFile(QStringLiteral("Sketchbook.js"))));
+}
+
+QTEST_MAIN(tst_StdlibView)
+#include "tst_stdlibview.moc"
