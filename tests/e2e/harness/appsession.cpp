@@ -261,7 +261,15 @@ bool AppSession::pressKeys(const QStringList &keys)
 
 bool AppSession::typeText(const QString &text)
 {
-    return xdotool({"type", "--delay", "15", "--", text}, nullptr, 60000);
+    // xdotool types a line feed as a key that Qt's editors ignore; a line break is Return.
+    const QStringList lines = text.split('\n');
+    for (int i = 0; i < lines.size(); ++i) {
+        if (i > 0 && !pressKeys({"Return"}))
+            return false;
+        if (!lines.at(i).isEmpty() && !xdotool({"type", "--delay", "15", "--", lines.at(i)}, nullptr, 60000))
+            return false;
+    }
+    return true;
 }
 
 bool AppSession::clickClient(const QPoint &point)
