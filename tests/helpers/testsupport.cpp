@@ -115,8 +115,13 @@ void DialogAnswerer::answerFile(const QString &path)
 {
     answerWith([path](QWidget *dialog) {
         if (auto *files = qobject_cast<QFileDialog *>(dialog)) {
+            // The dialog leaves its name field alone while that field has the focus.
+            if (QWidget *focus = files->focusWidget())
+                focus->clearFocus();
             files->selectFile(path);
-            static_cast<QDialog *>(files)->accept();
+            // Accepted from the event loop, so that the answerer can also answer the box in
+            // which the dialog asks whether to replace an existing file.
+            QTimer::singleShot(0, files, [files] { static_cast<QDialog *>(files)->accept(); });
         } else if (auto *d = qobject_cast<QDialog *>(dialog)) {
             d->reject();
         }
