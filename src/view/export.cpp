@@ -1,5 +1,45 @@
 #include "mainwindow.h"
 
+#include "pictureexport.h"
+
+#include <QDir>
+#include <QFileDialog>
+#include <QMessageBox>
+
 void MainWindow::saveImage()
 {
+    const QString fileName = QFileDialog::getSaveFileName(this, QString(), QString(), QString());
+    if (fileName.isEmpty())
+        return;
+    const QString shownName = QDir::toNativeSeparators(fileName);
+
+    const QImage picture = renderImage(1);
+    if (picture.isNull()) {
+        // Script errors and pictures too large to create were reported by the renderer.
+        if (!noPixelsSize.isEmpty()) {
+            QMessageBox::warning(this, tr("Nothing to Export"),
+                                 tr("The painting's size, %1, leaves no pixels, so %2 "
+                                    "was not written.")
+                                     .arg(noPixelsSize, shownName));
+        }
+        return;
+    }
+
+    const QImage output = saveWithFrame ? PictureExport::framed(picture) : picture;
+    if (output.isNull()) {
+        QMessageBox::warning(this, tr("Export Failed"),
+                             tr("A framed picture of %1 × %2 pixels is too large to create, "
+                                "so %3 was not written.")
+                                 .arg(picture.width() + 2 * PictureExport::frameMargin)
+                                 .arg(picture.height() + 2 * PictureExport::frameMargin)
+                                 .arg(shownName));
+        return;
+    }
+
+    const PictureExport::WriteResult result = PictureExport::write(output, fileName);
+    if (!result.written) {
+        QMessageBox::warning(this, tr("Export Failed"),
+                             tr("Could not save the picture as %1.\n\n%2")
+                                 .arg(shownName, result.reason));
+    }
 }

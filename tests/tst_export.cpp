@@ -1,0 +1,362 @@
+#include "imageview.h"
+#include "mainwindow.h"
+#include "scriptrenderer.h"
+#include "testsupport.h"
+
+#include <QAction>
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QImage>
+#include <QImageReader>
+#include <QLabel>
+#include <QPixmap>
+#include <QPlainTextEdit>
+#include <QScopeGuard>
+#include <QSignalSpy>
+#include <QStackedWidget>
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace {
+
+// Every pixel differs from its neighbours, so a picture that is shifted, scaled or cut shows.
+QString patternPainting(int width, int height)
+{
+    return QStringLiteral("width = %1; height = %2;\n"
+                          "function render() {\n"
+                          "    r = x / width; g = y / height; b = ((x * 7 + y * 3) % 11) / 10;\n"
+                          "}\n")
+        .arg(width)
+        .arg(height);
+}
+
+QImage renderedPicture(const QString &painting)
+{
+    return ScriptRenderer().render(QString(), painting, 1).image;
+}
+
+QImage whiteFramed(const QImage &picture)
+{
+    QImage framed(picture.width() + 40, picture.height() + 40, QImage::Format_RGB32);
+    for (int y = 0; y < framed.height(); ++y) {
+        for (int x = 0; x < framed.width(); ++x)
+            framed.setPixel(x, y, qRgb(255, 255, 255));
+    }
+    for (int y = 0; y < picture.height(); ++y) {
+        for (int x = 0; x < picture.width(); ++x)
+            framed.setPixel(x + 20, y + 20, picture.pixel(x, y));
+    }
+    return framed;
+}
+
+// Every file below the folder, hidden ones too, so that a left-over temporary file shows.
+QStringList filesIn(const QString &folder)
+{
+    QStringList files;
+    QDirIterator it(folder, QDir::Files | QDir::Hidden | QDir::System, QDirIterator::Subdirectories);
+    while (it.hasNext())
+        files << it.next();
+    files.sort();
+    return files;
+}
+
+QImage readPicture(const QString &path)
+{
+    return QImage(path).convertToFormat(QImage::Format_RGB32);
+}
+
+void setText(MainWindow &window, const char *editor, const QString &text)
+{
+    window.findChild<QPlainTextEdit *>(QLatin1String(editor))->setPlainText(text);
+}
+
+void setOption(MainWindow &window, const QString &text, bool on)
+{
+    const QList<QAction *> actions = window.findChildren<QAction *>();
+    for (QAction *action : actions) {
+        if (action->text() == text) {
+            action->setChecked(on);
+            return;
+        }
+    }
+    QFAIL(qPrintable(QStringLiteral("no action %1").arg(text)));
+}
+
+} // namespace
+
+class tst_Export : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init() { resetAppDir(); }
+
+    void writesTheFullSizePicture_data();
+    void writesTheFullSizePicture();
+    void formatFollowsTheSuffix_data();
+    void formatFollowsTheSuffix();
+    void failedExportIsReported_data();
+    void failedExportIsReported();
+    void scriptErrorIsReportedOnce_data();
+    void scriptErrorIsReportedOnce();
+    void cancelledDialogRendersNothing();
+    void exportLeavesPreviewAndFilesAlone();
+};
+
+void tst_Export::writesTheFullSizePicture_data()
+{
+    QTest::addColumn<int>("width");
+    QTest::addColumn<int>("height");
+    QTest::addColumn<bool>("frame");
+    QTest::addColumn<bool>("lowQuality");
+
+    QTest::newRow("framed, low quality preview on") << 640 << 480 << true << true;
+    QTest::newRow("framed, low quality preview off") << 640 << 480 << true << false;
+    QTest::newRow("unframed, low quality preview on") << 640 << 480 << false << true;
+    QTest::newRow("framed 300 x 200") << 300 << 200 << true << true;
+    QTest::newRow("unframed 300 x 200") << 300 << 200 << false << true;
+    QTest::newRow("framed single pixel") << 1 << 1 << true << true;
+}
+
+void tst_Export::writesTheFullSizePicture()
+{
+    QFETCH(int, width);
+    QFETCH(int, height);
+    QFETCH(bool, frame);
+    QFETCH(bool, lowQuality);
+
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("picture.png"));
+    const QString painting = patternPainting(width, height);
+    MainWindow window;
+    setText(window, "paintingEditor", painting);
+    setOption(window, QStringLiteral("Save With Frame"), frame);
+    setOption(window, QStringLiteral("Low Quality Preview"), lowQuality);
+
+    DialogAnswerer answerer;
+    answerer.answerFile(path);
+    window.saveImage();
+
+    QCOMPARE(answerer.dialogCount, 1);
+    const QImage picture = renderedPicture(painting);
+    QCOMPARE(picture.size(), QSize(width, height));
+    const QImage written = readPicture(path);
+    if (!frame) {
+        QCOMPARE(written, picture);
+        return;
+    }
+    QCOMPARE(written.size(), QSize(width + 40, height + 40));
+    QCOMPARE(written.pixel(20, 20), picture.pixel(0, 0));
+    QCOMPARE(written.pixel(width + 19, height + 19), picture.pixel(width - 1, height - 1));
+    QCOMPARE(written, whiteFramed(picture));
+}
+
+void tst_Export::formatFollowsTheSuffix_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QByteArray>("format");
+    QTest::addColumn<bool>("lossless");
+
+    QTest::newRow("png") << "picture.png" << QByteArray("png") << true;
+    QTest::newRow("upper-case PNG") << "picture.PNG" << QByteArray("png") << true;
+    QTest::newRow("bmp") << "picture.bmp" << QByteArray("bmp") << true;
+    QTest::newRow("jpg") << "picture.jpg" << QByteArray("jpeg") << false;
+    QTest::newRow("jpeg") << "picture.jpeg" << QByteArray("jpeg") << false;
+    QTest::newRow("last suffix counts") << "picture.jpg.bmp" << QByteArray("bmp") << true;
+}
+
+void tst_Export::formatFollowsTheSuffix()
+{
+    QFETCH(QString, name);
+    QFETCH(QByteArray, format);
+    QFETCH(bool, lossless);
+
+    QTemporaryDir dir;
+    const QString path = dir.filePath(name);
+    const QString painting = patternPainting(64, 48);
+    MainWindow window;
+    setText(window, "paintingEditor", painting);
+
+    DialogAnswerer answerer;
+    answerer.answerFile(path);
+    window.saveImage();
+
+    QCOMPARE(answerer.messages.size(), 0);
+    QImageReader reader(path);
+    reader.setDecideFormatFromContent(true);
+    QCOMPARE(reader.format(), format);
+    const QImage written = readPicture(path);
+    QCOMPARE(written.size(), QSize(104, 88));
+    if (lossless)
+        QCOMPARE(written, whiteFramed(renderedPicture(painting)));
+}
+
+void tst_Export::failedExportIsReported_data()
+{
+    QTest::addColumn<QString>("painting");
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QByteArray>("existing");   // empty: no file at that name beforehand
+    QTest::addColumn<QString>("title");
+    QTest::addColumn<QString>("reason");
+
+    const QString good = patternPainting(40, 30);
+    const QByteArray old("bytes that were here before");
+
+    QTest::newRow("no suffix") << good << "picture" << QByteArray() << "Export Failed"
+                               << "no suffix";
+    QTest::newRow("no suffix, file exists")
+        << good << "picture" << old << "Export Failed" << "no suffix";
+    QTest::newRow("suffix without image writer")
+        << good << "picture.xyz" << QByteArray() << "Export Failed" << "\".xyz\"";
+    QTest::newRow("suffix without image writer, file exists")
+        << good << "picture.xyz" << old << "Export Failed" << "\".xyz\"";
+    QTest::newRow("format that can only be read")
+        << good << "picture.gif" << old << "Export Failed" << "\".gif\"";
+    QTest::newRow("folder missing")
+        << good << "missing/picture.png" << QByteArray() << "Export Failed"
+        << "No such file or directory";
+    QTest::newRow("folder cannot be written")
+        << good << "locked/picture.png" << QByteArray() << "Export Failed" << "Permission denied";
+    QTest::newRow("folder cannot be written, file exists")
+        << good << "locked/picture.png" << old << "Export Failed" << "Permission denied";
+    QTest::newRow("width 0") << "width = 0;" << "picture.png" << QByteArray()
+                             << "Nothing to Export" << "0 × 480";
+    QTest::newRow("negative height, file exists")
+        << "height = -5;" << "picture.png" << old << "Nothing to Export" << "640 × -5";
+    QTest::newRow("width below one")
+        << "width = 0.5;" << "picture.png" << QByteArray() << "Nothing to Export" << "0.5 × 480";
+    QTest::newRow("width not a number")
+        << "width = undefined;" << "picture.png" << QByteArray() << "Nothing to Export"
+        << "undefined × 480";
+    QTest::newRow("width beyond 32 bits")
+        << "width = 1e12;" << "picture.png" << QByteArray() << "Nothing to Export"
+        << "1000000000000 × 480";
+}
+
+void tst_Export::failedExportIsReported()
+{
+    QFETCH(QString, painting);
+    QFETCH(QString, name);
+    QFETCH(QByteArray, existing);
+    QFETCH(QString, title);
+    QFETCH(QString, reason);
+
+    QTemporaryDir dir;
+    const QString locked = dir.filePath(QStringLiteral("locked"));
+    QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("locked")));
+    const QString path = dir.filePath(name);
+    if (!existing.isEmpty())
+        QVERIFY(writeBytes(path, existing));
+    const QFile::Permissions lockedPermissions = QFile::permissions(locked);
+    QVERIFY(QFile::setPermissions(locked, QFile::ReadOwner | QFile::ExeOwner));
+    const auto unlock = qScopeGuard([&] { QFile::setPermissions(locked, lockedPermissions); });
+    if (name.startsWith(QLatin1String("locked/")) && QFileInfo(locked).isWritable())
+        QSKIP("This user can write into a read-only folder.");
+    const QStringList filesBefore = filesIn(dir.path());
+    MainWindow window;
+    setText(window, "paintingEditor", painting);
+
+    DialogAnswerer answerer;
+    answerer.answerFile(path);
+    if (!existing.isEmpty())
+        answerer.answerMessageBox(QMessageBox::Yes);   // the dialog's own overwrite question
+    window.saveImage();
+
+    QCOMPARE(filesIn(dir.path()), filesBefore);
+    if (!existing.isEmpty())
+        QCOMPARE(readBytes(path), existing);
+    QCOMPARE(answerer.messages.size(), existing.isEmpty() ? 1 : 2);
+    const DialogAnswerer::Message message = answerer.messages.last();
+    QCOMPARE(message.title, title);
+    QCOMPARE(message.icon, QMessageBox::Warning);
+    QVERIFY2(message.text.contains(QLatin1Char(' ') + QDir::toNativeSeparators(path)),
+             qPrintable(message.text));
+    QVERIFY2(message.text.contains(reason), qPrintable(message.text));
+}
+
+void tst_Export::scriptErrorIsReportedOnce_data()
+{
+    QTest::addColumn<QString>("stdlib");
+    QTest::addColumn<QString>("painting");
+
+    QTest::newRow("syntax error in the standard library")
+        << "function (" << patternPainting(40, 30);
+    QTest::newRow("painting throws") << "" << "throw new TypeError('no paint');";
+    QTest::newRow("render throws at the first pixel")
+        << "" << "function render() { throw new Error('no pixel'); }";
+    QTest::newRow("render throws midway")
+        << "" << "function render() { if (y == 300) throw new RangeError('row'); r = 1; }";
+}
+
+void tst_Export::scriptErrorIsReportedOnce()
+{
+    QFETCH(QString, stdlib);
+    QFETCH(QString, painting);
+
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("picture.png"));
+    MainWindow window;
+    setText(window, "stdlibEditor", stdlib);
+    setText(window, "paintingEditor", painting);
+
+    DialogAnswerer answerer;
+    answerer.answerFile(path);
+    window.saveImage();
+
+    QCOMPARE(answerer.messages.size(), 1);
+    QCOMPARE(answerer.messages.first().title, QStringLiteral("Script Error"));
+    QCOMPARE(answerer.messages.first().icon, QMessageBox::Critical);
+    QVERIFY(!QFile::exists(path));
+    QVERIFY(QDir(dir.path()).isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden));
+}
+
+void tst_Export::cancelledDialogRendersNothing()
+{
+    QTemporaryDir dir;
+    MainWindow window;
+    setText(window, "paintingEditor", patternPainting(40, 30));
+    auto *statusStack = window.findChild<QStackedWidget *>(QStringLiteral("statusStack"));
+    QSignalSpy switches(statusStack, &QStackedWidget::currentChanged);
+
+    DialogAnswerer answerer;   // no answer prepared: the file dialog is cancelled
+    window.saveImage();
+
+    QCOMPARE(answerer.dialogCount, 1);
+    QCOMPARE(answerer.messages.size(), 0);
+    QCOMPARE(switches.count(), 0);
+    QVERIFY(QDir(dir.path()).isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden));
+}
+
+void tst_Export::exportLeavesPreviewAndFilesAlone()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("picture.png"));
+    MainWindow window;
+    setText(window, "paintingEditor", patternPainting(40, 30));
+    auto *statusLabel = window.findChild<QLabel *>(QStringLiteral("statusLabel"));
+    auto *statusStack = window.findChild<QStackedWidget *>(QStringLiteral("statusStack"));
+    auto *imageView = window.findChild<ImageView *>(QStringLiteral("imageView"));
+    statusLabel->setText(QStringLiteral("Rendered in 0.4 sec"));
+    QImage shown(12, 9, QImage::Format_RGB32);
+    shown.fill(Qt::red);
+    imageView->setPixmap(QPixmap::fromImage(shown));
+    QSignalSpy switches(statusStack, &QStackedWidget::currentChanged);
+
+    DialogAnswerer answerer;
+    answerer.answerFile(path);
+    window.saveImage();
+
+    QCOMPARE(readPicture(path).size(), QSize(80, 70));
+    QCOMPARE(switches.count(), 2);   // to the progress bar and back
+    QCOMPARE(statusStack->currentWidget(), statusLabel);
+    QCOMPARE(statusLabel->text(), QStringLiteral("Rendered in 0.4 sec"));
+    QCOMPARE(imageView->sizeHint(), QSize(12, 9));
+    QVERIFY(imageView->isHidden());
+    // The editors' text is exported as it stands; the painting file is not written first.
+    QVERIFY(!QFile::exists(paintingFile(QStringLiteral("Sketchbook.js"))));
+    QVERIFY(!QFile::exists(stdlibFile()));
+}
+
+QTEST_MAIN(tst_Export)
+#include "tst_export.moc"
