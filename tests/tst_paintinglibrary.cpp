@@ -112,6 +112,7 @@ private slots:
     void lineEndsAndEncodingSurviveARoundTrip();
 
     void closeSavesBothDocuments();
+    void textIsBackAfterARestart();
     void closeReportsFailedSavesOnStandardError();
     void unreadablePaintingIsNotOverwritten();
     void unreadableStandardLibraryIsNotOverwritten();
@@ -301,6 +302,27 @@ void tst_PaintingLibrary::closeSavesBothDocuments()
     }
     QCOMPARE(readBytes(paintingFile(QStringLiteral("b.js"))), QByteArray("r = 1;// b\n"));
     QCOMPARE(readBytes(stdlibFile()), QByteArray("function f() {}"));
+}
+
+void tst_PaintingLibrary::textIsBackAfterARestart()
+{
+    {
+        MainWindow window;
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QPlainTextEdit *editor = paintingEditorOf(window);
+        editor->setFocus();
+        QTest::keyClicks(editor, QStringLiteral("function render() {"));
+        QTest::keyClick(editor, Qt::Key_Return);
+        QTest::keyClicks(editor, QStringLiteral("    r = x / width;"));
+        QTest::keyClick(editor, Qt::Key_Return);
+        QTest::keyClicks(editor, QStringLiteral("}"));
+        window.close();
+    }
+    MainWindow window;
+    QCOMPARE(listOf(window)->currentText(), QStringLiteral("The Sketchbook"));
+    QCOMPARE(paintingEditorOf(window)->toPlainText(),
+             QStringLiteral("function render() {\n    r = x / width;\n}"));
 }
 
 void tst_PaintingLibrary::closeReportsFailedSavesOnStandardError()

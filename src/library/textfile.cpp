@@ -59,10 +59,15 @@ QString readTextFile(const QString &path, ReadOutcome *outcome, QString *errorSt
     if (!outcome)
         outcome = &ignored;
 
+    // An emptied list leaves no path; QFile would complain about it on the console.
+    if (path.isEmpty()) {
+        *outcome = ReadOutcome::Missing;
+        return QString();
+    }
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
         // A dangling symbolic link counts as missing: saving creates its target.
-        const bool exists = !path.isEmpty() && QFileInfo::exists(path);
+        const bool exists = QFileInfo::exists(path);
         *outcome = exists ? ReadOutcome::Unreadable : ReadOutcome::Missing;
         if (exists)
             setReason(errorString, file.errorString());
