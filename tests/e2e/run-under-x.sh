@@ -77,6 +77,9 @@ xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' \
     || fail "openbox did not take over the display within 20 seconds"
 
 export PICTOLOOM_BINARY=$pictoloom
+# Whatever the test leaves in temporary folders, even when killed, goes with this folder.
+mkdir "$work/tmp"
+export TMPDIR="$work/tmp"
 timeout --kill-after=5 "$test_seconds" "$test_binary" "$@" &
 test_pid=$!
 wait "$test_pid"
