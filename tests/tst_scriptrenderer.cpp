@@ -100,6 +100,8 @@ private slots:
     void progress_data();
     void progress();
     void everyRenderStartsAfresh();
+    void getterOnlyPropertiesIgnoreAssignment_data();
+    void getterOnlyPropertiesIgnoreAssignment();
     void stopsScriptsThatNeverReturn_data();
     void stopsScriptsThatNeverReturn();
 };
@@ -393,6 +395,36 @@ void tst_ScriptRenderer::everyRenderStartsAfresh()
              QSize(640, 480));
 }
 
+void tst_ScriptRenderer::getterOnlyPropertiesIgnoreAssignment_data()
+{
+    QTest::addColumn<QString>("definition");
+    QTest::addColumn<int>("red");
+
+    QTest::newRow("__defineGetter__") << "o.__defineGetter__('v', function () { return 0.5; });" << 127;
+    QTest::newRow("defineProperty") << "Object.defineProperty(o, 'v', { get: function () { return 0.5; } });" << 127;
+    QTest::newRow("defineProperties") << "Object.defineProperties(o, { v: { get: function () { return 0.5; } } });" << 127;
+    QTest::newRow("create") << "o = Object.create({}, { v: { get: function () { return 0.5; }, enumerable: true } });" << 127;
+    QTest::newRow("setter kept when only the getter changes")
+        << "var kept = 0; Object.defineProperty(o, 'v', { get: function () { return 0.1; }, set: function (x) { kept = x; }, configurable: true });"
+           "Object.defineProperty(o, 'v', { get: function () { return kept; } });" << 255;
+    QTest::newRow("the coordinates themselves") << "o = this; this.__defineGetter__('x', function () { return 0.25; });" << 63;
+}
+
+void tst_ScriptRenderer::getterOnlyPropertiesIgnoreAssignment()
+{
+    QFETCH(QString, definition);
+    QFETCH(int, red);
+
+    // Assigning twice to a getter without a setter would bring the engine down.
+    const QString painting = QStringLiteral("var o = {}; %1\n"
+                                            "width = 3; height = 2;\n"
+                                            "function render() { o.v = 1; o.v = 1; r = o.v; if (o === this) r = x; }")
+                                 .arg(definition);
+    const ScriptRenderer::Result result = render(painting);
+    QCOMPARE(result.outcome, Outcome::Picture);
+    QCOMPARE(qRed(result.image.pixel(2, 1)), red);
+}
+
 void tst_ScriptRenderer::stopsScriptsThatNeverReturn_data()
 {
     QTest::addColumn<QString>("stdlib");
@@ -426,5 +458,5 @@ void tst_ScriptRenderer::stopsScriptsThatNeverReturn()
     QCOMPARE(finished.image.pixel(2, 2), qRgb(255, 0, 0));
 }
 
-QTEST_MAIN(tst_ScriptRenderer)
+QTEST_GUILESS_MAIN(tst_ScriptRenderer)
 #include "tst_scriptrenderer.moc"

@@ -1,9 +1,12 @@
 #include "scriptrenderer.h"
 
+#include "accessorguard.h"
+
 #include <QScriptContext>
 #include <QScriptEngine>
 #include <QScriptValue>
 #include <QScriptValueList>
+#include <QStringList>
 #include <QTimer>
 
 #include <cmath>
@@ -21,8 +24,27 @@ namespace {
 // other; the run then resumes after it. The bytes of a run come back in an array, two numbers
 // per pixel, (R << 8) | G and B, which the host turns into one string.
 const char runRendererSource[] = R"JS(
-(function (global) {
+(function (global, toText) {
     var render, renderIsFunction, step, bytes, column = 0, end = 0, y = 0;
+    function number(value) {
+        try { return +value; } catch (e) { return NaN; }
+    }
+    function text(value) {
+        try {
+            return toText(value);
+        } catch (thrown) {
+            try { return toText(thrown); } catch (e) { return ""; }
+        }
+    }
+    // What the host reads once the scripts have run: render, then width and height as numbers
+    // and as text. Getters and conversions may run script code, so this too runs stoppably.
+    function settings() {
+        var f, w, h;
+        try { f = global.render; } catch (e) {}
+        try { w = global.width; } catch (e) {}
+        try { h = global.height; } catch (e) {}
+        return [f, number(w), number(h), text(w), text(h)];
+    }
     function configure(renderValue, isFunction, stepValue, bytesValue) {
         render = renderValue;
         renderIsFunction = isFunction;
@@ -91,8 +113,8 @@ const char runRendererSource[] = R"JS(
         }
         return bytes;
     }
-    return { configure: configure, drive: drive };
-})(this)
+    return { configure: configure, drive: drive, settings: settings, text: text };
+})(this, String)
 )JS";
 
 // The channel rule for a number v, written out three times because a call costs more than the
@@ -147,9 +169,10 @@ QString runRendererProgram()
 constexpr int maxRunLength = 2048;
 
 // ToInteger, divided by the step and truncated; anything outside 32 bits counts as negative.
-int sampledLength(const QScriptValue &length, int step)
+int sampledLength(double length, int step)
 {
-    const double quotient = std::trunc(length.toInteger() / step);
+    const double integer = std::isnan(length) ? 0 : std::trunc(length);
+    const double quotient = std::trunc(integer / step);
     if (!(quotient >= std::numeric_limits<int>::min() && quotient <= std::numeric_limits<int>::max()))
         return -1;
     return int(quotient);
@@ -157,10 +180,45 @@ int sampledLength(const QScriptValue &length, int step)
 
 void unpackRun(const QString &bytes, QRgb *pixels, int count)
 {
-    Q_ASSERT(bytes.size() >= 2 * count);
     const ushort *units = bytes.utf16();
     for (int j = 0; j < count; ++j)
         pixels[j] = (QRgb(units[2 * j]) << 8) | (units[2 * j + 1] & 0xFF);
+}
+
+// The functions of the host program, taken out once, before any script could change them.
+struct HostFunctions
+{
+    explicit HostFunctions(const QScriptValue &host)
+        : configure(host.property(QStringLiteral("configure")))
+        , drive(host.property(QStringLiteral("drive")))
+        , settings(host.property(QStringLiteral("settings")))
+        , text(host.property(QStringLiteral("text")))
+    {
+    }
+
+    QScriptValue configure;
+    QScriptValue drive;
+    QScriptValue settings;
+    QScriptValue text;
+};
+
+// Only an evaluation can be stopped, so every call that may run script code goes through one,
+// with the function and its arguments in a context of their own, out of the scripts' sight.
+QScriptValue callStoppably(QScriptEngine &engine, const QScriptValue &function,
+                           const QScriptValueList &arguments = QScriptValueList())
+{
+    QScriptContext *context = engine.pushContext();
+    QScriptValue names = context->activationObject();
+    names.setProperty(QStringLiteral("f"), function);
+    QStringList parameters;
+    for (int i = 0; i < arguments.size(); ++i) {
+        parameters << QStringLiteral("a%1").arg(i);
+        names.setProperty(parameters.last(), arguments.at(i));
+    }
+    const QScriptValue result =
+        engine.evaluate(QStringLiteral("f(%1)").arg(parameters.join(QLatin1Char(','))));
+    engine.popContext();
+    return result;
 }
 
 // What the host functions that the driver calls work on.
@@ -169,6 +227,7 @@ struct RenderState
     QImage *image;
     QScriptValue fromCharCode;
     QScriptValue bytes;
+    quint32 bytesLength;
     const std::function<void(int)> *onProgress;
 };
 
@@ -186,8 +245,15 @@ QScriptValue deliverRun(QScriptContext *context, QScriptEngine *, void *data)
     const int row = context->argument(0).toInt32();
     const int first = context->argument(1).toInt32();
     const int last = context->argument(2).toInt32();
+    // A script can reach this function through the callers of render, so nothing it is given
+    // is trusted: the run must lie inside the picture and the array must be the host's own size.
+    if (row < 0 || row >= state->image->height() || first < 0 || first > last
+        || last > state->image->width()
+        || state->bytes.property(QStringLiteral("length")).toUInt32() != state->bytesLength)
+        return QScriptValue();
     const QString bytes = state->fromCharCode.call(QScriptValue(), state->bytes).toString();
-    unpackRun(bytes, reinterpret_cast<QRgb *>(state->image->scanLine(row)) + first, last - first);
+    const int count = qMin(last - first, int(bytes.size() / 2));
+    unpackRun(bytes, reinterpret_cast<QRgb *>(state->image->scanLine(row)) + first, count);
     return QScriptValue();
 }
 
@@ -218,7 +284,6 @@ quint8 ScriptRenderer::channelByte(double value)
 ScriptRenderer::Result ScriptRenderer::render(const QString &stdlibText, const QString &paintingText,
                                               int step)
 {
-    Result result;
     QScriptEngine engine;
     bool stopped = false;
     QTimer stopCheck;
@@ -233,6 +298,7 @@ ScriptRenderer::Result ScriptRenderer::render(const QString &stdlibText, const Q
         });
         stopCheck.start();
     }
+    Result result;
     auto stop = [&result]() -> Result & {
         result = Result();
         result.outcome = Outcome::Stopped;
@@ -240,36 +306,43 @@ ScriptRenderer::Result ScriptRenderer::render(const QString &stdlibText, const Q
     };
 
     QScriptValue global = engine.globalObject();
+    guardGetterOnlyAccessors(engine);
     global.setProperty(QStringLiteral("width"), QScriptValue(640));
     global.setProperty(QStringLiteral("height"), QScriptValue(480));
-    // Taken before the scripts run, so that nothing they redefine can reach the host's work.
-    const QScriptValue runRenderer = engine.evaluate(runRendererProgram());
-    QScriptValue configureRun = runRenderer.property(QStringLiteral("configure"));
-    const QScriptValue driveRuns = runRenderer.property(QStringLiteral("drive"));
+    // Made before the scripts run, so that nothing they redefine can reach the host's work.
+    const QScriptValue host = engine.evaluate(runRendererProgram());
     const QScriptValue fromCharCode =
         global.property(QStringLiteral("String")).property(QStringLiteral("fromCharCode"));
+    HostFunctions functions{host};
+    auto scriptError = [&](const QScriptValue &error) -> Result & {
+        const QString text =
+            callStoppably(engine, functions.text, QScriptValueList() << error).toString();
+        if (stopped)
+            return stop();
+        result.outcome = Outcome::ScriptError;
+        result.errorText = text.isEmpty() ? QStringLiteral("Error") : text;
+        return result;
+    };
 
     for (const QString &text : {stdlibText, paintingText}) {
         const QScriptValue value = engine.evaluate(text, QString(), 1);
         if (stopped)
             return stop();
-        if (value.isError()) {
-            result.outcome = Outcome::ScriptError;
-            result.errorText = value.toString();
-            return result;
-        }
+        if (value.isError())
+            return scriptError(value);
     }
     engine.clearExceptions();
 
-    QScriptValue renderFunction = global.property(QStringLiteral("render"));
-    const int width = sampledLength(global.property(QStringLiteral("width")), step);
-    const int height = sampledLength(global.property(QStringLiteral("height")), step);
-    engine.clearExceptions();
+    const QScriptValue settings = callStoppably(engine, functions.settings);
+    if (stopped)
+        return stop();
+    const QScriptValue renderFunction = settings.property(0);
+    const int width = sampledLength(settings.property(1).toNumber(), step);
+    const int height = sampledLength(settings.property(2).toNumber(), step);
     if (width <= 0 || height <= 0) {
-        result.scriptWidth = global.property(QStringLiteral("width")).toString();
-        result.scriptHeight = global.property(QStringLiteral("height")).toString();
-        engine.clearExceptions();
-        return stopped ? stop() : result;
+        result.scriptWidth = settings.property(3).toString();
+        result.scriptHeight = settings.property(4).toString();
+        return result;
     }
 
     QImage image(width, height, QImage::Format_RGB32);
@@ -282,34 +355,23 @@ ScriptRenderer::Result ScriptRenderer::render(const QString &stdlibText, const Q
     if (onStarted)
         onStarted(height);
     const int runLength = qMin(width, maxRunLength);
-    RenderState state{&image, fromCharCode, engine.newArray(2 * runLength), &onProgress};
-    configureRun.call(QScriptValue(), QScriptValueList()
-                                          << renderFunction << QScriptValue(renderFunction.isFunction())
-                                          << QScriptValue(step) << state.bytes);
-
-    // The driver's arguments live in a context of their own, out of the scripts' sight.
-    QScriptContext *context = engine.pushContext();
-    QScriptValue names = context->activationObject();
-    names.setProperty(QStringLiteral("drive"), driveRuns);
-    names.setProperty(QStringLiteral("width"), width);
-    names.setProperty(QStringLiteral("height"), height);
-    names.setProperty(QStringLiteral("runLength"), runLength);
-    names.setProperty(QStringLiteral("interval"), height / 20 > 0 ? height / 20 : 1);
-    names.setProperty(QStringLiteral("progress"), engine.newFunction(reportProgress, &state));
-    names.setProperty(QStringLiteral("deliver"), engine.newFunction(deliverRun, &state));
-    names.setProperty(QStringLiteral("isError"), engine.newFunction(isErrorObject));
-    const QScriptValue outcome = engine.evaluate(QStringLiteral(
-        "drive(width, height, runLength, interval, progress, deliver, isError)"));
-    engine.popContext();
-
+    RenderState state{&image, fromCharCode, engine.newArray(2 * runLength), quint32(2 * runLength),
+                      &onProgress};
+    functions.configure.call(QScriptValue(),
+                             QScriptValueList() << renderFunction << renderFunction.isFunction()
+                                                << step << state.bytes);
+    const QScriptValue outcome = callStoppably(
+        engine, functions.drive,
+        QScriptValueList() << width << height << runLength << (height / 20 > 0 ? height / 20 : 1)
+                           << engine.newFunction(reportProgress, &state)
+                           << engine.newFunction(deliverRun, &state)
+                           << engine.newFunction(isErrorObject));
     if (stopped)
         return stop();
-    if (!outcome.strictlyEquals(state.bytes)) {
-        // An Error from render, or anything the driver itself could not catch.
-        result.outcome = Outcome::ScriptError;
-        result.errorText = outcome.toString();
-        return result;
-    }
+    // Anything else than the bytes is an Error from render, or something the driver itself
+    // could not catch.
+    if (!outcome.strictlyEquals(state.bytes))
+        return scriptError(outcome);
     result.outcome = Outcome::Picture;
     result.image = image;
     return result;

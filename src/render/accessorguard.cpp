@@ -1,0 +1,142 @@
+#include "accessorguard.h"
+
+#include <QScriptContext>
+#include <QScriptEngine>
+#include <QScriptValue>
+#include <QScriptValueIterator>
+#include <QScriptValueList>
+
+namespace {
+
+// The built-ins the guards need, kept where scripts cannot reach or replace them.
+struct Tools
+{
+    static QScriptValue get(QScriptContext *context, const char *name)
+    {
+        return context->callee().data().property(QLatin1String(name));
+    }
+};
+
+QScriptValueList argumentsOf(QScriptContext *context)
+{
+    QScriptValueList arguments;
+    for (int i = 0; i < context->argumentCount(); ++i)
+        arguments << context->argument(i);
+    return arguments;
+}
+
+QScriptValue ignoreValue(QScriptContext *, QScriptEngine *)
+{
+    return QScriptValue();
+}
+
+bool hasSetter(QScriptContext *context, const QScriptValue &object, const QScriptValue &name)
+{
+    if (!object.isObject())
+        return false;
+    const QScriptValue existing = Tools::get(context, "getOwnPropertyDescriptor")
+                                      .call(QScriptValue(), QScriptValueList() << object << name);
+    return existing.isObject() && existing.property(QStringLiteral("set")).isFunction();
+}
+
+// The descriptor as given, or a copy with the ignoring setter when it would leave a getter alone.
+QScriptValue withSetter(QScriptContext *context, QScriptEngine *engine, const QScriptValue &object,
+                        const QScriptValue &name, const QScriptValue &descriptor)
+{
+    if (!descriptor.isObject() || !descriptor.property(QStringLiteral("get")).isFunction()
+        || descriptor.property(QStringLiteral("set")).isValid() || hasSetter(context, object, name))
+        return descriptor;
+    QScriptValue copy = engine->newObject();
+    for (const char *key : {"get", "enumerable", "configurable"}) {
+        const QScriptValue value = descriptor.property(QLatin1String(key));
+        if (value.isValid())
+            copy.setProperty(QLatin1String(key), value);
+    }
+    copy.setProperty(QStringLiteral("set"), Tools::get(context, "ignore"));
+    return copy;
+}
+
+QScriptValue withSetters(QScriptContext *context, QScriptEngine *engine, const QScriptValue &object,
+                         const QScriptValue &descriptors)
+{
+    if (!descriptors.isObject())
+        return descriptors;
+    QScriptValue copy = engine->newObject();
+    QScriptValueIterator it(descriptors);
+    while (it.hasNext()) {
+        it.next();
+        if (it.flags() & QScriptValue::SkipInEnumeration)
+            continue;
+        copy.setProperty(it.scriptName(),
+                         withSetter(context, engine, object, QScriptValue(it.name()), it.value()));
+    }
+    return copy;
+}
+
+QScriptValue defineGetter(QScriptContext *context, QScriptEngine *engine)
+{
+    QScriptValue self = context->thisObject();
+    const QScriptValue result = Tools::get(context, "original").call(self, argumentsOf(context));
+    if (engine->hasUncaughtException())
+        return result;
+    QScriptValueList name = QScriptValueList() << context->argument(0);
+    if (!Tools::get(context, "lookupSetter").call(self, name).isFunction())
+        Tools::get(context, "defineSetter").call(self, name << Tools::get(context, "ignore"));
+    return result;
+}
+
+QScriptValue defineProperty(QScriptContext *context, QScriptEngine *engine)
+{
+    QScriptValueList arguments = argumentsOf(context);
+    if (arguments.size() >= 3)
+        arguments[2] = withSetter(context, engine, arguments[0], arguments[1], arguments[2]);
+    return Tools::get(context, "original").call(context->thisObject(), arguments);
+}
+
+QScriptValue defineProperties(QScriptContext *context, QScriptEngine *engine)
+{
+    QScriptValueList arguments = argumentsOf(context);
+    if (arguments.size() >= 2)
+        arguments[1] = withSetters(context, engine, arguments[0], arguments[1]);
+    return Tools::get(context, "original").call(context->thisObject(), arguments);
+}
+
+QScriptValue create(QScriptContext *context, QScriptEngine *engine)
+{
+    QScriptValueList arguments = argumentsOf(context);
+    if (arguments.size() >= 2 && !arguments[1].isUndefined())
+        arguments[1] = withSetters(context, engine, QScriptValue(), arguments[1]);
+    return Tools::get(context, "original").call(context->thisObject(), arguments);
+}
+
+void replace(QScriptEngine &engine, QScriptValue owner, const QString &name,
+             QScriptEngine::FunctionSignature guard, QScriptValue tools)
+{
+    tools.setProperty(QStringLiteral("original"), owner.property(name));
+    QScriptValue function = engine.newFunction(guard, owner.property(name).property(QStringLiteral("length")).toInt32());
+    function.setData(tools);
+    owner.setProperty(name, function, QScriptValue::SkipInEnumeration);
+}
+
+} // namespace
+
+void guardGetterOnlyAccessors(QScriptEngine &engine)
+{
+    const QScriptValue global = engine.globalObject();
+    QScriptValue object = global.property(QStringLiteral("Object"));
+    QScriptValue prototype = object.property(QStringLiteral("prototype"));
+
+    auto tools = [&] {
+        QScriptValue tools = engine.newObject();
+        tools.setProperty(QStringLiteral("ignore"), engine.newFunction(ignoreValue, 1));
+        tools.setProperty(QStringLiteral("lookupSetter"), prototype.property(QStringLiteral("__lookupSetter__")));
+        tools.setProperty(QStringLiteral("defineSetter"), prototype.property(QStringLiteral("__defineSetter__")));
+        tools.setProperty(QStringLiteral("getOwnPropertyDescriptor"),
+                          object.property(QStringLiteral("getOwnPropertyDescriptor")));
+        return tools;
+    };
+    replace(engine, prototype, QStringLiteral("__defineGetter__"), defineGetter, tools());
+    replace(engine, object, QStringLiteral("defineProperty"), defineProperty, tools());
+    replace(engine, object, QStringLiteral("defineProperties"), defineProperties, tools());
+    replace(engine, object, QStringLiteral("create"), create, tools());
+}
