@@ -77,8 +77,9 @@ MainWindow::MainWindow(QWidget *parent)
     paintingEditor = createCodeEditor();
     paintingEditor->setObjectName(QStringLiteral("paintingEditor"));
 
-    // The menu outlives the window on purpose: a button does not own its menu.
+    // A button does not own its menu, and a menu without a parent would outlive the window.
     auto *optionsMenu = new QMenu();
+    connect(this, &QObject::destroyed, optionsMenu, [optionsMenu] { delete optionsMenu; });
     optionsMenu->addAction(lowQualityAction);
     optionsMenu->addAction(externalEditorAction);
     optionsMenu->addAction(frameAction);
