@@ -1,4 +1,4 @@
-// Concentric rings around the middle of the picture.
+// Concentric rings around the middle.
 function render() {
     var dx = x - width / 2, dy = y - height / 2;
     var d = Math.sqrt(dx * dx + dy * dy);
