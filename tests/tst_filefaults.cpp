@@ -1,0 +1,202 @@
+// The file faults a user can run into, seen from the window: whatever fails, the text in the
+// editors stays, the files on disk keep what they held, and the user is told.
+
+#include "imageview.h"
+#include "mainwindow.h"
+#include "testsupport.h"
+
+#include <QComboBox>
+#include <QDir>
+#include <QPlainTextEdit>
+#include <QProcess>
+#include <QtTest>
+
+#include <csignal>
+#include <sys/resource.h>
+#include <unistd.h>
+
+namespace {
+
+struct Window
+{
+    MainWindow window;
+    QPlainTextEdit *painting = window.findChild<QPlainTextEdit *>("paintingEditor");
+    QPlainTextEdit *stdlib = window.findChild<QPlainTextEdit *>("stdlibEditor");
+    ImageView *view = window.findChild<ImageView *>("imageView");
+    QComboBox *list = window.findChild<QComboBox *>("paintingList");
+};
+
+// Makes a folder impossible to write into for as long as it lives, for root too.
+class LockedFolder
+{
+public:
+    explicit LockedFolder(const QString &path)
+        : path(path)
+    {
+        if (geteuid() == 0)
+            locked = QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("+i"), path}) == 0;
+        else
+            locked = QFile::setPermissions(path, QFile::ReadOwner | QFile::ExeOwner);
+    }
+    ~LockedFolder()
+    {
+        if (geteuid() == 0)
+            QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("-i"), path});
+        else
+            QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    }
+
+    const QString path;
+    bool locked = false;
+};
+
+// Every write past limit bytes fails, as on a full disk, for as long as it lives.
+class FileSizeLimit
+{
+public:
+    explicit FileSizeLimit(rlim_t limit)
+    {
+        std::signal(SIGXFSZ, SIG_IGN);
+        getrlimit(RLIMIT_FSIZE, &saved);
+        rlimit lowered = saved;
+        lowered.rlim_cur = limit;
+        setrlimit(RLIMIT_FSIZE, &lowered);
+    }
+    ~FileSizeLimit() { setrlimit(RLIMIT_FSIZE, &saved); }
+
+private:
+    rlimit saved;
+};
+
+const QString typed = QStringLiteral("// typed, never saved\nfunction render() { r = 1; }\n");
+
+bool toldAbout(const DialogAnswerer &answerer, const QString &path)
+{
+    for (const DialogAnswerer::Message &message : answerer.messages)
+        if (message.icon == QMessageBox::Warning && message.text.contains(QDir::toNativeSeparators(path)))
+            return true;
+    return false;
+}
+
+} // namespace
+
+class tst_FileFaults : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init() { resetAppDir(); }
+    void cleanup() { resetAppDir(); }
+    void paintingsFolderCannotBeMade();
+    void scriptPathIsAFolder_data();
+    void scriptPathIsAFolder();
+    void folderCannotBeWritten();
+    void writeFailsMidway();
+};
+
+void tst_FileFaults::paintingsFolderCannotBeMade()
+{
+    QVERIFY(writeBytes(paintingsPath(), "a file where the folder should be"));
+    Window w;
+    QCOMPARE(w.list->count(), 1);
+    QCOMPARE(w.list->itemText(0), QStringLiteral("The Sketchbook"));
+
+    w.painting->setPlainText(typed);
+    DialogAnswerer answerer;
+    w.window.updatePreview();
+
+    QVERIFY(toldAbout(answerer, paintingFile("Sketchbook.js")));
+    QCOMPARE(w.painting->toPlainText(), typed);
+    QVERIFY(w.view->isVisibleTo(&w.window));
+    QCOMPARE(readBytes(paintingsPath()), QByteArray("a file where the folder should be"));
+}
+
+void tst_FileFaults::scriptPathIsAFolder_data()
+{
+    QTest::addColumn<bool>("standardLibrary");
+    QTest::newRow("stdlib.js is a folder") << true;
+    QTest::newRow("Sketchbook.js is a folder") << false;
+}
+
+void tst_FileFaults::scriptPathIsAFolder()
+{
+    QFETCH(bool, standardLibrary);
+    QVERIFY(QDir().mkpath(paintingsPath()));
+    const QString path = standardLibrary ? stdlibFile() : paintingFile("Sketchbook.js");
+    QVERIFY(QDir().mkpath(QDir(path).filePath("inside")));
+
+    Window w;
+    QPlainTextEdit *editor = standardLibrary ? w.stdlib : w.painting;
+    QCOMPARE(editor->toPlainText(), QString());
+    editor->setPlainText(typed);
+    DialogAnswerer answerer;
+    if (standardLibrary) {
+        w.window.openStdlibView();
+        w.window.openPainter();
+    } else {
+        w.window.updatePreview();
+    }
+
+    QVERIFY(toldAbout(answerer, path));
+    QCOMPARE(editor->toPlainText(), typed);
+    QVERIFY(QFileInfo(path).isDir());
+    QVERIFY(QFileInfo(QDir(path).filePath("inside")).isDir());
+}
+
+void tst_FileFaults::folderCannotBeWritten()
+{
+    QVERIFY(QDir().mkpath(paintingsPath()));
+    QVERIFY(writeBytes(paintingFile("Sketchbook.js"), "function render() { g = 1; }\n"));
+    QVERIFY(writeBytes(paintingFile("Other.js"), "function render() { b = 1; }\n"));
+    Window w;
+    w.painting->setPlainText(typed);
+    {
+        const LockedFolder lock(paintingsPath());
+        if (!lock.locked)
+            QSKIP("this system cannot make a folder read-only for this user");
+        DialogAnswerer answerer;
+        w.window.updatePreview();
+        QVERIFY(toldAbout(answerer, paintingFile("Sketchbook.js")));
+        QCOMPARE(w.painting->toPlainText(), typed);
+
+        // Picking another painting cannot save the one being left either, so the pick is
+        // undone and its text stays.
+        const int warningsBefore = answerer.messages.size();
+        w.list->setCurrentIndex(w.list->findText("Other"));
+        QCOMPARE(answerer.messages.size(), warningsBefore + 1);
+        QVERIFY(toldAbout(answerer, paintingFile("Sketchbook.js")));
+        QCOMPARE(w.list->currentText(), QStringLiteral("The Sketchbook"));
+        QCOMPARE(w.painting->toPlainText(), typed);
+    }
+    QCOMPARE(readBytes(paintingFile("Sketchbook.js")), QByteArray("function render() { g = 1; }\n"));
+    QCOMPARE(readBytes(paintingFile("Other.js")), QByteArray("function render() { b = 1; }\n"));
+}
+
+void tst_FileFaults::writeFailsMidway()
+{
+    QVERIFY(QDir().mkpath(paintingsPath()));
+    const QByteArray old("function render() { r = 0.5; }\n");
+    QVERIFY(writeBytes(paintingFile("Sketchbook.js"), old));
+    QVERIFY(writeBytes(stdlibFile(), old));
+    Window w;
+    const QString longText = typed + QString(200000, QLatin1Char(' '));
+    w.painting->setPlainText(longText);
+    w.stdlib->setPlainText(longText);
+    DialogAnswerer answerer;
+    {
+        const FileSizeLimit limit(4096);
+        w.window.updatePreview();
+        w.window.openStdlibView();
+        w.window.openPainter();
+    }
+    QVERIFY(toldAbout(answerer, paintingFile("Sketchbook.js")));
+    QVERIFY(toldAbout(answerer, stdlibFile()));
+    QCOMPARE(w.painting->toPlainText(), longText);
+    QCOMPARE(w.stdlib->toPlainText(), longText);
+    QCOMPARE(readBytes(paintingFile("Sketchbook.js")), old);
+    QCOMPARE(readBytes(stdlibFile()), old);
+    QCOMPARE(QDir(paintingsPath()).entryList(QDir::Files | QDir::Hidden), QStringList("Sketchbook.js"));
+}
+
+QTEST_MAIN(tst_FileFaults)
+#include "tst_filefaults.moc"
