@@ -16,4 +16,4 @@ cmake --build "$build_dir" -j "$jobs"
 sanitized_dir="$source_dir/build-asan"
 cmake -S "$source_dir" -B "$sanitized_dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPICTOLOOM_SANITIZE=ON > /dev/null
 cmake --build "$sanitized_dir" -j "$jobs"
-(cd "$sanitized_dir" && ctest --output-on-failure -j "$jobs" --label-exclude e2e)
+(cd "$sanitized_dir" && ctest --output-on-failure -j "$jobs")
