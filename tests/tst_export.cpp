@@ -68,19 +68,14 @@ QImage readPicture(const QString &path)
 
 void setText(MainWindow &window, const char *editor, const QString &text)
 {
-    window.findChild<QPlainTextEdit *>(QLatin1String(editor))->setPlainText(text);
+    part<QPlainTextEdit>(&window, editor)->setPlainText(text);
 }
 
 void setOption(MainWindow &window, const QString &text, bool on)
 {
-    const QList<QAction *> actions = window.findChildren<QAction *>();
-    for (QAction *action : actions) {
-        if (action->text() == text) {
-            action->setChecked(on);
-            return;
-        }
-    }
-    QFAIL(qPrintable(QStringLiteral("no action %1").arg(text)));
+    QAction *action = findAction(&window, text);
+    QVERIFY(action);
+    action->setChecked(on);
 }
 
 } // namespace
@@ -316,7 +311,7 @@ void tst_Export::cancelledDialogRendersNothing()
     QTemporaryDir dir;
     MainWindow window;
     setText(window, "paintingEditor", patternPainting(40, 30));
-    auto *statusStack = window.findChild<QStackedWidget *>(QStringLiteral("statusStack"));
+    auto *statusStack = part<QStackedWidget>(&window, "statusStack");
     QSignalSpy switches(statusStack, &QStackedWidget::currentChanged);
 
     DialogAnswerer answerer;   // no answer prepared: the file dialog is cancelled
@@ -334,9 +329,9 @@ void tst_Export::exportLeavesPreviewAndFilesAlone()
     const QString path = dir.filePath(QStringLiteral("picture.png"));
     MainWindow window;
     setText(window, "paintingEditor", patternPainting(40, 30));
-    auto *statusLabel = window.findChild<QLabel *>(QStringLiteral("statusLabel"));
-    auto *statusStack = window.findChild<QStackedWidget *>(QStringLiteral("statusStack"));
-    auto *imageView = window.findChild<ImageView *>(QStringLiteral("imageView"));
+    auto *statusLabel = part<QLabel>(&window, "statusLabel");
+    auto *statusStack = part<QStackedWidget>(&window, "statusStack");
+    auto *imageView = part<ImageView>(&window, "imageView");
     statusLabel->setText(QStringLiteral("Rendered in 0.4 sec"));
     QImage shown(12, 9, QImage::Format_RGB32);
     shown.fill(Qt::red);

@@ -11,20 +11,9 @@
 #include <QProcess>
 #include <QtTest>
 
-#include <csignal>
-#include <sys/resource.h>
 #include <unistd.h>
 
 namespace {
-
-struct Window
-{
-    MainWindow window;
-    QPlainTextEdit *painting = window.findChild<QPlainTextEdit *>("paintingEditor");
-    QPlainTextEdit *stdlib = window.findChild<QPlainTextEdit *>("stdlibEditor");
-    ImageView *view = window.findChild<ImageView *>("imageView");
-    QComboBox *list = window.findChild<QComboBox *>("paintingList");
-};
 
 // Makes a folder impossible to write into for as long as it lives, for root too.
 class LockedFolder
@@ -48,24 +37,6 @@ public:
 
     const QString path;
     bool locked = false;
-};
-
-// Every write past limit bytes fails, as on a full disk, for as long as it lives.
-class FileSizeLimit
-{
-public:
-    explicit FileSizeLimit(rlim_t limit)
-    {
-        std::signal(SIGXFSZ, SIG_IGN);
-        getrlimit(RLIMIT_FSIZE, &saved);
-        rlimit lowered = saved;
-        lowered.rlim_cur = limit;
-        setrlimit(RLIMIT_FSIZE, &lowered);
-    }
-    ~FileSizeLimit() { setrlimit(RLIMIT_FSIZE, &saved); }
-
-private:
-    rlimit saved;
 };
 
 const QString typed = QStringLiteral("// typed, never saved\nfunction render() { r = 1; }\n");
@@ -97,7 +68,7 @@ private slots:
 void tst_FileFaults::paintingsFolderCannotBeMade()
 {
     QVERIFY(writeBytes(paintingsPath(), "a file where the folder should be"));
-    Window w;
+    WindowParts w;
     QCOMPARE(w.list->count(), 1);
     QCOMPARE(w.list->itemText(0), QStringLiteral("The Sketchbook"));
 
@@ -125,7 +96,7 @@ void tst_FileFaults::scriptPathIsAFolder()
     const QString path = standardLibrary ? stdlibFile() : paintingFile("Sketchbook.js");
     QVERIFY(QDir().mkpath(QDir(path).filePath("inside")));
 
-    Window w;
+    WindowParts w;
     QPlainTextEdit *editor = standardLibrary ? w.stdlib : w.painting;
     QCOMPARE(editor->toPlainText(), QString());
     editor->setPlainText(typed);
@@ -148,7 +119,7 @@ void tst_FileFaults::folderCannotBeWritten()
     QVERIFY(QDir().mkpath(paintingsPath()));
     QVERIFY(writeBytes(paintingFile("Sketchbook.js"), "function render() { g = 1; }\n"));
     QVERIFY(writeBytes(paintingFile("Other.js"), "function render() { b = 1; }\n"));
-    Window w;
+    WindowParts w;
     w.painting->setPlainText(typed);
     {
         const LockedFolder lock(paintingsPath());
@@ -178,7 +149,7 @@ void tst_FileFaults::writeFailsMidway()
     const QByteArray old("function render() { r = 0.5; }\n");
     QVERIFY(writeBytes(paintingFile("Sketchbook.js"), old));
     QVERIFY(writeBytes(stdlibFile(), old));
-    Window w;
+    WindowParts w;
     const QString longText = typed + QString(200000, QLatin1Char(' '));
     w.painting->setPlainText(longText);
     w.stdlib->setPlainText(longText);

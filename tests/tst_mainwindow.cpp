@@ -29,28 +29,6 @@ enum Effect { Preview, ExportDialog, PageSwitch };
 
 const QString quickPainting = QStringLiteral("function render(){ r = 1; }");
 
-QAction *actionNamed(QWidget &window, const QString &text)
-{
-    QAction *found = nullptr;
-    for (QAction *action : window.findChildren<QAction *>()) {
-        if (action->text() != text)
-            continue;
-        if (found)
-            return nullptr;
-        found = action;
-    }
-    return found;
-}
-
-QPushButton *buttonNamed(QWidget &window, const QString &text)
-{
-    for (QPushButton *button : window.findChildren<QPushButton *>()) {
-        if (button->text() == text)
-            return button;
-    }
-    return nullptr;
-}
-
 bool showAndActivate(QWidget &window)
 {
     window.show();
@@ -123,7 +101,7 @@ void tst_MainWindow::actions()
     QFETCH(bool, onWindow);
 
     MainWindow window;
-    QAction *action = actionNamed(window, text);
+    QAction *action = findAction(&window, text);
     QVERIFY2(action, "expected exactly one action with this text");
     QCOMPARE(action->parent(), &window);
     QCOMPARE(action->shortcuts(), shortcut.isEmpty() ? QList<QKeySequence>() : QList<QKeySequence>{shortcut});
@@ -149,7 +127,7 @@ void tst_MainWindow::windowOwnsExactlyTheSevenActions()
 void tst_MainWindow::optionsMenuOrder()
 {
     MainWindow window;
-    QPushButton *options = buttonNamed(window, "Options");
+    QPushButton *options = findButton(&window, "Options");
     QVERIFY(options);
     QMenu *menu = options->menu();
     QVERIFY(menu);
@@ -158,7 +136,7 @@ void tst_MainWindow::optionsMenuOrder()
     for (QAction *action : menu->actions()) {
         entries << (action->isSeparator() ? QStringLiteral("----") : action->text());
         if (!action->isSeparator())
-            QCOMPARE(action, actionNamed(window, action->text()));
+            QCOMPARE(action, findAction(&window, action->text()));
     }
     QCOMPARE(entries, QStringList({"Low Quality Preview", "Use External Editor",
                                    "Save With Frame", "----", "Save Copy",
@@ -185,11 +163,11 @@ void tst_MainWindow::buttons()
     QFETCH(QString, page);
 
     MainWindow window;
-    QPushButton *button = buttonNamed(window, text);
+    QPushButton *button = findButton(&window, text);
     QVERIFY(button);
     QCOMPARE(button->toolTip(), toolTip);
     QVERIFY(button->isEnabled());
-    auto *pageWidget = window.findChild<QWidget *>(page);
+    auto *pageWidget = part<QWidget>(&window, page);
     QVERIFY(pageWidget);
     QVERIFY(pageWidget->isAncestorOf(button));
 }
@@ -252,7 +230,7 @@ void tst_MainWindow::editorSetUp()
     QFETCH(QString, name);
 
     MainWindow window;
-    auto *editor = window.findChild<QPlainTextEdit *>(name);
+    auto *editor = part<QPlainTextEdit>(&window, name);
     QVERIFY(editor);
     const QFont font = editor->font();
     QCOMPARE(font.family(), QStringLiteral("Courier"));
@@ -280,10 +258,10 @@ void tst_MainWindow::editorSetUp()
 void tst_MainWindow::initialState()
 {
     MainWindow window;
-    auto *editorStack = window.findChild<QStackedWidget *>("editorStack");
-    auto *statusStack = window.findChild<QStackedWidget *>("statusStack");
-    auto *imageView = window.findChild<ImageView *>("imageView");
-    auto *statusLabel = window.findChild<QLabel *>("statusLabel");
+    auto *editorStack = part<QStackedWidget>(&window, "editorStack");
+    auto *statusStack = part<QStackedWidget>(&window, "statusStack");
+    auto *imageView = part<ImageView>(&window, "imageView");
+    auto *statusLabel = part<QLabel>(&window, "statusLabel");
     QVERIFY(editorStack && statusStack && imageView && statusLabel);
 
     QCOMPARE(window.windowTitle(), QStringLiteral("Pictoloom"));
@@ -291,17 +269,17 @@ void tst_MainWindow::initialState()
     QVERIFY(QFileInfo(paintingsPath()).isDir());
     QCOMPARE(window.centralWidget(), editorStack);
     QCOMPARE(editorStack->count(), 2);
-    QCOMPARE(editorStack->currentWidget(), window.findChild<QWidget *>("paintingPage"));
-    QCOMPARE(editorStack->widget(1), window.findChild<QWidget *>("stdlibPage"));
+    QCOMPARE(editorStack->currentWidget(), part<QWidget>(&window, "paintingPage"));
+    QCOMPARE(editorStack->widget(1), part<QWidget>(&window, "stdlibPage"));
     QCOMPARE(statusStack->currentWidget(), statusLabel);
-    QCOMPARE(statusStack->widget(1), window.findChild<QWidget *>("progressBar"));
+    QCOMPARE(statusStack->widget(1), part<QWidget>(&window, "progressBar"));
     QVERIFY(statusLabel->text().isEmpty());
     QVERIFY(imageView->isHidden());
     QCOMPARE(imageView->minimumWidth(), 200);
 
     QVERIFY(showAndActivate(window));
     QVERIFY(!imageView->isVisible());
-    QVERIFY(window.findChild<QPlainTextEdit *>("paintingEditor")->isVisible());
+    QVERIFY(paintingEditor(&window)->isVisible());
 }
 
 void tst_MainWindow::commandsReachTheirSlots_data()
@@ -346,10 +324,10 @@ void tst_MainWindow::commandsReachTheirSlots()
     QFETCH(int, effect);
 
     MainWindow window;
-    auto *editorStack = window.findChild<QStackedWidget *>("editorStack");
-    auto *imageView = window.findChild<ImageView *>("imageView");
-    auto *paintingEditor = window.findChild<QPlainTextEdit *>("paintingEditor");
-    auto *stdlibEditor = window.findChild<QPlainTextEdit *>("stdlibEditor");
+    auto *editorStack = part<QStackedWidget>(&window, "editorStack");
+    auto *imageView = part<ImageView>(&window, "imageView");
+    auto *paintingEditor = part<QPlainTextEdit>(&window, "paintingEditor");
+    auto *stdlibEditor = part<QPlainTextEdit>(&window, "stdlibEditor");
     QVERIFY(editorStack && imageView && paintingEditor && stdlibEditor);
     paintingEditor->setPlainText(quickPainting);
     QVERIFY(showAndActivate(window));
@@ -371,13 +349,13 @@ void tst_MainWindow::commandsReachTheirSlots()
     });
 
     if (key) {
-        auto *editor = window.findChild<QPlainTextEdit *>(focus);
+        auto *editor = part<QPlainTextEdit>(&window, focus);
         QVERIFY(editor);
         editor->setFocus();
         QTRY_VERIFY(editor->hasFocus());
         QTest::keyClick(editor, Qt::Key(key), Qt::ControlModifier);
     } else {
-        QPushButton *pushButton = buttonNamed(window, button);
+        QPushButton *pushButton = findButton(&window, button);
         QVERIFY(pushButton);
         QTest::mouseClick(pushButton, Qt::LeftButton);
     }
@@ -423,10 +401,10 @@ void tst_MainWindow::ctrlEReachesNothing()
     QFETCH(QString, focus);
 
     MainWindow window;
-    auto *editorStack = window.findChild<QStackedWidget *>("editorStack");
-    auto *imageView = window.findChild<ImageView *>("imageView");
-    auto *statusLabel = window.findChild<QLabel *>("statusLabel");
-    auto *editor = window.findChild<QPlainTextEdit *>(focus);
+    auto *editorStack = part<QStackedWidget>(&window, "editorStack");
+    auto *imageView = part<ImageView>(&window, "imageView");
+    auto *statusLabel = part<QLabel>(&window, "statusLabel");
+    auto *editor = part<QPlainTextEdit>(&window, focus);
     QVERIFY(editorStack && imageView && statusLabel && editor);
     editor->setPlainText(quickPainting);
     QVERIFY(showAndActivate(window));
@@ -453,7 +431,7 @@ void tst_MainWindow::ctrlEReachesNothing()
     QCOMPARE(editor->toPlainText(), quickPainting);
 
     // The same way of pressing keys does reach the window's shortcuts.
-    QSignalSpy exportSpy(actionNamed(window, "Export Image"), &QAction::triggered);
+    QSignalSpy exportSpy(findAction(&window, "Export Image"), &QAction::triggered);
     QTest::keyClick(editor, Qt::Key_S, Qt::ControlModifier);
     QTRY_COMPARE(exportSpy.count(), 1);
 }
@@ -483,14 +461,14 @@ void tst_MainWindow::optionsTakeEffectAtTheNextRender()
     QFETCH(QSize, expectedSize);
 
     MainWindow window;
-    auto *imageView = window.findChild<ImageView *>("imageView");
-    auto *statusLabel = window.findChild<QLabel *>("statusLabel");
-    auto *paintingEditor = window.findChild<QPlainTextEdit *>("paintingEditor");
+    auto *imageView = part<ImageView>(&window, "imageView");
+    auto *statusLabel = part<QLabel>(&window, "statusLabel");
+    auto *paintingEditor = part<QPlainTextEdit>(&window, "paintingEditor");
     QVERIFY(imageView && statusLabel && paintingEditor);
     paintingEditor->setPlainText(quickPainting);
 
     // Toggle twice so the option's slot runs even where the wanted state is the initial one.
-    QAction *optionAction = actionNamed(window, option);
+    QAction *optionAction = findAction(&window, option);
     QVERIFY(optionAction);
     optionAction->setChecked(!checked);
     optionAction->setChecked(checked);
@@ -503,10 +481,10 @@ void tst_MainWindow::optionsTakeEffectAtTheNextRender()
         const QString file = dir.filePath(QStringLiteral("picture.png"));
         DialogAnswerer answerer;
         answerer.answerFile(file);
-        actionNamed(window, "Export Image")->trigger();
+        findAction(&window, "Export Image")->trigger();
         QCOMPARE(QImage(file).size(), expectedSize);
     } else {
-        actionNamed(window, "Preview")->trigger();
+        findAction(&window, "Preview")->trigger();
         QVERIFY(!imageView->isHidden());
         QCOMPARE(imageView->sizeHint(), expectedSize);
     }

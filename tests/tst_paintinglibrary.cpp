@@ -16,34 +16,10 @@
 
 namespace {
 
-QPlainTextEdit *paintingEditorOf(MainWindow &window)
-{
-    return window.findChild<QPlainTextEdit *>(QStringLiteral("paintingEditor"));
-}
-
-QPlainTextEdit *stdlibEditorOf(MainWindow &window)
-{
-    return window.findChild<QPlainTextEdit *>(QStringLiteral("stdlibEditor"));
-}
-
-QComboBox *listOf(MainWindow &window)
-{
-    return window.findChild<QComboBox *>(QStringLiteral("paintingList"));
-}
-
-QStringList titlesOf(MainWindow &window)
-{
-    QStringList titles;
-    QComboBox *list = listOf(window);
-    for (int i = 0; i < list->count(); ++i)
-        titles << list->itemText(i);
-    return titles;
-}
-
 QStringList pathsOf(MainWindow &window)
 {
     QStringList paths;
-    QComboBox *list = listOf(window);
+    QComboBox *list = paintingList(&window);
     for (int i = 0; i < list->count(); ++i)
         paths << list->itemData(i, Qt::UserRole).toString();
     return paths;
@@ -51,7 +27,7 @@ QStringList pathsOf(MainWindow &window)
 
 void pick(MainWindow &window, const QString &title)
 {
-    QComboBox *list = listOf(window);
+    QComboBox *list = paintingList(&window);
     const int index = list->findText(title);
     QVERIFY2(index >= 0, qPrintable(title));
     list->setCurrentIndex(index);
@@ -125,11 +101,11 @@ void tst_PaintingLibrary::firstStart()
     {
         MainWindow window;
         QVERIFY(QFileInfo(paintingsPath()).isDir());
-        QCOMPARE(titlesOf(window), QStringList(QStringLiteral("The Sketchbook")));
+        QCOMPARE(listTitles(&window), QStringList(QStringLiteral("The Sketchbook")));
         QCOMPARE(pathsOf(window), QStringList(paintingFile(QStringLiteral("Sketchbook.js"))));
-        QCOMPARE(listOf(window)->currentIndex(), 0);
-        QCOMPARE(paintingEditorOf(window)->toPlainText(), QString());
-        QCOMPARE(stdlibEditorOf(window)->toPlainText(), QString());
+        QCOMPARE(paintingList(&window)->currentIndex(), 0);
+        QCOMPARE(paintingEditor(&window)->toPlainText(), QString());
+        QCOMPARE(stdlibEditor(&window)->toPlainText(), QString());
 
         QCOMPARE(QDir(paintingsPath()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
                  QStringList());
@@ -181,13 +157,13 @@ void tst_PaintingLibrary::listing()
 
     MainWindow window;
 
-    QCOMPARE(titlesOf(window), titles);
+    QCOMPARE(listTitles(&window), titles);
     QStringList paths;
     for (const QString &name : listedFiles)
         paths << paintingFile(name);
     QCOMPARE(pathsOf(window), paths);
-    QCOMPARE(listOf(window)->currentIndex(), 0);
-    QCOMPARE(paintingEditorOf(window)->toPlainText(),
+    QCOMPARE(paintingList(&window)->currentIndex(), 0);
+    QCOMPARE(paintingEditor(&window)->toPlainText(),
              files.contains(QStringLiteral("Sketchbook.js")) ? QStringLiteral("Sketchbook.js")
                                                              : QString());
 }
@@ -199,22 +175,22 @@ void tst_PaintingLibrary::pickWithBuiltInEditor()
     QVERIFY(writeBytes(paintingFile(QStringLiteral("b.js")), "// b\n"));
     DialogAnswerer answerer;
     MainWindow window;
-    auto *status = window.findChild<QLabel *>(QStringLiteral("statusLabel"));
-    auto *view = window.findChild<ImageView *>(QStringLiteral("imageView"));
+    auto *status = part<QLabel>(&window, "statusLabel");
+    auto *view = part<ImageView>(&window, "imageView");
 
     pick(window, QStringLiteral("b"));
-    QCOMPARE(paintingEditorOf(window)->toPlainText(), QStringLiteral("// b\n"));
+    QCOMPARE(paintingEditor(&window)->toPlainText(), QStringLiteral("// b\n"));
     // Leaving The Sketchbook created its file with the (empty) editor text.
     QCOMPARE(readBytes(paintingFile(QStringLiteral("Sketchbook.js"))), QByteArray());
 
-    paintingEditorOf(window)->setPlainText(QStringLiteral("// b, edited"));
+    paintingEditor(&window)->setPlainText(QStringLiteral("// b, edited"));
     status->setText(QStringLiteral("Rendered in 0.4 sec"));
     view->setVisible(true);
 
     pick(window, QStringLiteral("A"));
 
     QCOMPARE(readBytes(paintingFile(QStringLiteral("b.js"))), QByteArray("// b, edited"));
-    QCOMPARE(paintingEditorOf(window)->toPlainText(), QStringLiteral("// A\n"));
+    QCOMPARE(paintingEditor(&window)->toPlainText(), QStringLiteral("// A\n"));
     QCOMPARE(status->text(), QString());
     QVERIFY(view->isHidden());
     QCOMPARE(readBytes(paintingFile(QStringLiteral("A.js"))), QByteArray("// A\n"));
@@ -229,15 +205,12 @@ void tst_PaintingLibrary::pickWithExternalEditor()
     DialogAnswerer answerer;
     MainWindow window;
     DesktopRecorder desktop;
-    auto *status = window.findChild<QLabel *>(QStringLiteral("statusLabel"));
-    auto *view = window.findChild<ImageView *>(QStringLiteral("imageView"));
+    auto *status = part<QLabel>(&window, "statusLabel");
+    auto *view = part<ImageView>(&window, "imageView");
     pick(window, QStringLiteral("b"));
-    for (QAction *action : window.findChildren<QAction *>()) {
-        if (action->text() == QLatin1String("Use External Editor"))
-            action->setChecked(true);
-    }
+    findAction(&window, "Use External Editor")->setChecked(true);
     QVERIFY(writeBytes(paintingFile(QStringLiteral("b.js")), "// b, from outside\n"));
-    paintingEditorOf(window)->setPlainText(QStringLiteral("stale"));
+    paintingEditor(&window)->setPlainText(QStringLiteral("stale"));
     QPixmap picture(8, 8);
     picture.fill(Qt::blue);
     view->setPixmap(picture);
@@ -250,7 +223,7 @@ void tst_PaintingLibrary::pickWithExternalEditor()
     QCOMPARE(desktop.urls, QList<QUrl>({QUrl(paintingFile(QStringLiteral("A.js")))}));
     QCOMPARE(readBytes(paintingFile(QStringLiteral("b.js"))), QByteArray("// b, from outside\n"));
     QCOMPARE(readBytes(paintingFile(QStringLiteral("A.js"))), QByteArray("// A\n"));
-    QCOMPARE(paintingEditorOf(window)->toPlainText(), QStringLiteral("stale"));
+    QCOMPARE(paintingEditor(&window)->toPlainText(), QStringLiteral("stale"));
     QCOMPARE(view->sizeHint(), QSize(0, 0));
     QVERIFY(!view->isHidden());
     QCOMPARE(status->text(), QString());
@@ -263,11 +236,11 @@ void tst_PaintingLibrary::pickingTheCurrentEntryDoesNothing()
     QVERIFY(writeBytes(paintingFile(QStringLiteral("b.js")), "// b\n"));
     MainWindow window;
     pick(window, QStringLiteral("b"));
-    paintingEditorOf(window)->setPlainText(QStringLiteral("unsaved"));
+    paintingEditor(&window)->setPlainText(QStringLiteral("unsaved"));
 
     pick(window, QStringLiteral("b"));
 
-    QCOMPARE(paintingEditorOf(window)->toPlainText(), QStringLiteral("unsaved"));
+    QCOMPARE(paintingEditor(&window)->toPlainText(), QStringLiteral("unsaved"));
     QCOMPARE(readBytes(paintingFile(QStringLiteral("b.js"))), QByteArray("// b\n"));
 }
 
@@ -281,9 +254,9 @@ void tst_PaintingLibrary::lineEndsAndEncodingSurviveARoundTrip()
     QVERIFY(writeBytes(stdlibFile(), unicode));
     {
         MainWindow window;
-        QCOMPARE(paintingEditorOf(window)->toPlainText(),
+        QCOMPARE(paintingEditor(&window)->toPlainText(),
                  QStringLiteral("var a = 1;\nvar b = 2;\n"));
-        QCOMPARE(stdlibEditorOf(window)->toPlainText(), QString::fromUtf8(unicode));
+        QCOMPARE(stdlibEditor(&window)->toPlainText(), QString::fromUtf8(unicode));
     }
     QCOMPARE(readBytes(paintingFile(QStringLiteral("Sketchbook.js"))),
              QByteArray("var a = 1;\nvar b = 2;\n"));
@@ -297,8 +270,8 @@ void tst_PaintingLibrary::closeSavesBothDocuments()
     {
         MainWindow window;
         pick(window, QStringLiteral("b"));
-        QTest::keyClicks(paintingEditorOf(window), QStringLiteral("r = 1;"));
-        QTest::keyClicks(stdlibEditorOf(window), QStringLiteral("function f() {}"));
+        QTest::keyClicks(paintingEditor(&window), QStringLiteral("r = 1;"));
+        QTest::keyClicks(stdlibEditor(&window), QStringLiteral("function f() {}"));
     }
     QCOMPARE(readBytes(paintingFile(QStringLiteral("b.js"))), QByteArray("r = 1;// b\n"));
     QCOMPARE(readBytes(stdlibFile()), QByteArray("function f() {}"));
@@ -310,7 +283,7 @@ void tst_PaintingLibrary::textIsBackAfterARestart()
         MainWindow window;
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
-        QPlainTextEdit *editor = paintingEditorOf(window);
+        QPlainTextEdit *editor = paintingEditor(&window);
         editor->setFocus();
         QTest::keyClicks(editor, QStringLiteral("function render() {"));
         QTest::keyClick(editor, Qt::Key_Return);
@@ -320,8 +293,8 @@ void tst_PaintingLibrary::textIsBackAfterARestart()
         window.close();
     }
     MainWindow window;
-    QCOMPARE(listOf(window)->currentText(), QStringLiteral("The Sketchbook"));
-    QCOMPARE(paintingEditorOf(window)->toPlainText(),
+    QCOMPARE(paintingList(&window)->currentText(), QStringLiteral("The Sketchbook"));
+    QCOMPARE(paintingEditor(&window)->toPlainText(),
              QStringLiteral("function render() {\n    r = x / width;\n}"));
 }
 
@@ -334,7 +307,7 @@ void tst_PaintingLibrary::closeReportsFailedSavesOnStandardError()
         // Folders where the two files should go make both saves fail.
         QVERIFY(QDir(appDir()).mkdir(QStringLiteral("stdlib.js")));
         QVERIFY(QDir(paintingsPath()).mkdir(QStringLiteral("Sketchbook.js")));
-        stdlibEditorOf(window)->setPlainText(QStringLiteral("lost"));
+        stdlibEditor(&window)->setPlainText(QStringLiteral("lost"));
     }
     const QStringList lines = capture.text().split(QLatin1Char('\n'), Qt::SkipEmptyParts);
 
@@ -359,30 +332,30 @@ void tst_PaintingLibrary::unreadablePaintingIsNotOverwritten()
 
     // Loaded as empty and left untouched: nothing of the user's is at stake, so no word.
     pick(window, QStringLiteral("b"));
-    QCOMPARE(paintingEditorOf(window)->toPlainText(), QString());
+    QCOMPARE(paintingEditor(&window)->toPlainText(), QString());
     pick(window, QStringLiteral("A"));
     QCOMPARE(readBytes(paintingFile(QStringLiteral("b.js"))), latin1Bytes);
     QCOMPARE(answerer.dialogCount, 0);
 
     // Typed text is not written over the file; the user is told and stays on the painting.
     pick(window, QStringLiteral("b"));
-    paintingEditorOf(window)->setPlainText(QStringLiteral("typed"));
+    paintingEditor(&window)->setPlainText(QStringLiteral("typed"));
     pick(window, QStringLiteral("A"));
     QCOMPARE(readBytes(paintingFile(QStringLiteral("b.js"))), latin1Bytes);
     QCOMPARE(answerer.messages.size(), 1);
     QCOMPARE(answerer.messages.at(0).icon, QMessageBox::Warning);
     QVERIFY(answerer.messages.at(0).text.contains(
         QDir::toNativeSeparators(paintingFile(QStringLiteral("b.js")))));
-    QCOMPARE(listOf(window)->currentText(), QStringLiteral("b"));
-    QCOMPARE(paintingEditorOf(window)->toPlainText(), QStringLiteral("typed"));
+    QCOMPARE(paintingList(&window)->currentText(), QStringLiteral("b"));
+    QCOMPARE(paintingEditor(&window)->toPlainText(), QStringLiteral("typed"));
 
     // Once the file reads again, its saves are back.
     QVERIFY(writeBytes(paintingFile(QStringLiteral("b.js")), "// b\n"));
-    paintingEditorOf(window)->clear();
+    paintingEditor(&window)->clear();
     pick(window, QStringLiteral("A"));
     pick(window, QStringLiteral("b"));
-    QCOMPARE(paintingEditorOf(window)->toPlainText(), QStringLiteral("// b\n"));
-    paintingEditorOf(window)->setPlainText(QStringLiteral("// b, edited"));
+    QCOMPARE(paintingEditor(&window)->toPlainText(), QStringLiteral("// b\n"));
+    paintingEditor(&window)->setPlainText(QStringLiteral("// b, edited"));
     pick(window, QStringLiteral("A"));
     QCOMPARE(readBytes(paintingFile(QStringLiteral("b.js"))), QByteArray("// b, edited"));
     QCOMPARE(answerer.messages.size(), 1);
@@ -395,7 +368,7 @@ void tst_PaintingLibrary::unreadableStandardLibraryIsNotOverwritten()
         StandardErrorCapture capture;
         {
             MainWindow window;
-            QCOMPARE(stdlibEditorOf(window)->toPlainText(), QString());
+            QCOMPARE(stdlibEditor(&window)->toPlainText(), QString());
         }
         QCOMPARE(capture.text(), QString());
     }
@@ -404,7 +377,7 @@ void tst_PaintingLibrary::unreadableStandardLibraryIsNotOverwritten()
     StandardErrorCapture capture;
     {
         MainWindow window;
-        stdlibEditorOf(window)->setPlainText(QStringLiteral("typed"));
+        stdlibEditor(&window)->setPlainText(QStringLiteral("typed"));
     }
     QCOMPARE(readBytes(stdlibFile()), latin1Bytes);
     QVERIFY(capture.text().contains(QDir::toNativeSeparators(stdlibFile())));
@@ -418,7 +391,7 @@ void tst_PaintingLibrary::failedSaveOnPickIsReportedAndUndoesThePick()
     DialogAnswerer answerer;
     MainWindow window;
     pick(window, QStringLiteral("b"));
-    paintingEditorOf(window)->setPlainText(QStringLiteral("// b, edited"));
+    paintingEditor(&window)->setPlainText(QStringLiteral("// b, edited"));
     // Something else puts a folder where the painting was.
     QVERIFY(QFile::remove(paintingFile(QStringLiteral("b.js"))));
     QVERIFY(QDir(paintingsPath()).mkdir(QStringLiteral("b.js")));
@@ -435,14 +408,14 @@ void tst_PaintingLibrary::failedSaveOnPickIsReportedAndUndoesThePick()
              qPrintable(message.text));
     QVERIFY2(message.text.size() > message.text.indexOf(QLatin1String(": ")) + 3,
              qPrintable(message.text));
-    QCOMPARE(listOf(window)->currentText(), QStringLiteral("b"));
-    QCOMPARE(paintingEditorOf(window)->toPlainText(), QStringLiteral("// b, edited"));
+    QCOMPARE(paintingList(&window)->currentText(), QStringLiteral("b"));
+    QCOMPARE(paintingEditor(&window)->toPlainText(), QStringLiteral("// b, edited"));
 
     // With the folder gone again the painting saves, and the pick goes through.
     QVERIFY(QDir(paintingsPath()).rmdir(QStringLiteral("b.js")));
     pick(window, QStringLiteral("A"));
     QCOMPARE(readBytes(paintingFile(QStringLiteral("b.js"))), QByteArray("// b, edited"));
-    QCOMPARE(paintingEditorOf(window)->toPlainText(), QStringLiteral("// A\n"));
+    QCOMPARE(paintingEditor(&window)->toPlainText(), QStringLiteral("// A\n"));
 }
 
 QTEST_MAIN(tst_PaintingLibrary)

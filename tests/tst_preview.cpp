@@ -10,29 +10,6 @@
 #include <QStackedWidget>
 #include <QtTest>
 
-namespace {
-
-struct Window
-{
-    MainWindow window;
-    QPlainTextEdit *painting = window.findChild<QPlainTextEdit *>("paintingEditor");
-    QPlainTextEdit *stdlib = window.findChild<QPlainTextEdit *>("stdlibEditor");
-    ImageView *view = window.findChild<ImageView *>("imageView");
-    QLabel *status = window.findChild<QLabel *>("statusLabel");
-    QStackedWidget *statusStack = window.findChild<QStackedWidget *>("statusStack");
-    QProgressBar *progress = window.findChild<QProgressBar *>("progressBar");
-
-    QAction *action(const QString &text)
-    {
-        for (QAction *action : window.findChildren<QAction *>())
-            if (action->text() == text)
-                return action;
-        return nullptr;
-    }
-};
-
-} // namespace
-
 class tst_Preview : public QObject
 {
     Q_OBJECT
@@ -70,7 +47,7 @@ void tst_Preview::showsThePictureAndItsTime()
     QFETCH(QSize, pictureSize);
     QFETCH(int, maximumWidth);
 
-    Window w;
+    WindowParts w;
     w.window.show();
     if (!lowQuality)
         w.action("Low Quality Preview")->trigger();
@@ -110,7 +87,7 @@ void tst_Preview::failedPreviewChangesNothingOnScreen()
     QFETCH(QString, painting);
     QFETCH(int, boxes);
 
-    Window w;
+    WindowParts w;
     w.window.show();
     w.painting->setPlainText(QStringLiteral("width = 20; height = 10; function render() { g = 1; }"));
     w.window.updatePreview();
@@ -136,7 +113,7 @@ void tst_Preview::failedPreviewChangesNothingOnScreen()
 
 void tst_Preview::pictureTooLargeIsNotAScriptError()
 {
-    Window w;
+    WindowParts w;
     w.painting->setPlainText(QStringLiteral("width = 200000; height = 200000;"));
     DialogAnswerer answerer;
     w.window.updatePreview();
@@ -149,7 +126,7 @@ void tst_Preview::pictureTooLargeIsNotAScriptError()
 
 void tst_Preview::builtInEditingSavesThePaintingFirst()
 {
-    Window w;
+    WindowParts w;
     const QString painting = QStringLiteral("function render() { throw new Error('still saved'); }");
     w.painting->setPlainText(painting);
     w.stdlib->setPlainText(QStringLiteral("var unsaved = 1;"));
@@ -163,7 +140,7 @@ void tst_Preview::builtInEditingSavesThePaintingFirst()
 void tst_Preview::externalEditingReloadsBothScriptsFirst()
 {
     DesktopRecorder desktop;
-    Window w;
+    WindowParts w;
     w.window.show();
     w.action("Use External Editor")->trigger();
     QVERIFY(writeBytes(stdlibFile(), "function level() { return 1; }\n"));
@@ -182,15 +159,12 @@ void tst_Preview::externalEditingReloadsBothScriptsFirst()
 
 void tst_Preview::escapeStopsARenderThatNeverEnds()
 {
-    Window w;
+    WindowParts w;
     w.window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&w.window));
     w.status->setText(QStringLiteral("earlier"));
     w.painting->setPlainText(QStringLiteral("function render() { while (true) {} }"));
-    QPushButton *exportButton = nullptr;
-    for (QPushButton *button : w.window.findChildren<QPushButton *>())
-        if (button->text() == QStringLiteral("Export"))
-            exportButton = button;
+    QPushButton *exportButton = findButton(&w.window, "Export");
     QVERIFY(exportButton);
 
     DialogAnswerer answerer;

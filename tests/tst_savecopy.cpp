@@ -16,35 +16,6 @@ const QByteArray outsideBytes("// b from outside\r\n// \xcf\x80\n");
 const QString editorText = QStringLiteral("// b, edited");
 const QString question = QStringLiteral("Painting named like this already exists. Overwrite?");
 
-QAction *action(MainWindow &window, const QString &text)
-{
-    const QList<QAction *> actions = window.findChildren<QAction *>();
-    for (QAction *candidate : actions) {
-        if (candidate->text() == text)
-            return candidate;
-    }
-    qFatal("no action %s", qPrintable(text));
-    return nullptr;
-}
-
-QComboBox *listOf(MainWindow &window)
-{
-    return window.findChild<QComboBox *>(QStringLiteral("paintingList"));
-}
-
-QPlainTextEdit *editorOf(MainWindow &window)
-{
-    return window.findChild<QPlainTextEdit *>(QStringLiteral("paintingEditor"));
-}
-
-QStringList titlesOf(MainWindow &window)
-{
-    QStringList titles;
-    for (int i = 0; i < listOf(window)->count(); ++i)
-        titles << listOf(window)->itemText(i);
-    return titles;
-}
-
 // Every file of the paintings folder with its bytes.
 QMap<QString, QByteArray> folderContent()
 {
@@ -60,10 +31,10 @@ QMap<QString, QByteArray> folderContent()
 // been rewritten by the other program.
 void prepare(MainWindow &window, bool external)
 {
-    listOf(window)->setCurrentIndex(listOf(window)->findText(QStringLiteral("b")));
-    editorOf(window)->setPlainText(editorText);
+    paintingList(&window)->setCurrentIndex(paintingList(&window)->findText(QStringLiteral("b")));
+    paintingEditor(&window)->setPlainText(editorText);
     if (external) {
-        action(window, QStringLiteral("Use External Editor"))->setChecked(true);
+        findAction(&window, QStringLiteral("Use External Editor"))->setChecked(true);
         QVERIFY(writeBytes(paintingFile(QStringLiteral("b.js")), outsideBytes));
     }
 }
@@ -159,7 +130,7 @@ void tst_SaveCopy::nothingChanges()
     DesktopRecorder desktop;
     prepare(window, external);
     const QMap<QString, QByteArray> before = folderContent();
-    const QStringList titles = titlesOf(window);
+    const QStringList titles = listTitles(&window);
     desktop.urls.clear();
     DialogAnswerer answerer;
     answers(answerer);
@@ -168,9 +139,9 @@ void tst_SaveCopy::nothingChanges()
 
     QCOMPARE(folderContent(), before);
     QVERIFY(!QFileInfo::exists(paintingsPath() + QStringLiteral("/../Rain.js")));
-    QCOMPARE(titlesOf(window), titles);
-    QCOMPARE(listOf(window)->currentText(), QStringLiteral("b"));
-    QCOMPARE(editorOf(window)->toPlainText(), editorText);
+    QCOMPARE(listTitles(&window), titles);
+    QCOMPARE(paintingList(&window)->currentText(), QStringLiteral("b"));
+    QCOMPARE(paintingEditor(&window)->toPlainText(), editorText);
     QVERIFY(desktop.urls.isEmpty());
     if (message.isEmpty()) {
         QCOMPARE(answerer.messages.size(), 0);
@@ -233,8 +204,8 @@ void tst_SaveCopy::copyBecomesCurrent()
     window.saveFileAs();
 
     QCOMPARE(answerer.messages.size(), asksFirst ? 1 : 0);
-    QCOMPARE(titlesOf(window), titles);
-    QCOMPARE(listOf(window)->currentText(), title);
+    QCOMPARE(listTitles(&window), titles);
+    QCOMPARE(paintingList(&window)->currentText(), title);
     const QString newFile = paintingFile(fileName);
     if (external) {
         QCOMPARE(readBytes(newFile), current);
@@ -245,7 +216,7 @@ void tst_SaveCopy::copyBecomesCurrent()
         QCOMPARE(desktop.urls, opened);
     } else {
         QCOMPARE(readBytes(newFile), editorText.toUtf8());
-        QCOMPARE(editorOf(window)->toPlainText(), editorText);
+        QCOMPARE(paintingEditor(&window)->toPlainText(), editorText);
     }
     // The painting that was current keeps its last saved content, and The Sketchbook is
     // written back with its own.
@@ -283,7 +254,7 @@ void tst_SaveCopy::externalCopyOfAFileNotYetSaved()
     QVERIFY(QFile::remove(paintingFile(QStringLiteral("Sketchbook.js"))));
     MainWindow window;
     DesktopRecorder desktop;
-    action(window, QStringLiteral("Use External Editor"))->setChecked(true);
+    findAction(&window, QStringLiteral("Use External Editor"))->setChecked(true);
     QVERIFY(QFile::remove(paintingFile(QStringLiteral("Sketchbook.js"))));
     desktop.urls.clear();
     DialogAnswerer answerer;
@@ -296,7 +267,7 @@ void tst_SaveCopy::externalCopyOfAFileNotYetSaved()
     QVERIFY(answerer.messages.at(0).text.contains(
         QDir::toNativeSeparators(paintingFile(QStringLiteral("Sketchbook.js")))));
     QVERIFY(!QFileInfo::exists(paintingFile(QStringLiteral("Rain.js"))));
-    QCOMPARE(titlesOf(window), QStringList({"The Sketchbook", "b"}));
+    QCOMPARE(listTitles(&window), QStringList({"The Sketchbook", "b"}));
     QVERIFY(desktop.urls.isEmpty());
 }
 
@@ -316,8 +287,8 @@ void tst_SaveCopy::nameThatCannotBeWrittenKeepsTheText()
     QCOMPARE(answerer.messages.at(1).icon, QMessageBox::Warning);
     QVERIFY(answerer.messages.at(1).text.contains(
         QDir::toNativeSeparators(paintingFile(QStringLiteral("Rain.js")))));
-    QCOMPARE(listOf(window)->currentText(), QStringLiteral("b"));
-    QCOMPARE(editorOf(window)->toPlainText(), editorText);
+    QCOMPARE(paintingList(&window)->currentText(), QStringLiteral("b"));
+    QCOMPARE(paintingEditor(&window)->toPlainText(), editorText);
     QCOMPARE(readBytes(paintingFile(QStringLiteral("b.js"))), savedBytes);
 }
 

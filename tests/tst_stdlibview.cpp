@@ -13,44 +13,24 @@
 
 namespace {
 
-template<typename T>
-T *part(MainWindow &window, const char *name)
-{
-    T *widget = window.findChild<T *>(QLatin1String(name));
-    if (!widget)
-        qFatal("no widget %s", name);
-    return widget;
-}
-
-QAction *action(MainWindow &window, const QString &text)
-{
-    const QList<QAction *> actions = window.findChildren<QAction *>();
-    for (QAction *candidate : actions) {
-        if (candidate->text() == text)
-            return candidate;
-    }
-    qFatal("no action %s", qPrintable(text));
-    return nullptr;
-}
-
 QWidget *currentPage(MainWindow &window)
 {
-    return part<QStackedWidget>(window, "editorStack")->currentWidget();
+    return part<QStackedWidget>(&window, "editorStack")->currentWidget();
 }
 
 QWidget *page(MainWindow &window, const char *name)
 {
-    return part<QWidget>(window, name);
+    return part<QWidget>(&window, name);
 }
 
 void pressCtrlL(MainWindow &window)
 {
-    action(window, QStringLiteral("Edit Standard Library"))->trigger();
+    findAction(&window, QStringLiteral("Edit Standard Library"))->trigger();
 }
 
 void setExternalEditor(MainWindow &window, bool on)
 {
-    action(window, QStringLiteral("Use External Editor"))->setChecked(on);
+    findAction(&window, QStringLiteral("Use External Editor"))->setChecked(on);
 }
 
 QPixmap somePicture()
@@ -97,13 +77,9 @@ void tst_StdlibView::builtInPageWritesOnTheWayOut()
     QCOMPARE(currentPage(window), page(window, "stdlibPage"));
     QVERIFY(!QFileInfo::exists(stdlibFile()));
 
-    part<QPlainTextEdit>(window, "stdlibEditor")->setPlainText(QStringLiteral("function f() {}"));
+    stdlibEditor(&window)->setPlainText(QStringLiteral("function f() {}"));
     if (byDoneButton) {
-        QPushButton *done = nullptr;
-        for (QPushButton *button : page(window, "stdlibPage")->findChildren<QPushButton *>()) {
-            if (button->text() == QLatin1String("Done"))
-                done = button;
-        }
+        QPushButton *done = findButton(page(window, "stdlibPage"), "Done");
         QVERIFY(done);
         done->click();
     } else {
@@ -145,7 +121,7 @@ void tst_StdlibView::turningOn()
     QFETCH(bool, fromStdlibPage);
     MainWindow window;
     DesktopRecorder desktop;
-    auto *view = part<ImageView>(window, "imageView");
+    auto *view = part<ImageView>(&window, "imageView");
     if (pictureShown) {
         view->setPixmap(somePicture());
         view->setVisible(true);
@@ -155,7 +131,7 @@ void tst_StdlibView::turningOn()
 
     setExternalEditor(window, true);
 
-    QVERIFY(part<QPlainTextEdit>(window, "paintingEditor")->isHidden());
+    QVERIFY(paintingEditor(&window)->isHidden());
     QCOMPARE(currentPage(window), page(window, "paintingPage"));
     QCOMPARE(view->isHidden(), !pictureShown);
     QCOMPARE(view->sizeHint(), QSize(0, 0));
@@ -167,8 +143,8 @@ void tst_StdlibView::turningOnKeepsWhatWasTyped()
 {
     MainWindow window;
     DesktopRecorder desktop;
-    part<QPlainTextEdit>(window, "paintingEditor")->setPlainText(QStringLiteral("r = 1;"));
-    part<QPlainTextEdit>(window, "stdlibEditor")->setPlainText(QStringLiteral("var k = 2;"));
+    paintingEditor(&window)->setPlainText(QStringLiteral("r = 1;"));
+    stdlibEditor(&window)->setPlainText(QStringLiteral("var k = 2;"));
 
     setExternalEditor(window, true);
 
@@ -182,17 +158,17 @@ void tst_StdlibView::turningOnWhenASaveFailsKeepsBuiltInEditing()
     MainWindow window;
     DesktopRecorder desktop;
     QVERIFY(QDir(appDir()).mkdir(QStringLiteral("stdlib.js")));
-    part<QPlainTextEdit>(window, "stdlibEditor")->setPlainText(QStringLiteral("var k = 2;"));
-    part<QPlainTextEdit>(window, "paintingEditor")->setPlainText(QStringLiteral("r = 1;"));
+    stdlibEditor(&window)->setPlainText(QStringLiteral("var k = 2;"));
+    paintingEditor(&window)->setPlainText(QStringLiteral("r = 1;"));
 
     setExternalEditor(window, true);
 
     QCOMPARE(answerer.messages.size(), 1);
     QVERIFY(answerer.messages.at(0).text.contains(QDir::toNativeSeparators(stdlibFile())));
-    QVERIFY(!action(window, QStringLiteral("Use External Editor"))->isChecked());
-    QVERIFY(!part<QPlainTextEdit>(window, "paintingEditor")->isHidden());
+    QVERIFY(!findAction(&window, QStringLiteral("Use External Editor"))->isChecked());
+    QVERIFY(!paintingEditor(&window)->isHidden());
     QVERIFY(desktop.urls.isEmpty());
-    QCOMPARE(part<QPlainTextEdit>(window, "stdlibEditor")->toPlainText(),
+    QCOMPARE(stdlibEditor(&window)->toPlainText(),
              QStringLiteral("var k = 2;"));
 
     // Still built-in editing: leaving the standard-library page tries to save again.
@@ -213,10 +189,10 @@ void tst_StdlibView::turningOffRereadsBothFiles()
 
         setExternalEditor(window, false);
 
-        QVERIFY(!part<QPlainTextEdit>(window, "paintingEditor")->isHidden());
-        QCOMPARE(part<QPlainTextEdit>(window, "paintingEditor")->toPlainText(),
+        QVERIFY(!paintingEditor(&window)->isHidden());
+        QCOMPARE(paintingEditor(&window)->toPlainText(),
                  QStringLiteral("// painted outside\n"));
-        QCOMPARE(part<QPlainTextEdit>(window, "stdlibEditor")->toPlainText(),
+        QCOMPARE(stdlibEditor(&window)->toPlainText(),
                  QStringLiteral("// library outside\n"));
         QCOMPARE(desktop.urls.size(), 1);
     }
@@ -233,7 +209,7 @@ void tst_StdlibView::closingInExternalModeWritesNothing()
         setExternalEditor(window, true);
         QVERIFY(QFile::remove(stdlibFile()));
         QVERIFY(QFile::remove(paintingFile(QStringLiteral("Sketchbook.js"))));
-        part<QPlainTextEdit>(window, "stdlibEditor")->setPlainText(QStringLiteral("var k = 2;"));
+        stdlibEditor(&window)->setPlainText(QStringLiteral("var k = 2;"));
     }
     QVERIFY(!QFileInfo::exists(stdlibFile()));
     QVERIFY(!QFileInfo::exists(paintingFile(QStringLiteral("Sketchbook.js"))));

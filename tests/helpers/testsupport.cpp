@@ -1,9 +1,12 @@
 #include "testsupport.h"
 
 #include "desktopopener.h"
+#include "imageview.h"
 
 #include <QAbstractButton>
+#include <QAction>
 #include <QApplication>
+#include <QComboBox>
 #include <QCoreApplication>
 #include <QDialog>
 #include <QDir>
@@ -11,7 +14,14 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QInputDialog>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QStackedWidget>
 #include <QVariant>
+
+#include <csignal>
 
 QString appDir()
 {
@@ -160,4 +170,82 @@ DesktopRecorder::DesktopRecorder()
 DesktopRecorder::~DesktopRecorder()
 {
     setDesktopOpener(DesktopOpener());
+}
+
+FileSizeLimit::FileSizeLimit(rlim_t limit)
+{
+    std::signal(SIGXFSZ, SIG_IGN);
+    getrlimit(RLIMIT_FSIZE, &saved);
+    rlimit lowered = saved;
+    lowered.rlim_cur = limit;
+    setrlimit(RLIMIT_FSIZE, &lowered);
+}
+
+FileSizeLimit::~FileSizeLimit()
+{
+    setrlimit(RLIMIT_FSIZE, &saved);
+}
+
+template<typename T>
+static T *onlyChildWithText(QWidget *window, const QString &text, const char *kind)
+{
+    T *found = nullptr;
+    const QList<T *> children = window->findChildren<T *>();
+    for (T *child : children) {
+        if (child->text() != text)
+            continue;
+        if (found) {
+            qWarning("several %s %s", kind, qPrintable(text));
+            return nullptr;
+        }
+        found = child;
+    }
+    if (!found)
+        qWarning("no %s %s", kind, qPrintable(text));
+    return found;
+}
+
+QAction *findAction(QWidget *window, const QString &text)
+{
+    return onlyChildWithText<QAction>(window, text, "action");
+}
+
+QPushButton *findButton(QWidget *window, const QString &text)
+{
+    return onlyChildWithText<QPushButton>(window, text, "button");
+}
+
+QPlainTextEdit *paintingEditor(QWidget *window)
+{
+    return part<QPlainTextEdit>(window, QStringLiteral("paintingEditor"));
+}
+
+QPlainTextEdit *stdlibEditor(QWidget *window)
+{
+    return part<QPlainTextEdit>(window, QStringLiteral("stdlibEditor"));
+}
+
+QComboBox *paintingList(QWidget *window)
+{
+    return part<QComboBox>(window, QStringLiteral("paintingList"));
+}
+
+QStringList listTitles(QWidget *window)
+{
+    QStringList titles;
+    QComboBox *list = paintingList(window);
+    for (int i = 0; i < list->count(); ++i)
+        titles << list->itemText(i);
+    return titles;
+}
+
+WindowParts::WindowParts()
+    : painting(paintingEditor(&window))
+    , stdlib(stdlibEditor(&window))
+    , view(part<ImageView>(&window, QStringLiteral("imageView")))
+    , list(paintingList(&window))
+    , status(part<QLabel>(&window, QStringLiteral("statusLabel")))
+    , statusStack(part<QStackedWidget>(&window, QStringLiteral("statusStack")))
+    , progress(part<QProgressBar>(&window, QStringLiteral("progressBar")))
+{
 }

@@ -1,18 +1,31 @@
 #ifndef TESTSUPPORT_H
 #define TESTSUPPORT_H
 
+#include "mainwindow.h"
+
 #include <QByteArray>
 #include <QList>
 #include <QMessageBox>
 #include <QObject>
 #include <QQueue>
 #include <QString>
+#include <QStringList>
 #include <QTimer>
 #include <QUrl>
+#include <QWidget>
 
 #include <functional>
 
-class QWidget;
+#include <sys/resource.h>
+
+class ImageView;
+class QAction;
+class QComboBox;
+class QLabel;
+class QPlainTextEdit;
+class QProgressBar;
+class QPushButton;
+class QStackedWidget;
 
 // The test runs from a copy of its executable in a temporary folder (see run-from-copy.sh),
 // so that folder is the application directory the window uses.
@@ -67,6 +80,54 @@ public:
     ~DesktopRecorder();
 
     QList<QUrl> urls;
+};
+
+// Makes every write past limit bytes fail with EFBIG, as a full disk would, for as long as it
+// lives. Works for any user, root included.
+class FileSizeLimit
+{
+public:
+    explicit FileSizeLimit(rlim_t limit);
+    ~FileSizeLimit();
+
+private:
+    rlimit saved;
+};
+
+// The parts of a window, found by what the user reads on them or by objectName. Each returns
+// null, with a warning naming what was looked for, when there is no such part or, for texts,
+// when several parts carry the same text.
+QAction *findAction(QWidget *window, const QString &text);
+QPushButton *findButton(QWidget *window, const QString &text);
+
+template<typename T>
+T *part(QWidget *window, const QString &objectName)
+{
+    T *widget = window->findChild<T *>(objectName);
+    if (!widget)
+        qWarning("no widget %s", qPrintable(objectName));
+    return widget;
+}
+
+QPlainTextEdit *paintingEditor(QWidget *window);
+QPlainTextEdit *stdlibEditor(QWidget *window);
+QComboBox *paintingList(QWidget *window);
+QStringList listTitles(QWidget *window);   // of the painting list, top to bottom
+
+// A main window together with the parts that the tests read and type into.
+struct WindowParts
+{
+    WindowParts();
+    QAction *action(const QString &text) { return findAction(&window, text); }
+
+    MainWindow window;
+    QPlainTextEdit *painting;
+    QPlainTextEdit *stdlib;
+    ImageView *view;
+    QComboBox *list;
+    QLabel *status;
+    QStackedWidget *statusStack;
+    QProgressBar *progress;
 };
 
 #endif // TESTSUPPORT_H
