@@ -73,10 +73,7 @@ QString firstWrongPixel(const QImage &image, int offset)
 
 void TestExport::cleanup()
 {
-    if (QTest::currentTestFailed()) {
-        const QString name = QString("e2e-export-%1").arg(QTest::currentTestFunction());
-        qWarning("The screen at the failure: %s", qPrintable(saveScreenshot(name)));
-    }
+    saveScreenshotIfFailed("e2e-export");
 }
 
 bool TestExport::exportTo(AppSession &app, const QString &fileName)

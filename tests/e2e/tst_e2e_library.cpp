@@ -87,10 +87,7 @@ bool saveCopy(AppSession &app, const QString &name, const QString &answer = QStr
 
 void TestLibrary::cleanup()
 {
-    if (QTest::currentTestFailed()) {
-        const QString name = QString("e2e-library-%1").arg(QTest::currentTestFunction());
-        qWarning("The screen at the failure: %s", qPrintable(saveScreenshot(name)));
-    }
+    saveScreenshotIfFailed("e2e-library");
 }
 
 void TestLibrary::standardLibraryPageKeepsWhatWasTyped()

@@ -40,10 +40,7 @@ bool isWhite(QRgb pixel)
 
 void TestPreview::cleanup()
 {
-    if (QTest::currentTestFailed()) {
-        const QString name = QString("e2e-preview-%1").arg(QTest::currentTestFunction());
-        qWarning("The screen at the failure: %s", qPrintable(saveScreenshot(name)));
-    }
+    saveScreenshotIfFailed("e2e-preview");
 }
 
 void TestPreview::previewShowsThePictureBesideTheEditor()

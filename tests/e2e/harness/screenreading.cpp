@@ -4,6 +4,7 @@
 #include <QGuiApplication>
 #include <QPixmap>
 #include <QScreen>
+#include <QTest>
 
 QImage grabScreen(const QRect &area)
 {
@@ -22,6 +23,14 @@ QString saveScreenshot(const QString &name)
     QDir().mkpath(folder);
     const QString file = QDir(folder).filePath(name + ".png");
     return grabScreen().save(file) ? file : QString();
+}
+
+void saveScreenshotIfFailed(const QString &prefix)
+{
+    if (QTest::currentTestFailed()) {
+        const QString name = QString("%1-%2").arg(prefix, QTest::currentTestFunction());
+        qWarning("The screen at the failure: %s", qPrintable(saveScreenshot(name)));
+    }
 }
 
 QRgb backgroundColour(const QImage &client)

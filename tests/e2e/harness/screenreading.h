@@ -19,6 +19,10 @@ QImage grabScreen(const QRect &area = QRect());
 // current folder; returns the file's path.
 QString saveScreenshot(const QString &name);
 
+// For a test's cleanup(): when the test function just failed, saves the screen as
+// "<prefix>-<function>.png" and says where in a warning.
+void saveScreenshotIfFailed(const QString &prefix);
+
 QRgb backgroundColour(const QImage &client);
 
 // The items of the row of controls at the bottom of the page (list, buttons), left to right:
