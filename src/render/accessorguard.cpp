@@ -8,14 +8,11 @@
 
 namespace {
 
-// The built-ins the guards need, kept where scripts cannot reach or replace them.
-struct Tools
+// The built-ins a guard needs live in its function's data, where scripts cannot reach them.
+QScriptValue tool(QScriptContext *context, const char *name)
 {
-    static QScriptValue get(QScriptContext *context, const char *name)
-    {
-        return context->callee().data().property(QLatin1String(name));
-    }
-};
+    return context->callee().data().property(QLatin1String(name));
+}
 
 QScriptValueList argumentsOf(QScriptContext *context)
 {
@@ -34,7 +31,7 @@ bool hasSetter(QScriptContext *context, const QScriptValue &object, const QScrip
 {
     if (!object.isObject())
         return false;
-    const QScriptValue existing = Tools::get(context, "getOwnPropertyDescriptor")
+    const QScriptValue existing = tool(context, "getOwnPropertyDescriptor")
                                       .call(QScriptValue(), QScriptValueList() << object << name);
     return existing.isObject() && existing.property(QStringLiteral("set")).isFunction();
 }
@@ -52,7 +49,7 @@ QScriptValue withSetter(QScriptContext *context, QScriptEngine *engine, const QS
         if (value.isValid())
             copy.setProperty(QLatin1String(key), value);
     }
-    copy.setProperty(QStringLiteral("set"), Tools::get(context, "ignore"));
+    copy.setProperty(QStringLiteral("set"), tool(context, "ignore"));
     return copy;
 }
 
@@ -76,12 +73,12 @@ QScriptValue withSetters(QScriptContext *context, QScriptEngine *engine, const Q
 QScriptValue defineGetter(QScriptContext *context, QScriptEngine *engine)
 {
     QScriptValue self = context->thisObject();
-    const QScriptValue result = Tools::get(context, "original").call(self, argumentsOf(context));
+    const QScriptValue result = tool(context, "original").call(self, argumentsOf(context));
     if (engine->hasUncaughtException())
         return result;
     QScriptValueList name = QScriptValueList() << context->argument(0);
-    if (!Tools::get(context, "lookupSetter").call(self, name).isFunction())
-        Tools::get(context, "defineSetter").call(self, name << Tools::get(context, "ignore"));
+    if (!tool(context, "lookupSetter").call(self, name).isFunction())
+        tool(context, "defineSetter").call(self, name << tool(context, "ignore"));
     return result;
 }
 
@@ -90,7 +87,7 @@ QScriptValue defineProperty(QScriptContext *context, QScriptEngine *engine)
     QScriptValueList arguments = argumentsOf(context);
     if (arguments.size() >= 3)
         arguments[2] = withSetter(context, engine, arguments[0], arguments[1], arguments[2]);
-    return Tools::get(context, "original").call(context->thisObject(), arguments);
+    return tool(context, "original").call(context->thisObject(), arguments);
 }
 
 QScriptValue defineProperties(QScriptContext *context, QScriptEngine *engine)
@@ -98,7 +95,7 @@ QScriptValue defineProperties(QScriptContext *context, QScriptEngine *engine)
     QScriptValueList arguments = argumentsOf(context);
     if (arguments.size() >= 2)
         arguments[1] = withSetters(context, engine, arguments[0], arguments[1]);
-    return Tools::get(context, "original").call(context->thisObject(), arguments);
+    return tool(context, "original").call(context->thisObject(), arguments);
 }
 
 QScriptValue create(QScriptContext *context, QScriptEngine *engine)
@@ -106,14 +103,16 @@ QScriptValue create(QScriptContext *context, QScriptEngine *engine)
     QScriptValueList arguments = argumentsOf(context);
     if (arguments.size() >= 2 && !arguments[1].isUndefined())
         arguments[1] = withSetters(context, engine, QScriptValue(), arguments[1]);
-    return Tools::get(context, "original").call(context->thisObject(), arguments);
+    return tool(context, "original").call(context->thisObject(), arguments);
 }
 
 void replace(QScriptEngine &engine, QScriptValue owner, const QString &name,
              QScriptEngine::FunctionSignature guard, QScriptValue tools)
 {
-    tools.setProperty(QStringLiteral("original"), owner.property(name));
-    QScriptValue function = engine.newFunction(guard, owner.property(name).property(QStringLiteral("length")).toInt32());
+    const QScriptValue original = owner.property(name);
+    tools.setProperty(QStringLiteral("original"), original);
+    QScriptValue function =
+        engine.newFunction(guard, original.property(QStringLiteral("length")).toInt32());
     function.setData(tools);
     owner.setProperty(name, function, QScriptValue::SkipInEnumeration);
 }
@@ -129,8 +128,10 @@ void guardGetterOnlyAccessors(QScriptEngine &engine)
     auto tools = [&] {
         QScriptValue tools = engine.newObject();
         tools.setProperty(QStringLiteral("ignore"), engine.newFunction(ignoreValue, 1));
-        tools.setProperty(QStringLiteral("lookupSetter"), prototype.property(QStringLiteral("__lookupSetter__")));
-        tools.setProperty(QStringLiteral("defineSetter"), prototype.property(QStringLiteral("__defineSetter__")));
+        tools.setProperty(QStringLiteral("lookupSetter"),
+                          prototype.property(QStringLiteral("__lookupSetter__")));
+        tools.setProperty(QStringLiteral("defineSetter"),
+                          prototype.property(QStringLiteral("__defineSetter__")));
         tools.setProperty(QStringLiteral("getOwnPropertyDescriptor"),
                           object.property(QStringLiteral("getOwnPropertyDescriptor")));
         return tools;
