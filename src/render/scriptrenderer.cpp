@@ -26,6 +26,15 @@ namespace {
 const char runRendererSource[] = R"JS(
 (function (global, toText) {
     var render, renderIsFunction, step, bytes, column = 0, end = 0, y = 0;
+    // Beyond (-2^31, 2^31) only a product rounded onto one of the limits can truncate to a
+    // 32-bit value with a non-zero low byte.
+    function edgeByte(v, p) {
+        if (p === 2147483648)
+            return (v * 256 - p) - v < 0 ? 255 : 0;
+        if (p === -2147483648)
+            return (v * 256 - p) - v > 0 ? 1 : 0;
+        return 0;
+    }
     function number(value) {
         try { return +value; } catch (e) { return NaN; }
     }
@@ -140,18 +149,6 @@ const char channelSource[] = R"JS(
             }
 )JS";
 
-// Beyond (-2^31, 2^31) only a product rounded onto one of the limits can truncate to a
-// 32-bit value with a non-zero low byte.
-const char edgeByteSource[] = R"JS(
-    function edgeByte(v, p) {
-        if (p === 2147483648)
-            return (v * 256 - p) - v < 0 ? 255 : 0;
-        if (p === -2147483648)
-            return (v * 256 - p) - v > 0 ? 1 : 0;
-        return 0;
-    }
-)JS";
-
 QString runRendererProgram()
 {
     QString program = QString::fromLatin1(runRendererSource);
@@ -160,8 +157,6 @@ QString runRendererProgram()
         channel.replace(QLatin1Char('V'), QLatin1String(name));
         program.replace(QStringLiteral("%CHANNEL(%1)%").arg(QLatin1String(name)), channel);
     }
-    program.replace(QStringLiteral("    var render,"),
-                    QString::fromLatin1(edgeByteSource) + QStringLiteral("    var render,"));
     return program;
 }
 
