@@ -1,7 +1,7 @@
 // Renders reference paintings at full size and compares the renderer with a bare loop that runs
 // the same per-pixel work entirely inside the script engine.
 
-#include "scriptrenderer.h"
+#include "render/scriptrenderer.h"
 
 #include <QCoreApplication>
 #include <QScriptEngine>

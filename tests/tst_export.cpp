@@ -1,6 +1,6 @@
-#include "imageview.h"
-#include "mainwindow.h"
-#include "scriptrenderer.h"
+#include "view/imageview.h"
+#include "app/mainwindow.h"
+#include "render/scriptrenderer.h"
 #include "testsupport.h"
 
 #include <QAction>

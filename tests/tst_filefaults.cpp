@@ -1,8 +1,8 @@
 // The file faults a user can run into, seen from the window: whatever fails, the text in the
 // editors stays, the files on disk keep what they held, and the user is told.
 
-#include "imageview.h"
-#include "mainwindow.h"
+#include "view/imageview.h"
+#include "app/mainwindow.h"
 #include "testsupport.h"
 
 #include <QComboBox>

@@ -1,5 +1,5 @@
-#include "imageview.h"
-#include "mainwindow.h"
+#include "view/imageview.h"
+#include "app/mainwindow.h"
 #include "testsupport.h"
 
 #include <QAction>

@@ -1,7 +1,7 @@
 // Hostile and broken scripts: every one must end in a picture, a clear error, no pixels or a
 // picture too large to make, never a crash, and none may hold the renderer past the bound.
 
-#include "scriptrenderer.h"
+#include "render/scriptrenderer.h"
 
 #include <QElapsedTimer>
 #include <QtTest>

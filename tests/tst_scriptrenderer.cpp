@@ -1,5 +1,5 @@
 #include "referencerenderer.h"
-#include "scriptrenderer.h"
+#include "render/scriptrenderer.h"
 
 #include <QtTest>
 

@@ -1,4 +1,4 @@
-#include "textfile.h"
+#include "library/textfile.h"
 #include "testsupport.h"
 
 #include <QDir>

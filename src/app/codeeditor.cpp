@@ -1,4 +1,4 @@
-#include "codeeditor.h"
+#include "app/codeeditor.h"
 
 #include <QFont>
 #include <QFontMetrics>

@@ -1,8 +1,8 @@
-#include "mainwindow.h"
+#include "app/mainwindow.h"
 
-#include "apppath.h"
-#include "codeeditor.h"
-#include "imageview.h"
+#include "app/codeeditor.h"
+#include "library/apppath.h"
+#include "view/imageview.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -20,22 +20,34 @@
 MainWindow::MainWindow(QWidget *parent)
     : QMainWindow(parent)
 {
-    lowQuality = true;
-    useExternalEditor = false;
-    saveWithFrame = true;
+    setUpFolders();
+    setWindowTitle(tr("Pictoloom"));
+    resize(960, 520);
+    QMenu *optionsMenu = createActions();
+    createPaintingPage(optionsMenu);
+    createStdlibPage();
 
+    editorStack = new QStackedWidget;
+    editorStack->setObjectName(QStringLiteral("editorStack"));
+    editorStack->addWidget(paintingPage);
+    editorStack->addWidget(stdlibPage);
+    setCentralWidget(editorStack);
+}
+
+void MainWindow::setUpFolders()
+{
     paintingsDir = QDir(appRelativePath(QStringLiteral("paintings")));
-    paintingPath = QString();
     stdlibPath = appRelativePath(QStringLiteral("stdlib.js"));
     if (!paintingsDir.exists()) {
         QDir appDir = paintingsDir;
         appDir.cdUp();
         appDir.mkdir(paintingsDir.dirName());
     }
+}
 
-    setWindowTitle(tr("Pictoloom"));
-    resize(960, 520);
-
+// The three shortcuts work window-wide; the rest of the commands live in the returned menu.
+QMenu *MainWindow::createActions()
+{
     auto *previewAction = new QAction(tr("Preview"), this);
     previewAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_R));
     connect(previewAction, &QAction::triggered, this, &MainWindow::updatePreview);
@@ -69,16 +81,8 @@ MainWindow::MainWindow(QWidget *parent)
     auto *saveCopyAction = new QAction(tr("Save Copy"), this);
     connect(saveCopyAction, &QAction::triggered, this, &MainWindow::saveFileAs);
 
-    imageView = new ImageView(nullptr);
-    imageView->setObjectName(QStringLiteral("imageView"));
-    imageView->setMinimumWidth(200);
-    imageView->setVisible(false);
-
-    paintingEditor = createCodeEditor();
-    paintingEditor->setObjectName(QStringLiteral("paintingEditor"));
-
     // A button does not own its menu, and a menu without a parent would outlive the window.
-    auto *optionsMenu = new QMenu();
+    auto *optionsMenu = new QMenu;
     connect(this, &QObject::destroyed, optionsMenu, [optionsMenu] { delete optionsMenu; });
     optionsMenu->addAction(lowQualityAction);
     optionsMenu->addAction(externalEditorAction);
@@ -86,9 +90,23 @@ MainWindow::MainWindow(QWidget *parent)
     optionsMenu->addSeparator();
     optionsMenu->addAction(saveCopyAction);
     optionsMenu->addAction(stdlibAction);
+    return optionsMenu;
+}
+
+// The picture beside the painting's editor, over the row of controls. The painting list is
+// filled here, which loads the first painting: the standard-library page does not exist yet.
+void MainWindow::createPaintingPage(QMenu *optionsMenu)
+{
+    imageView = new ImageView;
+    imageView->setObjectName(QStringLiteral("imageView"));
+    imageView->setMinimumWidth(200);
+    imageView->setVisible(false);
+
+    paintingEditor = createCodeEditor();
+    paintingEditor->setObjectName(QStringLiteral("paintingEditor"));
+
     auto *optionsButton = new QPushButton(tr("Options"));
     optionsButton->setMenu(optionsMenu);
-
     auto *previewButton = new QPushButton(tr("Preview"));
     previewButton->setToolTip(tr("Render preview (Ctrl+R)"));
     connect(previewButton, &QPushButton::clicked, this, &MainWindow::updatePreview);
@@ -102,10 +120,8 @@ MainWindow::MainWindow(QWidget *parent)
     progressBar->setObjectName(QStringLiteral("progressBar"));
     paintingList = new QComboBox;
     paintingList->setObjectName(QStringLiteral("paintingList"));
-    paintingList->setEditable(false);
     connect(paintingList, QOverload<int>::of(&QComboBox::currentIndexChanged),
             this, &MainWindow::fileChosen);
-
     fillPaintingList();
 
     statusStack = new QStackedWidget;
@@ -128,10 +144,13 @@ MainWindow::MainWindow(QWidget *parent)
     auto *paintingLayout = new QVBoxLayout;
     paintingLayout->addWidget(splitter);
     paintingLayout->addLayout(controlRow);
-    paintingPage = new QWidget(nullptr);
+    paintingPage = new QWidget;
     paintingPage->setObjectName(QStringLiteral("paintingPage"));
     paintingPage->setLayout(paintingLayout);
+}
 
+void MainWindow::createStdlibPage()
+{
     stdlibEditor = createCodeEditor();
     stdlibEditor->setObjectName(QStringLiteral("stdlibEditor"));
     loadStdlib();
@@ -144,15 +163,9 @@ MainWindow::MainWindow(QWidget *parent)
     auto *stdlibLayout = new QVBoxLayout;
     stdlibLayout->addWidget(stdlibEditor);
     stdlibLayout->addLayout(doneRow);
-    stdlibPage = new QWidget(nullptr);
+    stdlibPage = new QWidget;
     stdlibPage->setObjectName(QStringLiteral("stdlibPage"));
     stdlibPage->setLayout(stdlibLayout);
-
-    editorStack = new QStackedWidget;
-    editorStack->setObjectName(QStringLiteral("editorStack"));
-    editorStack->addWidget(paintingPage);
-    editorStack->addWidget(stdlibPage);
-    setCentralWidget(editorStack);
 }
 
 MainWindow::~MainWindow()

@@ -8,6 +8,7 @@
 
 class ImageView;
 class QComboBox;
+class QMenu;
 class QLabel;
 class QPlainTextEdit;
 class QProgressBar;
@@ -41,6 +42,11 @@ private slots:
     void fileChosen(int index);
 
 private:
+    void setUpFolders();
+    QMenu *createActions();
+    void createPaintingPage(QMenu *optionsMenu);
+    void createStdlibPage();
+
     QImage renderImage(int step);
     void fillPaintingList();
 
@@ -50,16 +56,16 @@ private:
     bool saveDocument(const QString &path, const QString &text, bool loadFailed);
     void reportSaveFailure(const QString &path, const QString &reason);
 
-    ImageView *imageView;
-    QLabel *statusLabel;
-    QPlainTextEdit *paintingEditor;
+    ImageView *imageView = nullptr;
+    QLabel *statusLabel = nullptr;
+    QPlainTextEdit *paintingEditor = nullptr;
     QPlainTextEdit *stdlibEditor = nullptr;
     QStackedWidget *editorStack = nullptr;
-    QProgressBar *progressBar;
+    QProgressBar *progressBar = nullptr;
     QStackedWidget *statusStack = nullptr;
     QWidget *stdlibPage = nullptr;
     QWidget *paintingPage = nullptr;
-    QComboBox *paintingList;
+    QComboBox *paintingList = nullptr;
     bool lowQuality = true;
     bool useExternalEditor = false;
     bool saveWithFrame = true;

@@ -1,4 +1,4 @@
-#include "apppath.h"
+#include "library/apppath.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -1,4 +1,4 @@
-#include "desktopopener.h"
+#include "library/desktopopener.h"
 
 #include <QDesktopServices>
 

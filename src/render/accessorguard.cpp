@@ -1,4 +1,4 @@
-#include "accessorguard.h"
+#include "render/accessorguard.h"
 
 #include <QScriptContext>
 #include <QScriptEngine>

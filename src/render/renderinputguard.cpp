@@ -1,4 +1,4 @@
-#include "renderinputguard.h"
+#include "render/renderinputguard.h"
 
 #include <QCoreApplication>
 #include <QEvent>

@@ -1,6 +1,6 @@
-#include "scriptrenderer.h"
+#include "render/scriptrenderer.h"
 
-#include "accessorguard.h"
+#include "render/accessorguard.h"
 
 #include <QScriptContext>
 #include <QScriptEngine>

@@ -1,4 +1,4 @@
-#include "imageview.h"
+#include "view/imageview.h"
 
 #include <QPainter>
 #include <QPointF>

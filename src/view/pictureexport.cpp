@@ -1,4 +1,4 @@
-#include "pictureexport.h"
+#include "view/pictureexport.h"
 
 #include <QByteArray>
 #include <QFileInfo>

@@ -1,7 +1,7 @@
 #ifndef REFERENCERENDERER_H
 #define REFERENCERENDERER_H
 
-#include "scriptrenderer.h"
+#include "render/scriptrenderer.h"
 
 // The plainest possible renderer: one host call per pixel, every global set and read through
 // the engine's API. Slow, but obviously right, so the real renderer is checked against it.

@@ -1,7 +1,7 @@
 #include "testsupport.h"
 
-#include "desktopopener.h"
-#include "imageview.h"
+#include "library/desktopopener.h"
+#include "view/imageview.h"
 
 #include <QAbstractButton>
 #include <QAction>

@@ -1,7 +1,7 @@
 #ifndef TESTSUPPORT_H
 #define TESTSUPPORT_H
 
-#include "mainwindow.h"
+#include "app/mainwindow.h"
 
 #include <QByteArray>
 #include <QList>

@@ -1,6 +1,6 @@
-#include "mainwindow.h"
+#include "app/mainwindow.h"
 
-#include "textfile.h"
+#include "library/textfile.h"
 
 #include <QDir>
 #include <QFileInfo>

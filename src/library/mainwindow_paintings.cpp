@@ -1,7 +1,7 @@
-#include "mainwindow.h"
+#include "app/mainwindow.h"
 
-#include "desktopopener.h"
-#include "imageview.h"
+#include "library/desktopopener.h"
+#include "view/imageview.h"
 
 #include <QComboBox>
 #include <QFileInfo>

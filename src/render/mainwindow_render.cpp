@@ -1,7 +1,7 @@
-#include "mainwindow.h"
+#include "app/mainwindow.h"
 
-#include "renderinputguard.h"
-#include "scriptrenderer.h"
+#include "render/renderinputguard.h"
+#include "render/scriptrenderer.h"
 
 #include <QLabel>
 #include <QMessageBox>

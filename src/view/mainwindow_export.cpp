@@ -1,6 +1,6 @@
-#include "mainwindow.h"
+#include "app/mainwindow.h"
 
-#include "pictureexport.h"
+#include "view/pictureexport.h"
 
 #include <QDir>
 #include <QFileDialog>

@@ -1,6 +1,6 @@
-#include "mainwindow.h"
+#include "app/mainwindow.h"
 
-#include "imageview.h"
+#include "view/imageview.h"
 
 #include <QElapsedTimer>
 #include <QLabel>
