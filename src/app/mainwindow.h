@@ -1,12 +1,16 @@
 #ifndef MAINWINDOW_H
 #define MAINWINDOW_H
 
+#include "render/scriptrenderer.h"
+
 #include <QDir>
 #include <QImage>
 #include <QMainWindow>
 #include <QString>
 
 class ImageView;
+class QAction;
+class QCloseEvent;
 class QComboBox;
 class QMenu;
 class QLabel;
@@ -14,6 +18,8 @@ class QPlainTextEdit;
 class QProgressBar;
 class QStackedWidget;
 class QWidget;
+class RenderClient;
+class RenderJob;
 
 class MainWindow : public QMainWindow
 {
@@ -38,6 +44,9 @@ public slots:
     void loadStdlib();
     void loadFile();
 
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
 private slots:
     void fileChosen(int index);
 
@@ -48,6 +57,12 @@ private:
     void createStdlibPage();
 
     QImage renderImage(int step);
+    // The whole result of a render in the renderer process, its failures already reported.
+    // The window stays responsive meanwhile; a render still running gives way to this one.
+    ScriptRenderer::Result renderPicture(int step);
+    void reportRenderFailure(const ScriptRenderer::Result &result);
+    void showRenderRunning();
+    void stopRender();
     void fillPaintingList();
 
     // Writes a document and tells the user when it could not be written. A document whose
@@ -73,9 +88,9 @@ private:
     QString paintingPath;
     QString stdlibPath;
 
-    // The script's size ("0 × 480") when the last render stopped because it left no pixels,
-    // which the renderer does not report; empty after any other render.
-    QString noPixelsSize;
+    RenderClient *renderClient = nullptr;
+    RenderJob *currentRender = nullptr;
+    QAction *stopRenderAction = nullptr;
 
     bool paintingLoadFailed = false;
     bool stdlibLoadFailed = false;

@@ -59,6 +59,8 @@ void MainWindow::fillPaintingList()
 
 void MainWindow::fileChosen(int index)
 {
+    // The render of the painting being left would show a picture that is no longer current.
+    stopRender();
     if (!paintingPath.isEmpty() && !useExternalEditor) {
         const bool kept = saveDocument(paintingPath, paintingEditor->toPlainText(),
                                        paintingLoadFailed);
