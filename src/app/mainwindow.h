@@ -1,6 +1,8 @@
 #ifndef MAINWINDOW_H
 #define MAINWINDOW_H
 
+#include "render/scriptrenderer.h"
+
 #include <QDir>
 #include <QImage>
 #include <QMainWindow>
@@ -48,6 +50,8 @@ private:
     void createStdlibPage();
 
     QImage renderImage(int step);
+    // The "Script Error" box for a render that ended in a script error.
+    void reportScriptError(const ScriptRenderer::Result &result);
     void fillPaintingList();
 
     // Writes a document and tells the user when it could not be written. A document whose
