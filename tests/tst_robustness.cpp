@@ -1,9 +1,9 @@
 // Hostile and broken scripts: every one must end in a picture, a clear error, no pixels or a
 // picture too large to make, never a crash, and none may hold the renderer past the bound.
 
+#include "processrender.h"
 #include "render/scriptrenderer.h"
 
-#include <QElapsedTimer>
 #include <QtTest>
 
 using Outcome = ScriptRenderer::Outcome;
@@ -165,11 +165,11 @@ void tst_Robustness::hostileScripts()
     QFETCH(Length, length);
 
     for (int step : {1, 2}) {
-        QElapsedTimer clock;
-        clock.start();
-        ScriptRenderer renderer;
-        renderer.shouldStop = [&clock] { return clock.elapsed() > boundMilliseconds; };
-        const ScriptRenderer::Result result = renderer.render(stdlib, painting, step);
+        RenderRequest request;
+        request.stdlibText = stdlib;
+        request.paintingText = painting;
+        request.step = step;
+        const ScriptRenderer::Result result = renderInProcess(request, boundMilliseconds).result;
 
         switch (result.outcome) {
         case Outcome::Picture:
@@ -190,6 +190,8 @@ void tst_Robustness::hostileScripts()
         case Outcome::Stopped:
             QVERIFY2(length != Length::Ends, "a script that should end was stopped");
             break;
+        case Outcome::RendererFailed:
+            QFAIL(qPrintable("the renderer stopped: " + result.errorText));
         }
         if (length == Length::Endless)
             QCOMPARE(result.outcome, Outcome::Stopped);

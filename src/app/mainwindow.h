@@ -63,6 +63,8 @@ private:
     void reportRenderFailure(const ScriptRenderer::Result &result);
     void showRenderRunning();
     void stopRender();
+    // The "Script Error" box for a render that ended in a script error.
+    void reportScriptError(const ScriptRenderer::Result &result);
     void fillPaintingList();
 
     // Writes a document and tells the user when it could not be written. A document whose

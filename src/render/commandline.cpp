@@ -86,11 +86,17 @@ ScriptRenderer::Result render(const RenderRequest &request)
     return job->result();
 }
 
-QString failureText(const ScriptRenderer::Result &result, const QString &painting)
+QString failureText(const ScriptRenderer::Result &result, const QString &painting,
+                    const QString &stdlib)
 {
     switch (result.outcome) {
-    case ScriptRenderer::Outcome::ScriptError:
-        return QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(painting), result.errorText);
+    case ScriptRenderer::Outcome::ScriptError: {
+        const QString file = QDir::toNativeSeparators(
+            result.errorSource == ScriptRenderer::ErrorSource::Stdlib ? stdlib : painting);
+        if (result.errorLine > 0)
+            return QStringLiteral("%1:%2: %3").arg(file).arg(result.errorLine).arg(result.errorText);
+        return QStringLiteral("%1: %2").arg(file, result.errorText);
+    }
     case ScriptRenderer::Outcome::NoPixels:
         return QStringLiteral("the painting's size, %1 x %2, leaves no pixels")
             .arg(result.scriptWidth, result.scriptHeight);
@@ -183,7 +189,7 @@ int runCommandLine(const QStringList &arguments)
 
     const ScriptRenderer::Result result = render(request);
     if (result.outcome != ScriptRenderer::Outcome::Picture)
-        return fail(ExitCode::renderFailed, failureText(result, painting));
+        return fail(ExitCode::renderFailed, failureText(result, painting, stdlib));
     if (result.image.height() == 0)
         return fail(ExitCode::renderFailed, QStringLiteral("--rows names no row of the picture"));
 

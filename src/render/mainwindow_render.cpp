@@ -39,6 +39,8 @@ ScriptRenderer::Result MainWindow::renderPicture(int step)
     connect(job, &RenderJob::finished, &loop, &QEventLoop::quit);
     if (!job->isFinished())
         loop.exec();
+    // The application may quit meanwhile, which ends every event loop.
+    job->stop();
 
     const ScriptRenderer::Result result = job->result();
     delete job;
@@ -76,7 +78,7 @@ void MainWindow::reportRenderFailure(const ScriptRenderer::Result &result)
     case ScriptRenderer::Outcome::Stopped:
         break;
     case ScriptRenderer::Outcome::ScriptError:
-        QMessageBox::critical(this, tr("Script Error"), result.errorText);
+        reportScriptError(result);
         break;
     case ScriptRenderer::Outcome::TooLarge:
         QMessageBox::warning(this, tr("Picture Too Large"),
@@ -96,6 +98,11 @@ void MainWindow::reportRenderFailure(const ScriptRenderer::Result &result)
         break;
     }
     }
+}
+
+void MainWindow::reportScriptError(const ScriptRenderer::Result &result)
+{
+    QMessageBox::critical(this, tr("Script Error"), result.errorText);
 }
 
 void MainWindow::closeEvent(QCloseEvent *event)

@@ -185,16 +185,17 @@ void RenderJob::handleMessage(Band *band, const QByteArray &content)
             settle();
             return;
         }
-        const bool fits = result.size.width() > 0 && imageSize.width() == result.size.width()
-            && result.firstRow == band->firstRow
-            && imageSize.height() == band->lastRow - band->firstRow
+        const int bandRows = band->lastRow - band->firstRow;
+        const bool fits = result.size.width() > 0 && result.firstRow == band->firstRow
             && band->firstRow >= job.firstRow && band->lastRow <= job.lastRow
-            && pixelBytes == qint64(imageSize.width()) * imageSize.height() * 4;
+            && (bandRows == 0 ? pixelBytes == 0
+                              : imageSize == QSize(result.size.width(), bandRows)
+                                    && pixelBytes == qint64(imageSize.width()) * bandRows * 4);
         if (!fits) {
             bandFailed(band, tr("it sent a picture that does not fit the render"));
             return;
         }
-        if (picture.isNull()) {
+        if (picture.isNull() && job.lastRow > job.firstRow) {
             picture = QImage(result.size.width(), job.lastRow - job.firstRow, QImage::Format_RGB32);
             if (picture.isNull()) {
                 ScriptRenderer::Result tooLarge;
@@ -204,10 +205,12 @@ void RenderJob::handleMessage(Band *band, const QByteArray &content)
                 return;
             }
         }
+        if (pixelBytes == 0) {
+            takePicture(band);
+            return;
+        }
         band->pixelBytesLeft = pixelBytes;
         band->pixelTarget = reinterpret_cast<char *>(picture.scanLine(band->firstRow - job.firstRow));
-        if (pixelBytes == 0)
-            takePicture(band);
         return;
     }
     }

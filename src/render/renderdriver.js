@@ -46,6 +46,17 @@
         try { p = global.parallel; } catch (e) {}
         return [f, number(w), number(h), text(w), text(h), p === true];
     }
+    // The file name and line the engine gave a thrown error; getters may run script code.
+    function origin(error) {
+        var file, line;
+        try { file = error.fileName; } catch (e) {}
+        try { line = error.lineNumber; } catch (e) {}
+        return [typeof file === "string" ? file : "", typeof line === "number" ? line : 0];
+    }
+    // Where the pixel whose render call returned or threw an object was, in script units.
+    function failedPixel() {
+        return [column * step, y];
+    }
     function configure(renderValue, isFunction, stepValue, bytesValue) {
         render = renderValue;
         renderIsFunction = isFunction;
@@ -164,5 +175,6 @@
         }
         return bytes;
     }
-    return { configure: configure, drive: drive, settings: settings, text: text };
+    return { configure: configure, drive: drive, failedPixel: failedPixel, origin: origin,
+             settings: settings, text: text };
 })(this, String)

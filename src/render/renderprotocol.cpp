@@ -81,7 +81,8 @@ QByteArray encodeResult(const ScriptRenderer::Result &result)
     QByteArray content;
     QDataStream out(&content, QIODevice::WriteOnly);
     const QImage &image = result.image;
-    out << Message::Result << qint32(result.outcome) << result.errorText << result.size
+    out << Message::Result << qint32(result.outcome) << result.errorText
+        << qint32(result.errorSource) << qint32(result.errorLine) << result.errorPixel << result.size
         << result.scriptWidth << result.scriptHeight << qint32(result.firstRow)
         << image.size() << qint64(image.isNull() ? 0 : qint64(image.width()) * image.height() * 4);
     return frame(content);
@@ -120,12 +121,15 @@ int decodeProgress(const QByteArray &content)
 ScriptRenderer::Result decodeResult(const QByteArray &content, qint64 *pixelBytes, QSize *imageSize)
 {
     QDataStream in(content);
-    qint32 type, outcome = 0, firstRow = 0;
+    qint32 type, outcome = 0, firstRow = 0, errorSource = 0, errorLine = 0;
     ScriptRenderer::Result result;
-    in >> type >> outcome >> result.errorText >> result.size >> result.scriptWidth
+    in >> type >> outcome >> result.errorText >> errorSource >> errorLine >> result.errorPixel
+       >> result.size >> result.scriptWidth
         >> result.scriptHeight >> firstRow >> *imageSize >> *pixelBytes;
     result.outcome = ScriptRenderer::Outcome(outcome);
     result.firstRow = firstRow;
+    result.errorSource = ScriptRenderer::ErrorSource(errorSource);
+    result.errorLine = errorLine;
     return result;
 }
 

@@ -3,6 +3,7 @@
 #include "render/accessorguard.h"
 
 #include <QFile>
+#include <QPoint>
 #include <QScriptContext>
 #include <QScriptEngine>
 #include <QScriptValue>
@@ -59,6 +60,8 @@ struct HostFunctions
     explicit HostFunctions(const QScriptValue &host)
         : configure(host.property(QStringLiteral("configure")))
         , drive(host.property(QStringLiteral("drive")))
+        , failedPixel(host.property(QStringLiteral("failedPixel")))
+        , origin(host.property(QStringLiteral("origin")))
         , settings(host.property(QStringLiteral("settings")))
         , text(host.property(QStringLiteral("text")))
     {
@@ -66,6 +69,8 @@ struct HostFunctions
 
     QScriptValue configure;
     QScriptValue drive;
+    QScriptValue failedPixel;
+    QScriptValue origin;
     QScriptValue settings;
     QScriptValue text;
 };
@@ -102,9 +107,14 @@ QScriptValue deliverRun(QScriptContext *context, QScriptEngine *, void *data)
     const int first = context->argument(1).toInt32();
     const int last = context->argument(2).toInt32();
     const int width = state->image->width();
-    const QString bytes = state->fromCharCode.call(QScriptValue(), state->bytes).toString();
     if (state->disturbed || row != state->nextRow || first != state->nextColumn
-        || last != qMin(first + state->runLength, width) || bytes.size() < 2 * (last - first)) {
+        || last != qMin(first + state->runLength, width)
+        || state->bytes.property(QStringLiteral("length")).toUInt32() != quint32(2 * state->runLength)) {
+        state->disturbed = true;
+        return QScriptValue();
+    }
+    const QString bytes = state->fromCharCode.call(QScriptValue(), state->bytes).toString();
+    if (bytes.size() < 2 * (last - first)) {
         state->disturbed = true;
         return QScriptValue();
     }
@@ -121,6 +131,36 @@ QScriptValue deliverRun(QScriptContext *context, QScriptEngine *, void *data)
 QScriptValue isErrorObject(QScriptContext *context, QScriptEngine *)
 {
     return QScriptValue(context->argument(0).isError());
+}
+
+// The names the two scripts are evaluated under; thrown errors carry them back.
+QString scriptFileName(ScriptRenderer::ErrorSource source)
+{
+    switch (source) {
+    case ScriptRenderer::ErrorSource::Stdlib:
+        return QStringLiteral("stdlib.js");
+    case ScriptRenderer::ErrorSource::Painting:
+        return QStringLiteral("painting.js");
+    case ScriptRenderer::ErrorSource::None:
+        break;
+    }
+    return QString();
+}
+
+// origin is what the driver's origin() returned: the error's file name and line.
+void locateError(const QScriptValue &origin, ScriptRenderer::ErrorSource running,
+                 ScriptRenderer::Result *result)
+{
+    result->errorSource = running;
+    result->errorLine = 0;
+    const QString fileName = origin.property(0).toString();
+    for (auto source : {ScriptRenderer::ErrorSource::Stdlib, ScriptRenderer::ErrorSource::Painting}) {
+        if (!fileName.isEmpty() && fileName == scriptFileName(source)) {
+            result->errorSource = source;
+            result->errorLine = qMax(0, origin.property(1).toInt32());
+            return;
+        }
+    }
 }
 
 } // namespace
@@ -141,17 +181,26 @@ ScriptRenderer::Result ScriptRenderer::render(const QString &stdlibText, const Q
     const QScriptValue fromCharCode =
         global.property(QStringLiteral("String")).property(QStringLiteral("fromCharCode"));
     HostFunctions functions{host};
-    auto scriptError = [&](const QScriptValue &error) -> Result & {
+    // The script that was running tells the source of an error that carries no location of
+    // its own: only thrown errors get a file name and line from the engine.
+    auto scriptError = [&](const QScriptValue &error, ErrorSource running) -> Result & {
         const QString text = functions.text.call(QScriptValue(), QScriptValueList() << error).toString();
+        const QScriptValue origin = functions.origin.call(QScriptValue(), QScriptValueList() << error);
         result.outcome = Outcome::ScriptError;
         result.errorText = text.isEmpty() ? QStringLiteral("Error") : text;
+        locateError(origin, running, &result);
         return result;
     };
 
-    for (const QString &text : {stdlibText, paintingText}) {
-        const QScriptValue value = engine.evaluate(text, QString(), 1);
+    const struct
+    {
+        const QString &text;
+        ErrorSource source;
+    } scripts[] = {{stdlibText, ErrorSource::Stdlib}, {paintingText, ErrorSource::Painting}};
+    for (const auto &script : scripts) {
+        const QScriptValue value = engine.evaluate(script.text, scriptFileName(script.source), 1);
         if (value.isError())
-            return scriptError(value);
+            return scriptError(value, script.source);
     }
     engine.clearExceptions();
 
@@ -195,8 +244,12 @@ ScriptRenderer::Result ScriptRenderer::render(const QString &stdlibText, const Q
                            << engine.newFunction(isErrorObject));
     // Anything else than the bytes is an Error from render, or something the driver itself
     // could not catch.
-    if (!outcome.strictlyEquals(state.bytes))
-        return scriptError(outcome);
+    if (!outcome.strictlyEquals(state.bytes)) {
+        scriptError(outcome, ErrorSource::None);
+        const QScriptValue pixel = functions.failedPixel.call();
+        result.errorPixel = QPoint(pixel.property(0).toInt32(), pixel.property(1).toInt32());
+        return result;
+    }
     if (state.disturbed || state.nextRow != rows.last) {
         result.outcome = Outcome::ScriptError;
         result.errorText = QStringLiteral("Error: the painting interfered with the renderer, "

@@ -4,6 +4,7 @@
 #include <QImage>
 #include <QMetaType>
 #include <QObject>
+#include <QPoint>
 #include <QSize>
 #include <QString>
 
@@ -27,6 +28,9 @@ public:
         RendererFailed   // the renderer process could not start or stopped before its result
     };
     Q_ENUM(Outcome)
+    // Which script an error comes from, as far as the engine tells.
+    enum class ErrorSource { None, Stdlib, Painting };
+    Q_ENUM(ErrorSource)
 
     struct Result
     {
@@ -36,6 +40,9 @@ public:
         QImage image;
         int firstRow = 0;
         QString errorText;   // the Error object as a string, for ScriptError; why, for RendererFailed
+        ErrorSource errorSource = ErrorSource::None;
+        int errorLine = 0;                  // 1-based line in errorSource; 0 when unknown
+        QPoint errorPixel = QPoint(-1, -1); // script units, for an error from render()
         QSize size;          // the picture size the script asked for, for Picture and TooLarge
         QString scriptWidth; // width and height as the script left them, for NoPixels
         QString scriptHeight;

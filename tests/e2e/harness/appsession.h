@@ -14,8 +14,8 @@
 // One run of the real pictoloom program, driven through the X server as a person would drive
 // it: xdotool for keys, typing and clicks, the screen read back for what is shown.
 //
-// The program is copied into a fresh application directory, so its "paintings" and
-// "stdlib.js" are its own. It runs with a home, configuration and runtime folder of its own
+// The program is copied into a fresh application directory, with the renderer pictoloom-render
+// found beside it, so its "paintings" and "stdlib.js" are its own. It runs with a home, configuration and runtime folder of its own
 // and with a stand-in "xdg-open" first on its PATH that only writes down what it was asked to
 // open, so that desktop open requests start no real program and can be checked.
 //
