@@ -126,7 +126,13 @@ bool AppSession::start(int timeoutMs)
     environment.insert("QT_QPA_PLATFORM", "xcb");
     process.setProcessEnvironment(environment);
     process.setWorkingDirectory(appDir());
-    process.setProgram(program);
+    if (addressSpaceKib > 0) {
+        // exec keeps the process id, by which the window is found.
+        process.setProgram("/bin/sh");
+        process.setArguments({"-c", QString("ulimit -v %1 && exec \"$0\"").arg(addressSpaceKib), program});
+    } else {
+        process.setProgram(program);
+    }
     process.start();
     if (!process.waitForStarted(10000))
         return fail("pictoloom did not start: " + process.errorString());

@@ -36,7 +36,12 @@ public:
     // What the program asked the desktop to open, one entry per request, in order.
     QStringList desktopRequests() const;
 
+    // Starts the program with its address space, and its renderers', capped at kib KiB, as
+    // "ulimit -v" does; for a start that follows.
+    void limitAddressSpace(qint64 kib) { addressSpaceKib = kib; }
     bool start(int timeoutMs = 30000);
+    // The program's process, while it runs.
+    qint64 processId() const { return process.processId(); }
     bool waitForExit(int timeoutMs = 20000);
     int exitCode() const;
     QProcess::ExitStatus exitStatus() const;
@@ -89,6 +94,7 @@ private:
     QString lastPopupId;
     QSet<QString> knownWindows;
     QString lastError;
+    qint64 addressSpaceKib = 0;
 };
 
 #endif // APPSESSION_H
