@@ -1,6 +1,7 @@
 // Renders reference paintings and compares the renderer in a process of its own, as the window
 // and the command line run it, with the same renderer running inside the calling process.
-// Wall-clock seconds, best of a few runs: process start and the picture's transfer count.
+// Wall-clock seconds, best of a few runs: process start and the picture's transfer count. CPU
+// seconds, of this process and the renderers it waited for, tell the same on a busy machine.
 
 #include "render/renderclient.h"
 #include "render/scriptrenderer.h"
@@ -12,6 +13,9 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <ctime>
+
+#include <sys/resource.h>
 
 namespace {
 
@@ -36,6 +40,25 @@ QString gradient(int width, int height)
         .arg(height);
 }
 
+struct Seconds
+{
+    double wall = 1e300;
+    double cpu = 1e300;
+};
+
+// CPU time of this process and of its children that have ended.
+double cpuSeconds()
+{
+    double seconds = 0;
+    for (int who : {RUSAGE_SELF, RUSAGE_CHILDREN}) {
+        rusage usage;
+        getrusage(who, &usage);
+        seconds += usage.ru_utime.tv_sec + usage.ru_stime.tv_sec
+            + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+    }
+    return seconds;
+}
+
 void wait(int milliseconds)
 {
     QEventLoop loop;
@@ -43,15 +66,17 @@ void wait(int milliseconds)
     loop.exec();
 }
 
-double inProcessSeconds(const QString &painting, int step)
+Seconds inProcessSeconds(const QString &painting, int step)
 {
-    double best = 1e300;
+    Seconds best;
     for (int run = 0; run < runs; ++run) {
         QElapsedTimer clock;
         clock.start();
+        const double cpu = cpuSeconds();
         ScriptRenderer renderer;
         const ScriptRenderer::Result result = renderer.render(QString(), painting, step);
-        best = std::min(best, clock.nsecsElapsed() / 1e9);
+        best.wall = std::min(best.wall, clock.nsecsElapsed() / 1e9);
+        best.cpu = std::min(best.cpu, cpuSeconds() - cpu);
         if (result.outcome != ScriptRenderer::Outcome::Picture)
             std::printf("  (in-process render failed)\n");
     }
@@ -59,9 +84,9 @@ double inProcessSeconds(const QString &painting, int step)
 }
 
 // prepared: a renderer started ahead and waiting for its job, as the window keeps one.
-double processSeconds(const QString &painting, int step, int processes, bool prepared)
+Seconds processSeconds(const QString &painting, int step, int processes, bool prepared)
 {
-    double best = 1e300;
+    Seconds best;
     for (int run = 0; run < runs; ++run) {
         RenderClient client;
         if (prepared) {
@@ -74,14 +99,16 @@ double processSeconds(const QString &painting, int step, int processes, bool pre
         request.processes = processes;
         QElapsedTimer clock;
         clock.start();
+        const double cpu = cpuSeconds();
         RenderJob *job = client.start(request);
         QEventLoop loop;
         QObject::connect(job, &RenderJob::finished, &loop, &QEventLoop::quit);
         loop.exec();
-        best = std::min(best, clock.nsecsElapsed() / 1e9);
+        best.wall = std::min(best.wall, clock.nsecsElapsed() / 1e9);
         if (job->result().outcome != ScriptRenderer::Outcome::Picture)
             std::printf("  (render failed: %s)\n", qPrintable(job->result().errorText));
         delete job;
+        best.cpu = std::min(best.cpu, cpuSeconds() - cpu);
     }
     return best;
 }
@@ -94,17 +121,19 @@ int main(int argc, char *argv[])
     std::printf("Wall-clock seconds, best of %d runs, on %d cores.\n\n", runs,
                 RenderClient::coreCount());
 
-    std::printf("2400 x 1800, one process\n%-10s %12s %14s %8s\n", "painting", "in-process",
-                "own process", "ratio");
+    std::printf("2400 x 1800, one process\n%-10s %12s %14s %8s %12s %14s %8s\n", "painting",
+                "in-process", "own process", "ratio", "CPU inside", "CPU own", "ratio");
     const struct
     {
         const char *name;
         QString script;
     } paintings[] = {{"rings", rings(2400, 1800)}, {"gradient", gradient(2400, 1800)}};
     for (const auto &painting : paintings) {
-        const double inside = inProcessSeconds(painting.script, 1);
-        const double outside = processSeconds(painting.script, 1, 1, false);
-        std::printf("%-10s %12.3f %14.3f %8.2f\n", painting.name, inside, outside, outside / inside);
+        const Seconds inside = inProcessSeconds(painting.script, 1);
+        const Seconds outside = processSeconds(painting.script, 1, 1, false);
+        std::printf("%-10s %12.3f %14.3f %8.2f %12.3f %14.3f %8.2f\n", painting.name, inside.wall,
+                    outside.wall, outside.wall / inside.wall, inside.cpu, outside.cpu,
+                    outside.cpu / inside.cpu);
         std::fflush(stdout);
     }
 
@@ -116,7 +145,7 @@ int main(int argc, char *argv[])
     const QString parallelRings = QStringLiteral("parallel = true;\n") + rings(2400, 1800);
     double one = 0;
     for (int processes : counts) {
-        const double seconds = processSeconds(parallelRings, 1, processes, false);
+        const double seconds = processSeconds(parallelRings, 1, processes, false).wall;
         if (processes == 1)
             one = seconds;
         std::printf("%-10d %12.3f %9.2fx\n", processes, seconds, one / seconds);
@@ -125,9 +154,9 @@ int main(int argc, char *argv[])
 
     std::printf("\n640 x 480 rings, half-resolution preview\n%-34s %10s\n", "", "ms");
     const QString preview = rings(640, 480);
-    const double inside = inProcessSeconds(preview, 2) * 1000;
-    const double prepared = processSeconds(preview, 2, 1, true) * 1000;
-    const double cold = processSeconds(preview, 2, 1, false) * 1000;
+    const double inside = inProcessSeconds(preview, 2).wall * 1000;
+    const double prepared = processSeconds(preview, 2, 1, true).wall * 1000;
+    const double cold = processSeconds(preview, 2, 1, false).wall * 1000;
     std::printf("%-34s %10.1f\n%-34s %10.1f  (+%.1f)\n%-34s %10.1f  (+%.1f)\n", "in-process", inside,
                 "renderer started ahead", prepared, prepared - inside, "renderer started for the job",
                 cold, cold - inside);
