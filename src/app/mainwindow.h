@@ -1,6 +1,8 @@
 #ifndef MAINWINDOW_H
 #define MAINWINDOW_H
 
+#include "app/codeeditor.h"
+
 #include <QDir>
 #include <QImage>
 #include <QMainWindow>
@@ -10,7 +12,6 @@ class ImageView;
 class QComboBox;
 class QMenu;
 class QLabel;
-class QPlainTextEdit;
 class QProgressBar;
 class QStackedWidget;
 class QWidget;
@@ -58,8 +59,8 @@ private:
 
     ImageView *imageView = nullptr;
     QLabel *statusLabel = nullptr;
-    QPlainTextEdit *paintingEditor = nullptr;
-    QPlainTextEdit *stdlibEditor = nullptr;
+    CodeEditor *paintingEditor = nullptr;
+    CodeEditor *stdlibEditor = nullptr;
     QStackedWidget *editorStack = nullptr;
     QProgressBar *progressBar = nullptr;
     QStackedWidget *statusStack = nullptr;
