@@ -2,6 +2,7 @@
 #define MAINWINDOW_H
 
 #include "app/codeeditor.h"
+#include "render/scriptrenderer.h"
 
 #include <QDir>
 #include <QImage>
@@ -49,6 +50,8 @@ private:
     void createStdlibPage();
 
     QImage renderImage(int step);
+    // The "Script Error" box for a render that ended in a script error.
+    void reportScriptError(const ScriptRenderer::Result &result);
     void fillPaintingList();
 
     // Writes a document and tells the user when it could not be written. A document whose

@@ -37,7 +37,7 @@ QImage MainWindow::renderImage(int step)
     case ScriptRenderer::Outcome::Stopped:
         break;
     case ScriptRenderer::Outcome::ScriptError:
-        QMessageBox::critical(this, tr("Script Error"), result.errorText);
+        reportScriptError(result);
         break;
     case ScriptRenderer::Outcome::TooLarge:
         QMessageBox::warning(this, tr("Picture Too Large"),
@@ -48,4 +48,9 @@ QImage MainWindow::renderImage(int step)
     }
     statusStack->setCurrentWidget(statusLabel);
     return result.image;
+}
+
+void MainWindow::reportScriptError(const ScriptRenderer::Result &result)
+{
+    QMessageBox::critical(this, tr("Script Error"), result.errorText);
 }
