@@ -52,6 +52,12 @@ private:
     QImage renderImage(int step);
     // The "Script Error" box for a render that ended in a script error.
     void reportScriptError(const ScriptRenderer::Result &result);
+    // Where the error happened, for the box: script and line, pixel; empty when unknown.
+    QString scriptErrorPlace(const ScriptRenderer::Result &result) const;
+    // Shows the error's line in the editor that holds it, on its page, marked until the next
+    // edit or render.
+    void showScriptErrorLine(const ScriptRenderer::Result &result);
+    void clearErrorLines();
     void fillPaintingList();
 
     // Writes a document and tells the user when it could not be written. A document whose
