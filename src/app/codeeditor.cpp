@@ -25,7 +25,7 @@ namespace {
 using KSyntaxHighlighting::Repository;
 using KSyntaxHighlighting::Theme;
 
-// Loading the definitions takes a while and every editor wants the same ones.
+// Both editors use the same definitions and themes, loaded once.
 Repository &syntaxRepository()
 {
     static Repository repository;

@@ -28,7 +28,6 @@ public:
 
     int gutterWidth() const;
     void paintGutter(QWidget *gutter, const QRect &area);
-    void setFindBarVisible(bool visible);
 
 protected:
     void resizeEvent(QResizeEvent *event) override;
@@ -36,6 +35,7 @@ protected:
     void changeEvent(QEvent *event) override;
 
 private:
+    void setFindBarVisible(bool visible);
     void updateMargins();
     void placeSideWidgets();
     void scrollGutter(const QRect &area, int dy);
