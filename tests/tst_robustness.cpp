@@ -10,8 +10,13 @@ using Outcome = ScriptRenderer::Outcome;
 
 namespace {
 
-// Longest a script may run before the renderer is told to stop it.
+// Longest a script may run before the renderer is stopped; sanitized renderers start and run
+// several times slower.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr int boundMilliseconds = 4000;
+#else
 constexpr int boundMilliseconds = 1000;
+#endif
 
 enum class Length {
     Ends,       // must end by itself within the bound

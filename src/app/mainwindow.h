@@ -1,6 +1,7 @@
 #ifndef MAINWINDOW_H
 #define MAINWINDOW_H
 
+#include "app/codeeditor.h"
 #include "render/scriptrenderer.h"
 
 #include <QDir>
@@ -14,7 +15,6 @@ class QCloseEvent;
 class QComboBox;
 class QMenu;
 class QLabel;
-class QPlainTextEdit;
 class QProgressBar;
 class QStackedWidget;
 class QWidget;
@@ -65,6 +65,12 @@ private:
     void stopRender();
     // The "Script Error" box for a render that ended in a script error.
     void reportScriptError(const ScriptRenderer::Result &result);
+    // Where the error happened, for the box: script and line, pixel; empty when unknown.
+    QString scriptErrorPlace(const ScriptRenderer::Result &result) const;
+    // Shows the error's line in the editor that holds it, on its page, marked until the next
+    // edit or render.
+    void showScriptErrorLine(const ScriptRenderer::Result &result);
+    void clearErrorLines();
     void fillPaintingList();
 
     // Writes a document and tells the user when it could not be written. A document whose
@@ -75,8 +81,8 @@ private:
 
     ImageView *imageView = nullptr;
     QLabel *statusLabel = nullptr;
-    QPlainTextEdit *paintingEditor = nullptr;
-    QPlainTextEdit *stdlibEditor = nullptr;
+    CodeEditor *paintingEditor = nullptr;
+    CodeEditor *stdlibEditor = nullptr;
     QStackedWidget *editorStack = nullptr;
     QProgressBar *progressBar = nullptr;
     QStackedWidget *statusStack = nullptr;
