@@ -1,5 +1,6 @@
 #include "app/mainwindow.h"
 
+#include "app/messagebox.h"
 #include "render/renderinputguard.h"
 #include "render/scriptrenderer.h"
 
@@ -37,7 +38,7 @@ QImage MainWindow::renderImage(int step)
     case ScriptRenderer::Outcome::Stopped:
         break;
     case ScriptRenderer::Outcome::ScriptError:
-        QMessageBox::critical(this, tr("Script Error"), result.errorText);
+        showPlainMessage(this, QMessageBox::Critical, tr("Script Error"), result.errorText);
         break;
     case ScriptRenderer::Outcome::TooLarge:
         QMessageBox::warning(this, tr("Picture Too Large"),
