@@ -167,7 +167,7 @@ void DialogAnswerer::handleActiveDialog()
     dialog->setProperty("answeredByTest", true);
     ++dialogCount;
     if (auto *box = qobject_cast<QMessageBox *>(dialog))
-        messages.append({box->windowTitle(), box->text(), box->icon()});
+        messages.append({box->windowTitle(), box->text(), box->icon(), box->textFormat()});
     if (!answers.isEmpty()) {
         answers.dequeue()(dialog);
         return;

@@ -53,6 +53,7 @@ public:
         QString title;
         QString text;
         QMessageBox::Icon icon;
+        Qt::TextFormat format;
     };
 
     DialogAnswerer();
