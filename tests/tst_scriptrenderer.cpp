@@ -8,7 +8,9 @@
 #include <random>
 
 using Outcome = ScriptRenderer::Outcome;
+using Source = ScriptRenderer::ErrorSource;
 Q_DECLARE_METATYPE(ScriptRenderer::Outcome)
+Q_DECLARE_METATYPE(ScriptRenderer::ErrorSource)
 
 namespace {
 
@@ -251,15 +253,20 @@ void tst_ScriptRenderer::scriptErrors_data()
     QTest::addColumn<QString>("stdlib");
     QTest::addColumn<QString>("painting");
     QTest::addColumn<QString>("message");
+    QTest::addColumn<Source>("source");
+    QTest::addColumn<int>("line");
+    QTest::addColumn<QPoint>("pixel");
 
-    QTest::newRow("syntax error in library") << "function (" << "" << "SyntaxError: Parse error";
-    QTest::newRow("syntax error in painting") << "" << "var = 3;" << "SyntaxError: Parse error";
-    QTest::newRow("thrown at top level") << "" << "throw new TypeError('top');" << "TypeError: top";
-    QTest::newRow("Error as last value") << "" << "new Error('last')" << "Error: last";
-    QTest::newRow("thrown at first pixel") << "" << "function render() { throw new Error('first'); }" << "Error: first";
-    QTest::newRow("returned midway") << "" << "width = 5; height = 5; function render() { if (x == 3 && y == 2) return new RangeError('mid'); }" << "RangeError: mid";
-    QTest::newRow("unknown name") << "" << "function render() { nothingHere(); }" << "ReferenceError: Can't find variable: nothingHere";
-    QTest::newRow("endless recursion") << "" << "function f() { return f(); } function render() { f(); }" << "RangeError: Maximum call stack size exceeded.";
+    const QPoint none(-1, -1);
+    QTest::newRow("syntax error in library") << "function (" << "" << "SyntaxError: Parse error" << Source::Stdlib << 1 << none;
+    QTest::newRow("syntax error in painting") << "" << "\n\nvar = 3;" << "SyntaxError: Parse error" << Source::Painting << 3 << none;
+    QTest::newRow("thrown at top level") << "" << "\nthrow new TypeError('top');" << "TypeError: top" << Source::Painting << 2 << none;
+    QTest::newRow("Error as last value") << "" << "new Error('last')" << "Error: last" << Source::Painting << 0 << none;
+    QTest::newRow("thrown at first pixel") << "" << "function render() {\n throw new Error('first'); }" << "Error: first" << Source::Painting << 2 << QPoint(0, 0);
+    QTest::newRow("returned midway") << "" << "width = 5; height = 5; function render() { if (x == 3 && y == 2) return new RangeError('mid'); }" << "RangeError: mid" << Source::None << 0 << QPoint(3, 2);
+    QTest::newRow("unknown name") << "" << "function render() { nothingHere(); }" << "ReferenceError: Can't find variable: nothingHere" << Source::Painting << 1 << QPoint(0, 0);
+    QTest::newRow("thrown in a library function") << "\n\nfunction fail() { throw new Error('lib'); }" << "function render() { if (y == 4) fail(); }" << "Error: lib" << Source::Stdlib << 3 << QPoint(0, 4);
+    QTest::newRow("endless recursion") << "" << "function f() { return f(); } function render() { f(); }" << "RangeError: Maximum call stack size exceeded." << Source::Painting << 1 << QPoint(0, 0);
 }
 
 void tst_ScriptRenderer::scriptErrors()
@@ -267,6 +274,9 @@ void tst_ScriptRenderer::scriptErrors()
     QFETCH(QString, stdlib);
     QFETCH(QString, painting);
     QFETCH(QString, message);
+    QFETCH(Source, source);
+    QFETCH(int, line);
+    QFETCH(QPoint, pixel);
 
     int started = 0;
     ScriptRenderer renderer;
@@ -274,6 +284,9 @@ void tst_ScriptRenderer::scriptErrors()
     const ScriptRenderer::Result result = renderer.render(stdlib, painting, 1);
     QCOMPARE(result.outcome, Outcome::ScriptError);
     QCOMPARE(result.errorText, message);
+    QCOMPARE(result.errorSource, source);
+    QCOMPARE(result.errorLine, line);
+    QCOMPARE(result.errorPixel, pixel);
     QVERIFY(result.image.isNull());
     QCOMPARE(started, painting.contains("render") ? 1 : 0);
 }

@@ -2,6 +2,7 @@
 #define MAINWINDOW_H
 
 #include "library/documentfile.h"
+#include "render/scriptrenderer.h"
 
 #include <QDir>
 #include <QImage>
@@ -56,6 +57,8 @@ private:
     void createStdlibPage();
 
     QImage renderImage(int step);
+    // The "Script Error" box for a render that ended in a script error.
+    void reportScriptError(const ScriptRenderer::Result &result);
     void fillPaintingList();
 
     void loadDocument(QPlainTextEdit *editor, const QString &path, DocumentFile &file);

@@ -38,7 +38,7 @@ QImage MainWindow::renderImage(int step)
     case ScriptRenderer::Outcome::Stopped:
         break;
     case ScriptRenderer::Outcome::ScriptError:
-        showPlainMessage(this, QMessageBox::Critical, tr("Script Error"), result.errorText);
+        reportScriptError(result);
         break;
     case ScriptRenderer::Outcome::TooLarge:
         QMessageBox::warning(this, tr("Picture Too Large"),
@@ -49,4 +49,9 @@ QImage MainWindow::renderImage(int step)
     }
     statusStack->setCurrentWidget(statusLabel);
     return result.image;
+}
+
+void MainWindow::reportScriptError(const ScriptRenderer::Result &result)
+{
+    showPlainMessage(this, QMessageBox::Critical, tr("Script Error"), result.errorText);
 }

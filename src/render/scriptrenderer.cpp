@@ -6,6 +6,7 @@
 #include <QScriptEngine>
 #include <QScriptValue>
 #include <QScriptValueList>
+#include <QPoint>
 #include <QStringList>
 #include <QTimer>
 
@@ -53,6 +54,17 @@ const char runRendererSource[] = R"JS(
         try { w = global.width; } catch (e) {}
         try { h = global.height; } catch (e) {}
         return [f, number(w), number(h), text(w), text(h)];
+    }
+    // The file name and line the engine gave a thrown error; getters may run script code.
+    function origin(error) {
+        var file, line;
+        try { file = error.fileName; } catch (e) {}
+        try { line = error.lineNumber; } catch (e) {}
+        return [typeof file === "string" ? file : "", typeof line === "number" ? line : 0];
+    }
+    // Where the pixel whose render call returned or threw an object was, in script units.
+    function failedPixel() {
+        return [column * step, y];
     }
     function configure(renderValue, isFunction, stepValue, bytesValue) {
         render = renderValue;
@@ -122,7 +134,8 @@ const char runRendererSource[] = R"JS(
         }
         return bytes;
     }
-    return { configure: configure, drive: drive, settings: settings, text: text };
+    return { configure: configure, drive: drive, failedPixel: failedPixel, origin: origin,
+             settings: settings, text: text };
 })(this, String)
 )JS";
 
@@ -186,6 +199,8 @@ struct HostFunctions
     explicit HostFunctions(const QScriptValue &host)
         : configure(host.property(QStringLiteral("configure")))
         , drive(host.property(QStringLiteral("drive")))
+        , failedPixel(host.property(QStringLiteral("failedPixel")))
+        , origin(host.property(QStringLiteral("origin")))
         , settings(host.property(QStringLiteral("settings")))
         , text(host.property(QStringLiteral("text")))
     {
@@ -193,6 +208,8 @@ struct HostFunctions
 
     QScriptValue configure;
     QScriptValue drive;
+    QScriptValue failedPixel;
+    QScriptValue origin;
     QScriptValue settings;
     QScriptValue text;
 };
@@ -257,6 +274,36 @@ QScriptValue isErrorObject(QScriptContext *context, QScriptEngine *)
     return QScriptValue(context->argument(0).isError());
 }
 
+// The names the two scripts are evaluated under; thrown errors carry them back.
+QString scriptFileName(ScriptRenderer::ErrorSource source)
+{
+    switch (source) {
+    case ScriptRenderer::ErrorSource::Stdlib:
+        return QStringLiteral("stdlib.js");
+    case ScriptRenderer::ErrorSource::Painting:
+        return QStringLiteral("painting.js");
+    case ScriptRenderer::ErrorSource::None:
+        break;
+    }
+    return QString();
+}
+
+// origin is what the driver's origin() returned: the error's file name and line.
+void locateError(const QScriptValue &origin, ScriptRenderer::ErrorSource running,
+                 ScriptRenderer::Result *result)
+{
+    result->errorSource = running;
+    result->errorLine = 0;
+    const QString fileName = origin.property(0).toString();
+    for (auto source : {ScriptRenderer::ErrorSource::Stdlib, ScriptRenderer::ErrorSource::Painting}) {
+        if (!fileName.isEmpty() && fileName == scriptFileName(source)) {
+            result->errorSource = source;
+            result->errorLine = qMax(0, origin.property(1).toInt32());
+            return;
+        }
+    }
+}
+
 } // namespace
 
 quint8 ScriptRenderer::channelByte(double value)
@@ -309,22 +356,34 @@ ScriptRenderer::Result ScriptRenderer::render(const QString &stdlibText, const Q
     const QScriptValue fromCharCode =
         global.property(QStringLiteral("String")).property(QStringLiteral("fromCharCode"));
     HostFunctions functions{host};
-    auto scriptError = [&](const QScriptValue &error) -> Result & {
+    // The script that was running tells the source of an error that carries no location of
+    // its own: only thrown errors get a file name and line from the engine.
+    auto scriptError = [&](const QScriptValue &error, ErrorSource running) -> Result & {
         const QString text =
             callStoppably(engine, functions.text, QScriptValueList() << error).toString();
         if (stopped)
             return stop();
         result.outcome = Outcome::ScriptError;
+        const QScriptValue origin =
+            callStoppably(engine, functions.origin, QScriptValueList() << error);
+        if (stopped)
+            return stop();
         result.errorText = text.isEmpty() ? QStringLiteral("Error") : text;
+        locateError(origin, running, &result);
         return result;
     };
 
-    for (const QString &text : {stdlibText, paintingText}) {
-        const QScriptValue value = engine.evaluate(text, QString(), 1);
+    const struct
+    {
+        const QString &text;
+        ErrorSource source;
+    } scripts[] = {{stdlibText, ErrorSource::Stdlib}, {paintingText, ErrorSource::Painting}};
+    for (const auto &script : scripts) {
+        const QScriptValue value = engine.evaluate(script.text, scriptFileName(script.source), 1);
         if (stopped)
             return stop();
         if (value.isError())
-            return scriptError(value);
+            return scriptError(value, script.source);
     }
     engine.clearExceptions();
 
@@ -365,8 +424,14 @@ ScriptRenderer::Result ScriptRenderer::render(const QString &stdlibText, const Q
         return stop();
     // Anything else than the bytes is an Error from render, or something the driver itself
     // could not catch.
-    if (!outcome.strictlyEquals(state.bytes))
-        return scriptError(outcome);
+    if (!outcome.strictlyEquals(state.bytes)) {
+        scriptError(outcome, ErrorSource::None);
+        if (result.outcome == Outcome::ScriptError) {
+            const QScriptValue pixel = functions.failedPixel.call();
+            result.errorPixel = QPoint(pixel.property(0).toInt32(), pixel.property(1).toInt32());
+        }
+        return result;
+    }
     result.outcome = Outcome::Picture;
     result.image = image;
     return result;

@@ -2,6 +2,7 @@
 #define SCRIPTRENDERER_H
 
 #include <QImage>
+#include <QPoint>
 #include <QSize>
 #include <QString>
 
@@ -14,12 +15,17 @@ class ScriptRenderer
 {
 public:
     enum class Outcome { Picture, ScriptError, NoPixels, TooLarge, Stopped };
+    // Which script an error comes from, as far as the engine tells.
+    enum class ErrorSource { None, Stdlib, Painting };
 
     struct Result
     {
         Outcome outcome = Outcome::NoPixels;
         QImage image;        // null unless outcome is Picture
         QString errorText;   // the Error object as a string, for ScriptError
+        ErrorSource errorSource = ErrorSource::None;
+        int errorLine = 0;                // 1-based line in errorSource; 0 when unknown
+        QPoint errorPixel = QPoint(-1, -1); // script units, for an error from render()
         QSize size;          // the picture size the script asked for, for TooLarge
         QString scriptWidth; // width and height as the script left them, for NoPixels
         QString scriptHeight;
