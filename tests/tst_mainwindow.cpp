@@ -10,6 +10,7 @@
 #include <QImage>
 #include <QKeySequence>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMetaMethod>
 #include <QPlainTextEdit>
@@ -286,6 +287,7 @@ void tst_MainWindow::commandsReachTheirSlots_data()
 {
     QTest::addColumn<int>("page");
     QTest::addColumn<QString>("focus");
+    QTest::addColumn<bool>("inFindBar");
     QTest::addColumn<int>("key");
     QTest::addColumn<QString>("button");
     QTest::addColumn<QString>("action");
@@ -302,15 +304,19 @@ void tst_MainWindow::commandsReachTheirSlots_data()
                      {"Ctrl+L", Qt::Key_L, "Edit Standard Library", PageSwitch}};
     for (const auto &s : shortcuts) {
         QTest::addRow("%s in the painting editor", s.name)
-            << 0 << "paintingEditor" << s.key << QString() << s.action << int(s.effect);
+            << 0 << "paintingEditor" << false << s.key << QString() << s.action << int(s.effect);
         QTest::addRow("%s in the standard-library editor", s.name)
-            << 1 << "stdlibEditor" << s.key << QString() << s.action << int(s.effect);
+            << 1 << "stdlibEditor" << false << s.key << QString() << s.action << int(s.effect);
+        QTest::addRow("%s in the painting editor's find bar", s.name)
+            << 0 << "paintingEditor" << true << s.key << QString() << s.action << int(s.effect);
+        QTest::addRow("%s in the standard-library editor's find bar", s.name)
+            << 1 << "stdlibEditor" << true << s.key << QString() << s.action << int(s.effect);
     }
-    QTest::newRow("Preview button") << 0 << QString() << 0 << "Preview" << QString()
+    QTest::newRow("Preview button") << 0 << QString() << false << 0 << "Preview" << QString()
                                     << int(Preview);
-    QTest::newRow("Export button") << 0 << QString() << 0 << "Export" << QString()
+    QTest::newRow("Export button") << 0 << QString() << false << 0 << "Export" << QString()
                                    << int(ExportDialog);
-    QTest::newRow("Done button") << 1 << QString() << 0 << "Done" << QString()
+    QTest::newRow("Done button") << 1 << QString() << false << 0 << "Done" << QString()
                                  << int(PageSwitch);
 }
 
@@ -318,6 +324,7 @@ void tst_MainWindow::commandsReachTheirSlots()
 {
     QFETCH(int, page);
     QFETCH(QString, focus);
+    QFETCH(bool, inFindBar);
     QFETCH(int, key);
     QFETCH(QString, button);
     QFETCH(QString, action);
@@ -353,7 +360,14 @@ void tst_MainWindow::commandsReachTheirSlots()
         QVERIFY(editor);
         editor->setFocus();
         QTRY_VERIFY(editor->hasFocus());
-        QTest::keyClick(editor, Qt::Key(key), Qt::ControlModifier);
+        QWidget *target = editor;
+        if (inFindBar) {
+            QTest::keyClick(editor, Qt::Key_F, Qt::ControlModifier);
+            target = editor->findChild<QLineEdit *>(QStringLiteral("findText"));
+            QVERIFY(target);
+            QTRY_VERIFY(target->hasFocus());
+        }
+        QTest::keyClick(target, Qt::Key(key), Qt::ControlModifier);
     } else {
         QPushButton *pushButton = findButton(&window, button);
         QVERIFY(pushButton);

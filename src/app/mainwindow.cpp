@@ -104,6 +104,9 @@ void MainWindow::createPaintingPage(QMenu *optionsMenu)
 
     paintingEditor = createCodeEditor();
     paintingEditor->setObjectName(QStringLiteral("paintingEditor"));
+    paintingEditor->setPlaceholderText(
+        tr("Write a function render() that sets r, g and b (0 to 1) for the pixel at x, y, "
+           "then press Ctrl+R to see the picture. The paintings in the list show how."));
 
     auto *optionsButton = new QPushButton(tr("Options"));
     optionsButton->setMenu(optionsMenu);
@@ -153,6 +156,8 @@ void MainWindow::createStdlibPage()
 {
     stdlibEditor = createCodeEditor();
     stdlibEditor->setObjectName(QStringLiteral("stdlibEditor"));
+    stdlibEditor->setPlaceholderText(
+        tr("Functions written here serve every painting: this runs before each of them."));
     loadStdlib();
 
     auto *doneButton = new QPushButton(tr("Done"));

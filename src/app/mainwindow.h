@@ -1,6 +1,7 @@
 #ifndef MAINWINDOW_H
 #define MAINWINDOW_H
 
+#include "app/codeeditor.h"
 #include "library/documentfile.h"
 #include "render/scriptrenderer.h"
 
@@ -15,7 +16,6 @@ class QCloseEvent;
 class QComboBox;
 class QMenu;
 class QLabel;
-class QPlainTextEdit;
 class QProgressBar;
 class QStackedWidget;
 class QWidget;
@@ -59,6 +59,12 @@ private:
     QImage renderImage(int step);
     // The "Script Error" box for a render that ended in a script error.
     void reportScriptError(const ScriptRenderer::Result &result);
+    // Where the error happened, for the box: script and line, pixel; empty when unknown.
+    QString scriptErrorPlace(const ScriptRenderer::Result &result) const;
+    // Shows the error's line in the editor that holds it, on its page, marked until the next
+    // edit or render.
+    void showScriptErrorLine(const ScriptRenderer::Result &result);
+    void clearErrorLines();
     void fillPaintingList();
 
     void loadDocument(QPlainTextEdit *editor, const QString &path, DocumentFile &file);
@@ -76,8 +82,8 @@ private:
 
     ImageView *imageView = nullptr;
     QLabel *statusLabel = nullptr;
-    QPlainTextEdit *paintingEditor = nullptr;
-    QPlainTextEdit *stdlibEditor = nullptr;
+    CodeEditor *paintingEditor = nullptr;
+    CodeEditor *stdlibEditor = nullptr;
     QStackedWidget *editorStack = nullptr;
     QProgressBar *progressBar = nullptr;
     QStackedWidget *statusStack = nullptr;

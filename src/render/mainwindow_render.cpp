@@ -1,6 +1,5 @@
 #include "app/mainwindow.h"
 
-#include "app/messagebox.h"
 #include "render/renderinputguard.h"
 #include "render/scriptrenderer.h"
 
@@ -12,6 +11,7 @@
 
 QImage MainWindow::renderImage(int step)
 {
+    clearErrorLines();
     ScriptRenderer renderer;
     renderer.onStarted = [this](int rowCount) {
         progressBar->setFormat(tr("%p% (Esc stops)"));
@@ -53,5 +53,18 @@ QImage MainWindow::renderImage(int step)
 
 void MainWindow::reportScriptError(const ScriptRenderer::Result &result)
 {
-    showPlainMessage(this, QMessageBox::Critical, tr("Script Error"), result.errorText);
+    QMessageBox box(QMessageBox::Critical, tr("Script Error"), result.errorText, QMessageBox::Ok,
+                    this);
+    box.setTextFormat(Qt::PlainText);
+    const QString place = scriptErrorPlace(result);
+    box.setInformativeText(place);
+    // The box sets no format on its informative label, and a painting's name is the user's.
+    for (QLabel *label : box.findChildren<QLabel *>()) {
+        if (label->text() == place)
+            label->setTextFormat(Qt::PlainText);
+    }
+    box.exec();
+    // The external editor holds the text there; the box has named the file and line.
+    if (!useExternalEditor)
+        showScriptErrorLine(result);
 }

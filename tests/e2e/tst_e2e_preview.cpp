@@ -14,6 +14,8 @@ private slots:
     void previewShowsThePictureBesideTheEditor();
     void lowQualityPreviewSamplesEveryOtherPixel();
     void scriptErrorKeepsThePictureOnScreen();
+    void scriptErrorShowsItsLine_data();
+    void scriptErrorShowsItsLine();
 
 private:
     // The painting editor's right part, free whatever width the picture takes.
@@ -34,6 +36,17 @@ const int renderMs = 30000;
 bool isWhite(QRgb pixel)
 {
     return (pixel | 0xff000000u) == white;
+}
+
+int rowsMarkedRed(const QImage &shown)
+{
+    auto isRed = [](QRgb p) { return qRed(p) > qGreen(p) + 40 && qRed(p) > qBlue(p) + 40; };
+    int rows = 0;
+    for (int y = 0; y < shown.height(); ++y) {
+        if (countPixels(shown, QRect(0, y, shown.width(), 1), isRed) > shown.width() / 2)
+            ++rows;
+    }
+    return rows;
 }
 
 } // namespace
@@ -149,6 +162,60 @@ void TestPreview::scriptErrorKeepsThePictureOnScreen()
     QVERIFY2(app.closeThroughWindowManager(), qPrintable(app.errorString()));
     QVERIFY2(app.waitForExit(), qPrintable(app.errorString()));
     QCOMPARE(app.exitCode(), 0);
+}
+
+void TestPreview::scriptErrorShowsItsLine_data()
+{
+    QTest::addColumn<QByteArray>("stdlib");
+    QTest::addColumn<QByteArray>("painting");
+    QTest::addColumn<QString>("file");        // holding the error
+    QTest::addColumn<int>("line");
+    QTest::addColumn<int>("rowItems");        // of the page shown after the box
+
+    QTest::newRow("in the painting")
+        << QByteArray() << QByteArray("// A mistake.\nfunction render() {\n    var d = x / width;\n"
+                                      "    r = d; g = missing.value;\n}\n")
+        << "paintings/Sketchbook.js" << 4 << 4;
+    QTest::newRow("in the standard library, which opens its page")
+        << QByteArray("// helpers\nfunction fail() {\n    throw new Error('lib');\n}\n")
+        << QByteArray("function render() { fail(); }\n") << "stdlib.js" << 3 << 1;
+}
+
+void TestPreview::scriptErrorShowsItsLine()
+{
+    QFETCH(QByteArray, stdlib);
+    QFETCH(QByteArray, painting);
+    QFETCH(QString, file);
+    QFETCH(int, line);
+    QFETCH(int, rowItems);
+
+    AppSession app;
+    QVERIFY(app.writeFile("stdlib.js", stdlib));
+    QVERIFY(app.writeFile("paintings/Sketchbook.js", painting));
+    QVERIFY2(app.start(), qPrintable(app.errorString()));
+    QVERIFY2(app.pressKeys({"ctrl+r"}), qPrintable(app.errorString()));
+    const QString box = app.waitForWindow("^Script Error$", renderMs);
+    QVERIFY2(!box.isEmpty(), qPrintable(app.errorString()));
+    QVERIFY2(app.pressKeys({"Return"}), qPrintable(app.errorString()));
+    QVERIFY2(app.waitForWindowGone(box), qPrintable(app.errorString()));
+
+    QVERIFY2(waitUntil([&] { return controlRowItems(app.grabClient()).size() == rowItems; }, 10000),
+             "the page holding the error is not shown");
+    // The line is marked across the editor: a band of red over its white, which red text
+    // (strings are red in the light theme) is not.
+    const int markedRows = rowsMarkedRed(app.grabClient());
+    QVERIFY2(markedRows >= 8 && markedRows <= 30, qPrintable(QString("%1 rows marked").arg(markedRows)));
+
+    // Typing goes to the start of the error's line, and the mark goes with the edit.
+    QVERIFY2(app.typeText("XYZ"), qPrintable(app.errorString()));
+    QVERIFY2(waitUntil([&] { return rowsMarkedRed(app.grabClient()) == 0; }, 10000),
+             "the mark stayed after typing");
+    QVERIFY2(app.closeThroughWindowManager(), qPrintable(app.errorString()));
+    QVERIFY2(app.waitForExit(), qPrintable(app.errorString()));
+    QCOMPARE(app.exitCode(), 0);
+    const QList<QByteArray> lines = app.readFile(file).split('\n');
+    QVERIFY(lines.size() >= line);
+    QVERIFY2(lines.at(line - 1).startsWith("XYZ"), lines.at(line - 1).constData());
 }
 
 QTEST_MAIN(TestPreview)
