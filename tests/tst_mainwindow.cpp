@@ -62,6 +62,7 @@ private slots:
     void initialState();
     void commandsReachTheirSlots_data();
     void commandsReachTheirSlots();
+    void escapeClosesTheFindBarWhenNoRenderRuns();
     void ctrlEReachesNothing_data();
     void ctrlEReachesNothing();
     void optionsTakeEffectAtTheNextRender_data();
@@ -398,6 +399,25 @@ void tst_MainWindow::commandsReachTheirSlots()
     }
     QCOMPARE(paintingEditor->toPlainText(), quickPainting);
     QVERIFY(stdlibEditor->toPlainText().isEmpty());
+}
+
+void tst_MainWindow::escapeClosesTheFindBarWhenNoRenderRuns()
+{
+    MainWindow window;
+    QVERIFY(showAndActivate(window));
+    auto *editor = part<QPlainTextEdit>(&window, "paintingEditor");
+    QVERIFY(editor);
+    editor->setFocus();
+    QTRY_VERIFY(editor->hasFocus());
+    QTest::keyClick(editor, Qt::Key_F, Qt::ControlModifier);
+    auto *field = editor->findChild<QLineEdit *>(QStringLiteral("findText"));
+    QVERIFY(field);
+    QTRY_VERIFY(field->hasFocus());
+
+    QTest::keyClick(field, Qt::Key_Escape);
+    QVERIFY(!field->isVisible());
+    QTRY_VERIFY(editor->hasFocus());
+    QVERIFY(part<ImageView>(&window, "imageView")->isHidden());
 }
 
 void tst_MainWindow::ctrlEReachesNothing_data()
