@@ -14,6 +14,13 @@
 
 namespace {
 
+QString scriptText(const QString &path)
+{
+    TextFileContent content;
+    readTextFile(path, &content);
+    return content.text;
+}
+
 double cpuSeconds()
 {
     timespec now;
@@ -29,7 +36,7 @@ int main(int argc, char *argv[])
     const QString examples = argc > 1 ? QString::fromLocal8Bit(argv[1])
                                       : QStringLiteral(PICTOLOOM_EXAMPLES_DIR);
     const QDir dir(examples);
-    const QString stdlib = readTextFile(dir.filePath(QStringLiteral("stdlib.js")));
+    const QString stdlib = scriptText(dir.filePath(QStringLiteral("stdlib.js")));
     const QFileInfoList paintings = QDir(dir.filePath(QStringLiteral("paintings")))
                                         .entryInfoList({QStringLiteral("*.js")}, QDir::Files,
                                                        QDir::Name);
@@ -39,7 +46,7 @@ int main(int argc, char *argv[])
         ScriptRenderer renderer;
         const double start = cpuSeconds();
         const ScriptRenderer::Result result = renderer.render(stdlib,
-                                                              readTextFile(painting.filePath()), 1);
+                                                              scriptText(painting.filePath()), 1);
         const double seconds = cpuSeconds() - start;
         const bool ok = result.outcome == ScriptRenderer::Outcome::Picture;
         failures += ok ? 0 : 1;

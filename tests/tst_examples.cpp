@@ -12,9 +12,17 @@ namespace {
 
 const QDir examples(QStringLiteral(PICTOLOOM_EXAMPLES_DIR));
 
+QString scriptText(const QString &path)
+{
+    TextFileContent content;
+    if (!readTextFile(path, &content))
+        qWarning("cannot read %s", qPrintable(path));
+    return content.text;
+}
+
 QString starterStdlib()
 {
-    return readTextFile(examples.filePath(QStringLiteral("stdlib.js")));
+    return scriptText(examples.filePath(QStringLiteral("stdlib.js")));
 }
 
 } // namespace
@@ -57,7 +65,7 @@ void tst_Examples::eachPaintingRendersAPicture()
     QFETCH(QString, path);
 
     ScriptRenderer renderer;
-    const ScriptRenderer::Result result = renderer.render(starterStdlib(), readTextFile(path), 1);
+    const ScriptRenderer::Result result = renderer.render(starterStdlib(), scriptText(path), 1);
     QVERIFY2(result.outcome == ScriptRenderer::Outcome::Picture, qPrintable(result.errorText));
     QCOMPARE(result.image.size(), QSize(640, 480));
     // A helper missing from the library gives NaN, and NaN gives black: a picture, but a flat one.

@@ -184,12 +184,12 @@ void MainWindow::createStdlibPage()
     stdlibPage->setLayout(stdlibLayout);
 }
 
+// A window that was closed has settled its documents with the user already.
 MainWindow::~MainWindow()
 {
-    if (!useExternalEditor) {
-        closing = true;
-        saveStdlib();
-        saveFile();
+    if (!useExternalEditor && !closeSettled) {
+        saveWithoutAsking(stdlibEditor, stdlibPath, stdlibFile);
+        saveWithoutAsking(paintingEditor, paintingPath, paintingFile);
     }
 }
 

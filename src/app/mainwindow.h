@@ -2,11 +2,13 @@
 #define MAINWINDOW_H
 
 #include "app/codeeditor.h"
+#include "library/documentfile.h"
 #include "render/scriptrenderer.h"
 
 #include <QDir>
 #include <QImage>
 #include <QMainWindow>
+#include <QSet>
 #include <QString>
 
 class ImageView;
@@ -45,6 +47,8 @@ public slots:
     void loadFile();
 
 protected:
+    // Stops a render; asks what to do with a document that cannot be saved, and Cancel keeps
+    // the window open.
     void closeEvent(QCloseEvent *event) override;
 
 private slots:
@@ -73,11 +77,18 @@ private:
     void clearErrorLines();
     void fillPaintingList();
 
-    // Writes a document and tells the user when it could not be written. A document whose
-    // file exists but could not be read is not written, so its content is never replaced
-    // by the empty text it was loaded as. Returns whether the text is kept in the file.
-    bool saveDocument(const QString &path, const QString &text, bool loadFailed);
-    void reportSaveFailure(const QString &path, const QString &reason);
+    void loadDocument(QPlainTextEdit *editor, const QString &path, DocumentFile &file);
+    // Writes the editor's text to its file at a save moment, unless it is unchanged. When the
+    // file cannot simply be replaced the user chooses; false means the user cancelled, and
+    // whatever the moment was doing should not happen.
+    bool saveDocument(QPlainTextEdit *editor, const QString &path, DocumentFile &file);
+    bool savePaintingDocument();
+    bool saveStdlibDocument();
+    // For a window destroyed without being closed, when there is no one left to ask.
+    void saveWithoutAsking(QPlainTextEdit *editor, const QString &path, DocumentFile &file);
+    bool writeDocument(const QString &path, const QString &text, DocumentFile &file,
+                       QString *errorString);
+    void tellOnce(const QString &path, const QString &title, const QString &text);
 
     ImageView *imageView = nullptr;
     QLabel *statusLabel = nullptr;
@@ -100,9 +111,10 @@ private:
     RenderJob *currentRender = nullptr;
     QAction *stopRenderAction = nullptr;
 
-    bool paintingLoadFailed = false;
-    bool stdlibLoadFailed = false;
-    bool closing = false;
+    DocumentFile paintingFile;
+    DocumentFile stdlibFile;
+    QSet<QString> toldAbout;   // files whose reading trouble the user has been told of
+    bool closeSettled = false;
     bool refilling = false;
 };
 

@@ -11,8 +11,8 @@ void MainWindow::updatePreview()
     if (useExternalEditor) {
         loadFile();
         loadStdlib();
-    } else {
-        saveFile();
+    } else if (!savePaintingDocument()) {
+        return;
     }
 
     QElapsedTimer timer;

@@ -3,7 +3,6 @@
 #include "render/renderclient.h"
 
 #include <QAction>
-#include <QCloseEvent>
 #include <QEventLoop>
 #include <QLabel>
 #include <QMessageBox>
@@ -117,10 +116,4 @@ void MainWindow::reportScriptError(const ScriptRenderer::Result &result)
     // The external editor holds the text there; the box has named the file and line.
     if (!useExternalEditor)
         showScriptErrorLine(result);
-}
-
-void MainWindow::closeEvent(QCloseEvent *event)
-{
-    stopRender();
-    QMainWindow::closeEvent(event);
 }

@@ -21,6 +21,18 @@
 //
 // Every wait is bounded. A function that fails returns false (or an empty value) and leaves
 // the reason in errorString().
+// The program's process; a file-size limit set before it starts makes the program's writes past
+// it fail as on a full disk, instead of ending the program with SIGXFSZ.
+class ProgramProcess : public QProcess
+{
+public:
+    qint64 fileSizeLimit = -1;   // none
+    qint64 addressSpaceLimit = -1;
+
+protected:
+    void setupChildProcess() override;
+};
+
 class AppSession
 {
 public:
@@ -33,15 +45,19 @@ public:
     QByteArray readFile(const QString &relative) const;
     bool exists(const QString &relative) const;
 
-    // What the program asked the desktop to open, one entry per request, in order.
+    // What the program asked the desktop to open, one entry per request, in order: the local
+    // path of a file URL, anything else as it was handed over.
     QStringList desktopRequests() const;
 
-    // Starts the program with its address space, and its renderers', capped at kib KiB, as
-    // "ulimit -v" does; for a start that follows.
-    void limitAddressSpace(qint64 kib) { addressSpaceKib = kib; }
+    // Caps the address space of the program, and so of its renderers, at bytes (call before
+    // start()), as "ulimit -v" does.
+    void limitAddressSpace(qint64 bytes) { process.addressSpaceLimit = bytes; }
+    // Makes the program's writes past bytes fail from its start (call before start()) until
+    // the limit is lifted.
+    void limitFileSize(qint64 bytes) { process.fileSizeLimit = bytes; }
+    bool liftFileSizeLimit();
+
     bool start(int timeoutMs = 30000);
-    // The program's process, while it runs.
-    qint64 processId() const { return process.processId(); }
     bool waitForExit(int timeoutMs = 20000);
     int exitCode() const;
     QProcess::ExitStatus exitStatus() const;
@@ -88,13 +104,12 @@ private:
 
     QTemporaryDir root;
     QString binary;
-    QProcess process;
+    ProgramProcess process;
     QByteArray programOutput;
     QString mainWindowId;
     QString lastPopupId;
     QSet<QString> knownWindows;
     QString lastError;
-    qint64 addressSpaceKib = 0;
 };
 
 #endif // APPSESSION_H
