@@ -10,6 +10,8 @@
 #include <QPixmap>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QSyntaxHighlighter>
+#include <QTextDocument>
 #include <QtTest>
 
 #include <optional>
@@ -85,6 +87,7 @@ private slots:
     void fileChangedOnDiskAsks();
     void closeAsksWhenASaveFails_data();
     void closeAsksWhenASaveFails();
+    void veryLongLinesAreNeitherWrappedAtWordsNorHighlighted();
 };
 
 void tst_PaintingLibrary::firstStart()
@@ -626,6 +629,26 @@ void tst_PaintingLibrary::closeAsksWhenASaveFails()
     // A closed window settled its documents: destroying it writes nothing more.
     QCOMPARE(readBytes(paintingFile(QStringLiteral("Sketchbook.js"))), saved);
     QCOMPARE(answerer.messages.size(), 1);
+}
+
+void tst_PaintingLibrary::veryLongLinesAreNeitherWrappedAtWordsNorHighlighted()
+{
+    QVERIFY(QDir(appDir()).mkdir(QStringLiteral("paintings")));
+    QVERIFY(writeBytes(paintingFile(QStringLiteral("Long.js")),
+                       "var a = 1;\n" + QByteArray(10001, 'x') + "\nvar b = 2;\n"));
+    QVERIFY(writeBytes(paintingFile(QStringLiteral("Short.js")), QByteArray(10000, 'x')));
+    MainWindow window;
+    QPlainTextEdit *editor = paintingEditor(&window);
+    auto *highlighter = editor->document()->findChild<QSyntaxHighlighter *>();
+    QVERIFY(highlighter);
+
+    pick(window, QStringLiteral("Long"));
+    QCOMPARE(editor->wordWrapMode(), QTextOption::WrapAnywhere);
+    QCOMPARE(highlighter->document(), nullptr);
+
+    pick(window, QStringLiteral("Short"));
+    QCOMPARE(editor->wordWrapMode(), QTextOption::WrapAtWordBoundaryOrAnywhere);
+    QCOMPARE(highlighter->document(), editor->document());
 }
 
 QTEST_MAIN(tst_PaintingLibrary)

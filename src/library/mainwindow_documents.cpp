@@ -7,12 +7,14 @@
 #include <QDir>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QSyntaxHighlighter>
 #include <QTextDocument>
 
 namespace {
 
-// Laying out a line wrapped to the window's width takes time that grows with the square of its
-// length (a million characters: minutes); unwrapped, it grows with the length.
+// Wrapping a line at word boundaries looks for a boundary over the rest of the line for every
+// row, and the layout's work on one line grows with the number of differently formatted pieces
+// in it: either makes a line of a million characters take minutes.
 constexpr int longestWrappedLine = 10000;
 
 enum class ChangedFileAnswer { Reload, Overwrite, Cancel };
@@ -33,11 +35,19 @@ bool hasVeryLongLine(const QString &text)
     return false;
 }
 
+// A text with a very long line is wrapped anywhere and not highlighted.
 void setEditorText(QPlainTextEdit *editor, const QString &text)
 {
-    editor->setLineWrapMode(hasVeryLongLine(text) ? QPlainTextEdit::NoWrap
-                                                  : QPlainTextEdit::WidgetWidth);
+    const bool veryLong = hasVeryLongLine(text);
+    auto *highlighter = editor->document()->findChild<QSyntaxHighlighter *>();
+    if (highlighter && veryLong)
+        highlighter->setDocument(nullptr);
+    editor->setWordWrapMode(veryLong ? QTextOption::WrapAnywhere
+                                     : QTextOption::WrapAtWordBoundaryOrAnywhere);
     editor->setPlainText(text);
+    // Attached only now, so that it never goes over a very long text that is being replaced.
+    if (highlighter && !veryLong && !highlighter->document())
+        highlighter->setDocument(editor->document());
 }
 
 ChangedFileAnswer askAboutChangedFile(QWidget *parent, const QString &path)
