@@ -6,6 +6,9 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QProgressBar>
@@ -29,6 +32,8 @@ private slots:
     void builtInEditingSavesThePaintingFirst();
     void externalEditingReloadsBothScriptsFirst();
     void escapeStopsARenderThatNeverEnds();
+    void commandsDuringARender_data();
+    void commandsDuringARender();
     void scriptErrorShowsWhereItHappened_data();
     void scriptErrorShowsWhereItHappened();
     void errorLineStaysMarkedUntilTheNextEditOrRender();
@@ -83,17 +88,25 @@ void tst_Preview::failedPreviewChangesNothingOnScreen_data()
 {
     QTest::addColumn<QString>("painting");
     QTest::addColumn<int>("boxes");
+    QTest::addColumn<QString>("title");
+    QTest::addColumn<QString>("says");
 
-    QTest::newRow("error at the first pixel") << "function render() { throw new Error('broken'); }" << 1;
-    QTest::newRow("error returned on a later row") << "function render() { if (y > 100) return new Error('late'); }" << 1;
-    QTest::newRow("syntax error") << "function render() {" << 1;
-    QTest::newRow("no pixels") << "width = 0; function render() {}" << 0;
+    const QString scriptError = QStringLiteral("Script Error");
+    QTest::newRow("error at the first pixel") << "function render() { throw new Error('broken'); }" << 1 << scriptError << "Error: broken";
+    QTest::newRow("error returned on a later row") << "function render() { if (y > 100) return new Error('late'); }" << 1 << scriptError << "Error: late";
+    QTest::newRow("syntax error") << "function render() {" << 1 << scriptError << "SyntaxError";
+    QTest::newRow("no pixels") << "width = 0; function render() {}" << 0 << QString() << QString();
+    QTest::newRow("the engine crashes") << "var o = { get p() { return 1; } }; o.p = 1; o.p = 2;" << 1 << "Renderer Stopped" << "SIGSEGV";
+    QTest::newRow("the renderer aborts") << "function render() { new RegExp(new Array(20001).join('(') + new Array(20001).join(')')); }"
+                                         << 1 << "Renderer Stopped" << "signal";
 }
 
 void tst_Preview::failedPreviewChangesNothingOnScreen()
 {
     QFETCH(QString, painting);
     QFETCH(int, boxes);
+    QFETCH(QString, title);
+    QFETCH(QString, says);
 
     WindowParts w;
     w.window.show();
@@ -109,10 +122,10 @@ void tst_Preview::failedPreviewChangesNothingOnScreen()
 
     QCOMPARE(answerer.messages.size(), boxes);
     if (boxes) {
-        QCOMPARE(answerer.messages.first().title, QStringLiteral("Script Error"));
-        QCOMPARE(answerer.messages.first().icon, QMessageBox::Critical);
-        QVERIFY(answerer.messages.first().text.contains("Error"));
+        QCOMPARE(answerer.messages.first().title, title);
+        QVERIFY2(answerer.messages.first().text.contains(says), qPrintable(answerer.messages.first().text));
     }
+    QCOMPARE(w.painting->toPlainText(), painting);
     QCOMPARE(w.status->text(), shownText);
     QCOMPARE(w.statusStack->currentWidget(), static_cast<QWidget *>(w.status));
     QVERIFY(w.view->isVisible());
@@ -169,27 +182,77 @@ void tst_Preview::escapeStopsARenderThatNeverEnds()
 {
     WindowParts w;
     w.window.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&w.window));
+    QVERIFY(QTest::qWaitForWindowActive(&w.window));
     w.status->setText(QStringLiteral("earlier"));
     w.painting->setPlainText(QStringLiteral("function render() { while (true) {} }"));
-    QPushButton *exportButton = findButton(&w.window, "Export");
-    QVERIFY(exportButton);
 
     DialogAnswerer answerer;
-    bool clicked = false;
-    // Input during the render is swallowed, so the click starts no export inside it.
-    QTimer::singleShot(200, exportButton, [exportButton, &clicked] {
-        QTest::mouseClick(exportButton, Qt::LeftButton);
-        clicked = true;
+    QString shownWhileRunning;
+    // The window takes typing during the render, and the status area says how to stop it.
+    QTimer::singleShot(200, &w.window, [&w, &shownWhileRunning] {
+        shownWhileRunning = w.progress->isVisible() ? w.progress->text() : QString();
+        w.painting->moveCursor(QTextCursor::End);
+        QTest::keyClicks(w.painting, "// typed");
     });
     QTimer::singleShot(400, &w.window, [&w] { QTest::keyClick(w.painting, Qt::Key_Escape); });
     w.window.updatePreview();
 
-    QVERIFY(clicked);
+    QVERIFY2(shownWhileRunning.contains("Esc"), qPrintable(shownWhileRunning));
+    QCOMPARE(w.painting->toPlainText(), QStringLiteral("function render() { while (true) {} }// typed"));
     QCOMPARE(answerer.dialogCount, 0);
     QCOMPARE(w.status->text(), QStringLiteral("earlier"));
     QCOMPARE(w.statusStack->currentWidget(), static_cast<QWidget *>(w.status));
     QVERIFY(!w.view->isVisible());
+}
+
+void tst_Preview::commandsDuringARender_data()
+{
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<bool>("pictureShown");
+    QTest::addColumn<QString>("status");
+
+    QTest::newRow("Ctrl+R renders the new text") << "preview" << true << "Rendered in";
+    QTest::newRow("picking a painting stops the render") << "pick" << false << "";
+    QTest::newRow("closing the window stops the render") << "close" << false << "earlier";
+}
+
+void tst_Preview::commandsDuringARender()
+{
+    QFETCH(QString, command);
+    QFETCH(bool, pictureShown);
+    QFETCH(QString, status);
+
+    QVERIFY(QDir().mkpath(paintingsPath()));
+    QVERIFY(writeBytes(paintingFile("Other.js"), "function render() { b = 1; }"));
+    WindowParts w;
+    w.window.show();
+    QVERIFY(QTest::qWaitForWindowActive(&w.window));
+    w.status->setText(QStringLiteral("earlier"));
+    w.painting->setPlainText(QStringLiteral("function render() { while (true) {} }"));
+
+    DialogAnswerer answerer;
+    QTimer::singleShot(300, &w.window, [&w, command] {
+        if (command == "preview") {
+            w.painting->setPlainText(QStringLiteral("function render() { r = 1; }"));
+            QTest::keyClick(w.painting, Qt::Key_R, Qt::ControlModifier);
+        } else if (command == "pick") {
+            w.list->setCurrentIndex(1);
+        } else {
+            w.window.close();
+        }
+    });
+    QElapsedTimer clock;
+    clock.start();
+    w.window.updatePreview();
+
+    QVERIFY2(clock.elapsed() < 5000, "the render went on");
+    QCOMPARE(answerer.dialogCount, 0);
+    QCOMPARE(w.view->isVisible(), pictureShown);
+    QVERIFY2(status.isEmpty() ? w.status->text().isEmpty() : w.status->text().startsWith(status),
+             qPrintable(w.status->text()));
+    QCOMPARE(w.statusStack->currentWidget(), static_cast<QWidget *>(w.status));
+    if (command == "close")
+        QVERIFY(!w.window.isVisible());
 }
 
 void tst_Preview::scriptErrorShowsWhereItHappened_data()

@@ -1,6 +1,10 @@
+#include "processrender.h"
 #include "referencerenderer.h"
 #include "render/scriptrenderer.h"
 
+#include <QFile>
+#include <QScriptEngine>
+#include <QScriptSyntaxCheckResult>
 #include <QtTest>
 
 #include <cmath>
@@ -69,10 +73,10 @@ QList<double> trickyChannelValues()
     return values;
 }
 
+// Every render goes the window's way, through a renderer process.
 ScriptRenderer::Result render(const QString &painting, int step = 1, const QString &stdlib = QString())
 {
-    ScriptRenderer renderer;
-    return renderer.render(stdlib, painting, step);
+    return renderInProcess(stdlib, painting, step).result;
 }
 
 QRgb pixel(int red, int green, int blue)
@@ -87,6 +91,7 @@ class tst_ScriptRenderer : public QObject
     Q_OBJECT
 
 private slots:
+    void driverIsAValidScript();
     void channelByte_data();
     void channelByte();
     void channelRuleInsideTheEngineMatchesTheHost();
@@ -106,7 +111,22 @@ private slots:
     void getterOnlyPropertiesIgnoreAssignment();
     void stopsScriptsThatNeverReturn_data();
     void stopsScriptsThatNeverReturn();
+    void parallelRenderInBands_data();
+    void parallelRenderInBands();
+    void parallelRenderFailsAtTheFirstPixel_data();
+    void parallelRenderFailsAtTheFirstPixel();
+    void pictureIsCompleteOrNone();
 };
+
+void tst_ScriptRenderer::driverIsAValidScript()
+{
+    Q_INIT_RESOURCE(render);
+    QFile driver(QStringLiteral(":/render/renderdriver.js"));
+    QVERIFY(driver.open(QIODevice::ReadOnly));
+    const QScriptSyntaxCheckResult check = QScriptEngine::checkSyntax(QString::fromUtf8(driver.readAll()));
+    QVERIFY2(check.state() == QScriptSyntaxCheckResult::Valid,
+             qPrintable(QStringLiteral("line %1: %2").arg(check.errorLineNumber()).arg(check.errorMessage())));
+}
 
 void tst_ScriptRenderer::channelByte_data()
 {
@@ -130,7 +150,7 @@ void tst_ScriptRenderer::channelByte()
 {
     QFETCH(double, value);
     QFETCH(int, byte);
-    QCOMPARE(int(ScriptRenderer::channelByte(value)), byte);
+    QCOMPARE(int(::channelByte(value)), byte);
     QCOMPARE(expectedByte(value), byte);
 }
 
@@ -154,7 +174,7 @@ void tst_ScriptRenderer::channelRuleInsideTheEngineMatchesTheHost()
                                  .arg(literal(v))
                                  .arg(result.image.pixel(i, 0) & 0xFFFFFF, 6, 16, QLatin1Char('0'))
                                  .arg(expected, 6, 16, QLatin1Char('0'))));
-        QCOMPARE(int(ScriptRenderer::channelByte(v)), expectedByte(v));
+        QCOMPARE(int(::channelByte(v)), expectedByte(v));
     }
 }
 
@@ -278,10 +298,9 @@ void tst_ScriptRenderer::scriptErrors()
     QFETCH(int, line);
     QFETCH(QPoint, pixel);
 
-    int started = 0;
-    ScriptRenderer renderer;
-    renderer.onStarted = [&started](int) { ++started; };
-    const ScriptRenderer::Result result = renderer.render(stdlib, painting, 1);
+    const ProcessRender run = renderInProcess(stdlib, painting, 1);
+    const ScriptRenderer::Result &result = run.result;
+    const int started = run.started.size();
     QCOMPARE(result.outcome, Outcome::ScriptError);
     QCOMPARE(result.errorText, message);
     QCOMPARE(result.errorSource, source);
@@ -379,63 +398,62 @@ void tst_ScriptRenderer::progress()
     QFETCH(int, height);
     QFETCH(QList<int>, rows);
 
-    QList<int> started;
-    QList<int> reported;
-    ScriptRenderer renderer;
-    renderer.onStarted = [&started](int rowCount) { started << rowCount; };
-    renderer.onProgress = [&reported](int row) { reported << row; };
-    const ScriptRenderer::Result result =
-        renderer.render(QString(), QStringLiteral("width = 3; height = %1;").arg(height), 1);
-    QCOMPARE(result.outcome, Outcome::Picture);
-    QCOMPARE(started, QList<int>{height});
-    QCOMPARE(reported, rows);
+    const ProcessRender run =
+        renderInProcess(QString(), QStringLiteral("width = 3; height = %1;").arg(height), 1);
+    QCOMPARE(run.result.outcome, Outcome::Picture);
+    QCOMPARE(run.started, QList<int>{height});
+    QCOMPARE(run.progress, rows);
 }
 
 void tst_ScriptRenderer::everyRenderStartsAfresh()
 {
-    ScriptRenderer renderer;
     const QString painting = QStringLiteral(
         "if (typeof counter == 'undefined') { counter = 0; width = 2; height = 1; }"
         "function render() { counter++; r = (counter + 0.5) / 255; }");
-    const QImage first = renderer.render(QString(), painting, 1).image;
-    const QImage second = renderer.render(QString(), painting, 1).image;
+    const QImage first = render(painting).image;
+    const QImage second = render(painting).image;
     QCOMPARE(first.size(), QSize(2, 1));
     QCOMPARE(second, first);
     QCOMPARE(qRed(second.pixel(1, 0)), 2);
-    const ScriptRenderer::Result failed = renderer.render(QString(), QStringLiteral("leftover = 1; width = 5; throw new Error('x');"), 1);
+    const ScriptRenderer::Result failed = render(QStringLiteral("leftover = 1; width = 5; throw new Error('x');"));
     QCOMPARE(failed.outcome, Outcome::ScriptError);
-    QCOMPARE(renderer.render(QString(), QStringLiteral("if (typeof leftover != 'undefined') width = 1;"), 1).image.size(),
+    QCOMPARE(render(QStringLiteral("if (typeof leftover != 'undefined') width = 1;")).image.size(),
              QSize(640, 480));
 }
 
 void tst_ScriptRenderer::getterOnlyPropertiesIgnoreAssignment_data()
 {
     QTest::addColumn<QString>("definition");
+    QTest::addColumn<Outcome>("outcome");
     QTest::addColumn<int>("red");
 
-    QTest::newRow("__defineGetter__") << "o.__defineGetter__('v', function () { return 0.5; });" << 127;
-    QTest::newRow("defineProperty") << "Object.defineProperty(o, 'v', { get: function () { return 0.5; } });" << 127;
-    QTest::newRow("defineProperties") << "Object.defineProperties(o, { v: { get: function () { return 0.5; } } });" << 127;
-    QTest::newRow("create") << "o = Object.create({}, { v: { get: function () { return 0.5; }, enumerable: true } });" << 127;
-    QTest::newRow("setter kept when only the getter changes")
-        << "var kept = 0; Object.defineProperty(o, 'v', { get: function () { return 0.1; }, set: function (x) { kept = x; }, configurable: true });"
-           "Object.defineProperty(o, 'v', { get: function () { return kept; } });" << 255;
-    QTest::newRow("the coordinates themselves") << "o = this; this.__defineGetter__('x', function () { return 0.25; });" << 63;
+    // Assigning twice to a getter without a setter brings the engine down. The host's own
+    // writes of x and y are kept from that; the scripts' own writes end only the renderer.
+    // Red at pixel (2, 1) is x + y, with the getter standing for one of them.
+    QTest::newRow("x through __defineGetter__") << "o = this; this.__defineGetter__('x', function () { return 0.25; });" << Outcome::Picture << 62;
+    QTest::newRow("y through defineProperty") << "o = this; Object.defineProperty(this, 'y', { get: function () { return 0.25; } });" << Outcome::Picture << 61;
+    QTest::newRow("y through defineProperties") << "o = this; Object.defineProperties(this, { y: { get: function () { return 0.5; } } });" << Outcome::Picture << 125;
+    QTest::newRow("x on Object.prototype") << "o = this; Object.prototype.__defineGetter__('x', function () { return 1; });" << Outcome::Picture << 254;
+    QTest::newRow("a painting's own object") << "o.__defineGetter__('v', function () { return 0.5; });" << Outcome::RendererFailed << 0;
+    QTest::newRow("an object literal") << "o = { get v() { return 0.5; } };" << Outcome::RendererFailed << 0;
 }
 
 void tst_ScriptRenderer::getterOnlyPropertiesIgnoreAssignment()
 {
     QFETCH(QString, definition);
+    QFETCH(Outcome, outcome);
     QFETCH(int, red);
 
-    // Assigning twice to a getter without a setter would bring the engine down.
     const QString painting = QStringLiteral("var o = {}; %1\n"
                                             "width = 3; height = 2;\n"
-                                            "function render() { o.v = 1; o.v = 1; r = o.v; if (o === this) r = x; }")
+                                            "function render() { o.v = 1; o.v = 1; r = o.v; if (o === this) r = x + y; }")
                                  .arg(definition);
     const ScriptRenderer::Result result = render(painting);
-    QCOMPARE(result.outcome, Outcome::Picture);
-    QCOMPARE(qRed(result.image.pixel(2, 1)), red);
+    QCOMPARE(result.outcome, outcome);
+    if (outcome == Outcome::Picture)
+        QCOMPARE(qRed(result.image.pixel(2, 1)), red);
+    else
+        QVERIFY2(result.errorText.contains("SIGSEGV"), qPrintable(result.errorText));
 }
 
 void tst_ScriptRenderer::stopsScriptsThatNeverReturn_data()
@@ -448,6 +466,8 @@ void tst_ScriptRenderer::stopsScriptsThatNeverReturn_data()
     QTest::newRow("render loops at the first pixel") << "" << "function render() { while (true) {} }";
     QTest::newRow("render loops late") << "" << "width = 50; height = 50; function render() { while (y == 40) {} }";
     QTest::newRow("loop that catches everything") << "" << "function render() { for (;;) { try { while (true) {} } catch (e) {} } }";
+    QTest::newRow("recursion that catches its overflow") << "" << "function f() { try { f(); } catch (e) { f(); } } f();";
+    QTest::newRow("one long built-in call") << "" << "var t = []; t.length = 4294967295; t.indexOf(1);";
 }
 
 void tst_ScriptRenderer::stopsScriptsThatNeverReturn()
@@ -455,20 +475,121 @@ void tst_ScriptRenderer::stopsScriptsThatNeverReturn()
     QFETCH(QString, stdlib);
     QFETCH(QString, painting);
 
-    int asked = 0;
-    ScriptRenderer renderer;
-    renderer.shouldStop = [&asked] { return ++asked >= 3; };
-    const ScriptRenderer::Result result = renderer.render(stdlib, painting, 1);
-    QCOMPARE(result.outcome, Outcome::Stopped);
-    QVERIFY(result.image.isNull());
-    QCOMPARE(asked, 3);
+    RenderRequest request;
+    request.stdlibText = stdlib;
+    request.paintingText = painting;
+    const ProcessRender run = renderInProcess(request, 300);
+    QCOMPARE(run.result.outcome, Outcome::Stopped);
+    QVERIFY(run.result.image.isNull());
+    // The renderer is killed, not asked: it finishes at once.
+    QVERIFY2(run.stopMs < 500, qPrintable(QString::number(run.stopMs)));
+}
 
-    // Asking and saying no changes nothing.
-    renderer.shouldStop = [] { return false; };
-    const ScriptRenderer::Result finished =
-        renderer.render(QString(), QStringLiteral("width = 3; height = 3; function render() { r = 1; }"), 1);
-    QCOMPARE(finished.outcome, Outcome::Picture);
-    QCOMPARE(finished.image.pixel(2, 2), qRgb(255, 0, 0));
+void tst_ScriptRenderer::parallelRenderInBands_data()
+{
+    QTest::addColumn<QString>("painting");
+    QTest::addColumn<int>("step");
+    QTest::addColumn<int>("processes");
+    QTest::addColumn<bool>("sameAsOneProcess");
+
+    const QString rings = QStringLiteral(
+        "width = 61; height = 47;\n"
+        "function render() { var d = Math.sqrt((x - 30) * (x - 30) + (y - 20) * (y - 20));"
+        " r = 0.5 + 0.5 * Math.sin(d / 3); g = x / width; b = y / height; }\n");
+    QTest::newRow("the painting asks, one process per core") << "parallel = true;\n" + rings << 1 << 0 << true;
+    QTest::newRow("the painting asks, low quality") << "parallel = true;\n" + rings << 2 << 0 << true;
+    QTest::newRow("three processes, rows not divisible") << rings << 1 << 3 << true;
+    QTest::newRow("more processes than rows") << rings + "height = 3;" << 1 << 5 << true;
+    QTest::newRow("the library asks") << rings + "parallel = !!this.parallel;" << 1 << 0 << true;
+    // Each band runs the scripts afresh, so state kept from pixel to pixel starts over.
+    QTest::newRow("a counter starts over in each band")
+        << "parallel = true; width = 4; height = 8; var n = 0; function render() { r = n++ / 255; }" << 1 << 0 << false;
+    QTest::newRow("a counter without parallel stays exact")
+        << "width = 4; height = 8; var n = 0; function render() { r = n++ / 255; }" << 1 << 0 << true;
+}
+
+void tst_ScriptRenderer::parallelRenderInBands()
+{
+    QFETCH(QString, painting);
+    QFETCH(int, step);
+    QFETCH(int, processes);
+    QFETCH(bool, sameAsOneProcess);
+
+    RenderRequest request;
+    request.paintingText = painting;
+    request.step = step;
+    request.processes = 1;
+    const ProcessRender one = renderInProcess(request);
+    request.processes = processes;
+    if (processes == 0 && RenderClient::coreCount() < 2)
+        QSKIP("one core: the painting's parallel changes nothing");
+    const ProcessRender bands = renderInProcess(request);
+
+    QCOMPARE(bands.result.outcome, Outcome::Picture);
+    QCOMPARE(bands.result.image.size(), one.result.image.size());
+    QCOMPARE(bands.result.image == one.result.image, sameAsOneProcess);
+    QCOMPARE(bands.started, QList<int>{one.result.image.height()});
+    QVERIFY(!bands.progress.isEmpty());
+    QCOMPARE(bands.progress.first(), 0);
+}
+
+void tst_ScriptRenderer::parallelRenderFailsAtTheFirstPixel_data()
+{
+    QTest::addColumn<QString>("painting");
+    QTest::addColumn<Outcome>("outcome");
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<QPoint>("pixel");
+
+    // Two bands: rows 0 to 4 and 5 to 9. The upper band takes its time, so the lower one is
+    // done first.
+    const QString bands = QStringLiteral(
+        "width = 4; height = 10;\n"
+        "function slowly() { var t = new Date().getTime(); while (new Date().getTime() - t < 300) {} }\n");
+    const QString crash = QStringLiteral("var o = { get p() { return 1; } }; o.p = 1; o.p = 2;");
+    QTest::newRow("errors in both bands") << bands + "function render() { if (y == 8) throw new Error('lower'); if (y == 2 && x == 3) { slowly(); throw new Error('upper'); } }"
+                                          << Outcome::ScriptError << "Error: upper" << QPoint(3, 2);
+    QTest::newRow("an error in the lower band only") << bands + "function render() { if (y == 0 && x == 0) slowly(); if (y == 8 && x == 1) return new Error('lower'); }"
+                                                     << Outcome::ScriptError << "Error: lower" << QPoint(1, 8);
+    QTest::newRow("a crash below an error") << bands + "function render() { if (y == 9) { " + crash + " } if (y == 4) { slowly(); throw new Error('upper'); } }"
+                                            << Outcome::ScriptError << "Error: upper" << QPoint(0, 4);
+    QTest::newRow("a crash in the lower band only") << bands + "function render() { if (y == 6) { " + crash + " } }"
+                                                    << Outcome::RendererFailed << QString() << QPoint(-1, -1);
+}
+
+void tst_ScriptRenderer::parallelRenderFailsAtTheFirstPixel()
+{
+    QFETCH(QString, painting);
+    QFETCH(Outcome, outcome);
+    QFETCH(QString, message);
+    QFETCH(QPoint, pixel);
+
+    RenderRequest request;
+    request.paintingText = painting;
+    request.processes = 2;
+    const ScriptRenderer::Result result = renderInProcess(request).result;
+    QCOMPARE(result.outcome, outcome);
+    QVERIFY(result.image.isNull());
+    QCOMPARE(result.errorPixel, pixel);
+    if (outcome == Outcome::ScriptError)
+        QCOMPARE(result.errorText, message);
+    else
+        QVERIFY2(result.errorText.contains("SIGSEGV"), qPrintable(result.errorText));
+}
+
+// A painting that reaches the host's helpers through the callers of render cannot hand over
+// a picture with pixels that were never rendered.
+void tst_ScriptRenderer::pictureIsCompleteOrNone()
+{
+    const ScriptRenderer::Result result = render(QStringLiteral(
+        "width = 6; height = 4; function render() { var c = arguments.callee.caller; if (c && x == 0 && y == 0) {"
+        " var f = c; while (f && f.caller) f = f.caller; try { f.arguments[6](0, 0, 6); f.arguments[6](1, 0, 6); } catch (e) {} } g = 1; }"));
+    QVERIFY2(result.outcome == Outcome::ScriptError || result.outcome == Outcome::Picture,
+             qPrintable(result.errorText));
+    if (result.outcome == Outcome::Picture) {
+        for (int y = 0; y < 4; ++y)
+            for (int x = 0; x < 6; ++x)
+                QCOMPARE(qGreen(result.image.pixel(x, y)), 255);
+    }
 }
 
 QTEST_GUILESS_MAIN(tst_ScriptRenderer)

@@ -32,6 +32,24 @@ Repository &syntaxRepository()
     return repository;
 }
 
+// A line of many thousand characters is data or minified code rather than something to read,
+// and colouring it would slow every layout of it.
+class CodeHighlighter : public KSyntaxHighlighting::SyntaxHighlighter
+{
+public:
+    using SyntaxHighlighter::SyntaxHighlighter;
+
+protected:
+    void highlightBlock(const QString &text) override
+    {
+        if (text.size() <= longestHighlightedLine)
+            SyntaxHighlighter::highlightBlock(text);
+    }
+
+private:
+    static constexpr int longestHighlightedLine = 10000;
+};
+
 class LineNumberGutter : public QWidget
 {
 public:
@@ -57,7 +75,7 @@ const int gutterPadding = 4;
 
 CodeEditor::CodeEditor(QWidget *parent)
     : QPlainTextEdit(parent)
-    , highlighter(new KSyntaxHighlighting::SyntaxHighlighter(document()))
+    , highlighter(new CodeHighlighter(document()))
     , gutter(new LineNumberGutter(this))
     , findBar(new FindBar(this, this))
 {

@@ -2,6 +2,7 @@
 
 #include "app/codeeditor.h"
 #include "library/apppath.h"
+#include "render/renderclient.h"
 #include "view/imageview.h"
 
 #include <QAction>
@@ -15,12 +16,16 @@
 #include <QPushButton>
 #include <QSplitter>
 #include <QStackedWidget>
+#include <QTimer>
 #include <QVBoxLayout>
 
 MainWindow::MainWindow(QWidget *parent)
     : QMainWindow(parent)
 {
     setUpFolders();
+    renderClient = new RenderClient(RenderClient::defaultProgram(), this);
+    // Started once the window is up, so that the first preview need not wait for it.
+    QTimer::singleShot(0, renderClient, &RenderClient::prepare);
     setWindowTitle(tr("Pictoloom"));
     resize(960, 520);
     QMenu *optionsMenu = createActions();
@@ -45,7 +50,7 @@ void MainWindow::setUpFolders()
     }
 }
 
-// The three shortcuts work window-wide; the rest of the commands live in the returned menu.
+// The shortcuts work window-wide; the rest of the commands live in the returned menu.
 QMenu *MainWindow::createActions()
 {
     auto *previewAction = new QAction(tr("Preview"), this);
@@ -57,6 +62,12 @@ QMenu *MainWindow::createActions()
     exportAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
     connect(exportAction, &QAction::triggered, this, &MainWindow::saveImage);
     addAction(exportAction);
+
+    stopRenderAction = new QAction(tr("Stop Render"), this);
+    stopRenderAction->setShortcut(QKeySequence(Qt::Key_Escape));
+    stopRenderAction->setEnabled(false);
+    connect(stopRenderAction, &QAction::triggered, this, &MainWindow::stopRender);
+    addAction(stopRenderAction);
 
     auto *lowQualityAction = new QAction(tr("Low Quality Preview"), this);
     lowQualityAction->setCheckable(true);

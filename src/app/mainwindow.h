@@ -12,6 +12,7 @@
 #include <QString>
 
 class ImageView;
+class QAction;
 class QCloseEvent;
 class QComboBox;
 class QMenu;
@@ -19,6 +20,8 @@ class QLabel;
 class QProgressBar;
 class QStackedWidget;
 class QWidget;
+class RenderClient;
+class RenderJob;
 
 class MainWindow : public QMainWindow
 {
@@ -44,7 +47,8 @@ public slots:
     void loadFile();
 
 protected:
-    // Asks what to do with a document that cannot be saved; Cancel keeps the window open.
+    // Stops a render; asks what to do with a document that cannot be saved, and Cancel keeps
+    // the window open.
     void closeEvent(QCloseEvent *event) override;
 
 private slots:
@@ -57,6 +61,12 @@ private:
     void createStdlibPage();
 
     QImage renderImage(int step);
+    // The whole result of a render in the renderer process, its failures already reported.
+    // The window stays responsive meanwhile; a render still running gives way to this one.
+    ScriptRenderer::Result renderPicture(int step);
+    void reportRenderFailure(const ScriptRenderer::Result &result);
+    void showRenderRunning();
+    void stopRender();
     // The "Script Error" box for a render that ended in a script error.
     void reportScriptError(const ScriptRenderer::Result &result);
     // Where the error happened, for the box: script and line, pixel; empty when unknown.
@@ -97,9 +107,9 @@ private:
     QString paintingPath;
     QString stdlibPath;
 
-    // The script's size ("0 × 480") when the last render stopped because it left no pixels,
-    // which the renderer does not report; empty after any other render.
-    QString noPixelsSize;
+    RenderClient *renderClient = nullptr;
+    RenderJob *currentRender = nullptr;
+    QAction *stopRenderAction = nullptr;
 
     DocumentFile paintingFile;
     DocumentFile stdlibFile;

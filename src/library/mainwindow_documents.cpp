@@ -7,14 +7,12 @@
 #include <QDir>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QSyntaxHighlighter>
 #include <QTextDocument>
 
 namespace {
 
 // Wrapping a line at word boundaries looks for a boundary over the rest of the line for every
-// row, and the layout's work on one line grows with the number of differently formatted pieces
-// in it: either makes a line of a million characters take minutes.
+// row, which makes a line of a million characters take minutes to lay out.
 constexpr int longestWrappedLine = 10000;
 
 enum class ChangedFileAnswer { Reload, Overwrite, Cancel };
@@ -35,19 +33,11 @@ bool hasVeryLongLine(const QString &text)
     return false;
 }
 
-// A text with a very long line is wrapped anywhere and not highlighted.
 void setEditorText(QPlainTextEdit *editor, const QString &text)
 {
-    const bool veryLong = hasVeryLongLine(text);
-    auto *highlighter = editor->document()->findChild<QSyntaxHighlighter *>();
-    if (highlighter && veryLong)
-        highlighter->setDocument(nullptr);
-    editor->setWordWrapMode(veryLong ? QTextOption::WrapAnywhere
-                                     : QTextOption::WrapAtWordBoundaryOrAnywhere);
+    editor->setWordWrapMode(hasVeryLongLine(text) ? QTextOption::WrapAnywhere
+                                                  : QTextOption::WrapAtWordBoundaryOrAnywhere);
     editor->setPlainText(text);
-    // Attached only now, so that it never goes over a very long text that is being replaced.
-    if (highlighter && !veryLong && !highlighter->document())
-        highlighter->setDocument(editor->document());
 }
 
 ChangedFileAnswer askAboutChangedFile(QWidget *parent, const QString &path)
@@ -260,5 +250,6 @@ void MainWindow::closeEvent(QCloseEvent *event)
         return;
     }
     closeSettled = true;
+    stopRender();
     QMainWindow::closeEvent(event);
 }

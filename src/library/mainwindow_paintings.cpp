@@ -62,6 +62,8 @@ void MainWindow::fillPaintingList()
 
 void MainWindow::fileChosen(int index)
 {
+    // The render of the painting being left would show a picture that is no longer current.
+    stopRender();
     if (!paintingPath.isEmpty() && !useExternalEditor && !savePaintingDocument()) {
         // A pick by the user is undone when the user cancels leaving the painting, so that
         // its text stays in the editor. A refill cannot be undone and goes on.

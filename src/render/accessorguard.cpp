@@ -27,6 +27,20 @@ QScriptValue ignoreValue(QScriptContext *, QScriptEngine *)
     return QScriptValue();
 }
 
+// The host writes x and y on the global object before every pixel, where they may also come
+// from Object.prototype. Those are the only places the guard covers: a getter-only property
+// anywhere else is assigned only by the scripts themselves.
+bool isHostCoordinate(QScriptEngine *engine, const QScriptValue &object, const QScriptValue &name)
+{
+    if (!object.isObject())
+        return false;
+    const QString key = name.toString();
+    if (key != QLatin1String("x") && key != QLatin1String("y"))
+        return false;
+    const QScriptValue global = engine->globalObject();
+    return object.strictlyEquals(global) || object.strictlyEquals(global.property(QStringLiteral("Object")).property(QStringLiteral("prototype")));
+}
+
 bool hasSetter(QScriptContext *context, const QScriptValue &object, const QScriptValue &name)
 {
     if (!object.isObject())
@@ -40,7 +54,8 @@ bool hasSetter(QScriptContext *context, const QScriptValue &object, const QScrip
 QScriptValue withSetter(QScriptContext *context, QScriptEngine *engine, const QScriptValue &object,
                         const QScriptValue &name, const QScriptValue &descriptor)
 {
-    if (!descriptor.isObject() || !descriptor.property(QStringLiteral("get")).isFunction()
+    if (!isHostCoordinate(engine, object, name) || !descriptor.isObject()
+        || !descriptor.property(QStringLiteral("get")).isFunction()
         || descriptor.property(QStringLiteral("set")).isValid() || hasSetter(context, object, name))
         return descriptor;
     QScriptValue copy = engine->newObject();
@@ -76,6 +91,8 @@ QScriptValue defineGetter(QScriptContext *context, QScriptEngine *engine)
     const QScriptValue result = tool(context, "original").call(self, argumentsOf(context));
     if (engine->hasUncaughtException())
         return result;
+    if (!isHostCoordinate(engine, self, context->argument(0)))
+        return result;
     QScriptValueList name = QScriptValueList() << context->argument(0);
     if (!tool(context, "lookupSetter").call(self, name).isFunction())
         tool(context, "defineSetter").call(self, name << tool(context, "ignore"));
@@ -98,14 +115,6 @@ QScriptValue defineProperties(QScriptContext *context, QScriptEngine *engine)
     return tool(context, "original").call(context->thisObject(), arguments);
 }
 
-QScriptValue create(QScriptContext *context, QScriptEngine *engine)
-{
-    QScriptValueList arguments = argumentsOf(context);
-    if (arguments.size() >= 2 && !arguments[1].isUndefined())
-        arguments[1] = withSetters(context, engine, QScriptValue(), arguments[1]);
-    return tool(context, "original").call(context->thisObject(), arguments);
-}
-
 void replace(QScriptEngine &engine, QScriptValue owner, const QString &name,
              QScriptEngine::FunctionSignature guard, QScriptValue tools)
 {
@@ -119,7 +128,7 @@ void replace(QScriptEngine &engine, QScriptValue owner, const QString &name,
 
 } // namespace
 
-void guardGetterOnlyAccessors(QScriptEngine &engine)
+void guardHostCoordinates(QScriptEngine &engine)
 {
     const QScriptValue global = engine.globalObject();
     QScriptValue object = global.property(QStringLiteral("Object"));
@@ -139,5 +148,4 @@ void guardGetterOnlyAccessors(QScriptEngine &engine)
     replace(engine, prototype, QStringLiteral("__defineGetter__"), defineGetter, tools());
     replace(engine, object, QStringLiteral("defineProperty"), defineProperty, tools());
     replace(engine, object, QStringLiteral("defineProperties"), defineProperties, tools());
-    replace(engine, object, QStringLiteral("create"), create, tools());
 }

@@ -1,8 +1,9 @@
 #include "app/mainwindow.h"
 
-#include "render/renderinputguard.h"
-#include "render/scriptrenderer.h"
+#include "render/renderclient.h"
 
+#include <QAction>
+#include <QEventLoop>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPlainTextEdit>
@@ -11,27 +12,66 @@
 
 QImage MainWindow::renderImage(int step)
 {
+    return renderPicture(step).image;
+}
+
+ScriptRenderer::Result MainWindow::renderPicture(int step)
+{
+    stopRender();
     clearErrorLines();
-    ScriptRenderer renderer;
-    renderer.onStarted = [this](int rowCount) {
+    RenderRequest request;
+    request.stdlibText = stdlibEditor->toPlainText();
+    request.paintingText = paintingEditor->toPlainText();
+    request.step = step;
+    RenderJob *job = renderClient->start(request);
+    currentRender = job;
+    showRenderRunning();
+    connect(job, &RenderJob::started, progressBar, [this](int rowCount) {
         progressBar->setFormat(tr("%p% (Esc stops)"));
         progressBar->setRange(0, rowCount);
-        statusStack->setCurrentWidget(progressBar);
-    };
-    renderer.onProgress = [this](int row) { progressBar->setValue(row); };
+        progressBar->setValue(0);
+    });
+    connect(job, &RenderJob::progress, progressBar, &QProgressBar::setValue);
 
-    ScriptRenderer::Result result;
-    {
-        // A script that never returns would otherwise hold the window for good: Escape
-        // stops it. The guard goes before any message box, which needs the input.
-        RenderInputGuard inputGuard;
-        renderer.shouldStop = [&inputGuard] { return inputGuard.stopRequested(); };
-        result = renderer.render(stdlibEditor->toPlainText(), paintingEditor->toPlainText(), step);
+    // The window goes on taking input meanwhile: the editors, Escape, another preview or
+    // export, another painting and closing the window all work during a render.
+    QEventLoop loop;
+    connect(job, &RenderJob::finished, &loop, &QEventLoop::quit);
+    if (!job->isFinished())
+        loop.exec();
+    // The application may quit meanwhile, which ends every event loop.
+    job->stop();
+
+    const ScriptRenderer::Result result = job->result();
+    delete job;
+    // A render that gave way to a newer one leaves the status area to it.
+    if (currentRender == job) {
+        currentRender = nullptr;
+        stopRenderAction->setEnabled(false);
+        statusStack->setCurrentWidget(statusLabel);
+        reportRenderFailure(result);
     }
+    return result;
+}
 
-    noPixelsSize = result.outcome == ScriptRenderer::Outcome::NoPixels
-        ? tr("%1 × %2").arg(result.scriptWidth, result.scriptHeight)
-        : QString();
+// Before the first row the scripts' top level runs, which may take any time.
+void MainWindow::showRenderRunning()
+{
+    progressBar->setFormat(tr("Running the scripts... (Esc stops)"));
+    progressBar->setRange(0, 1);
+    progressBar->setValue(0);
+    statusStack->setCurrentWidget(progressBar);
+    stopRenderAction->setEnabled(true);
+}
+
+void MainWindow::stopRender()
+{
+    if (currentRender)
+        currentRender->stop();
+}
+
+void MainWindow::reportRenderFailure(const ScriptRenderer::Result &result)
+{
     switch (result.outcome) {
     case ScriptRenderer::Outcome::Picture:
     case ScriptRenderer::Outcome::NoPixels:
@@ -46,9 +86,18 @@ QImage MainWindow::renderImage(int step)
                                  .arg(result.size.width())
                                  .arg(result.size.height()));
         break;
+    case ScriptRenderer::Outcome::RendererFailed: {
+        QMessageBox box(QMessageBox::Warning, tr("Renderer Stopped"),
+                        tr("The renderer stopped before the picture was done: %1.\n\n"
+                           "Your scripts are as they were; the next render starts a new "
+                           "renderer.")
+                            .arg(result.errorText),
+                        QMessageBox::Ok, this);
+        box.setTextFormat(Qt::PlainText);
+        box.exec();
+        break;
     }
-    statusStack->setCurrentWidget(statusLabel);
-    return result.image;
+    }
 }
 
 void MainWindow::reportScriptError(const ScriptRenderer::Result &result)

@@ -13,14 +13,15 @@ void MainWindow::saveImage()
         return;
     const QString shownName = QDir::toNativeSeparators(fileName);
 
-    const QImage picture = renderImage(1);
+    const ScriptRenderer::Result rendered = renderPicture(1);
+    const QImage picture = rendered.image;
     if (picture.isNull()) {
-        // Script errors and pictures too large to create were reported by the renderer.
-        if (!noPixelsSize.isEmpty()) {
+        // Every other failure was reported with the render.
+        if (rendered.outcome == ScriptRenderer::Outcome::NoPixels) {
             showPlainMessage(this, QMessageBox::Warning, tr("Nothing to Export"),
-                             tr("The painting's size, %1, leaves no pixels, so %2 "
+                             tr("The painting's size, %1 × %2, leaves no pixels, so %3 "
                                 "was not written.")
-                                 .arg(noPixelsSize, shownName));
+                                 .arg(rendered.scriptWidth, rendered.scriptHeight, shownName));
         }
         return;
     }

@@ -1,8 +1,9 @@
 #!/bin/bash
 # Runs one end-to-end test in an X server of its own with a window manager:
 #   run-under-x.sh PICTOLOOM_BINARY TEST_EXECUTABLE [test arguments...]
-# The test finds the program to drive in PICTOLOOM_BINARY. The X server, the window manager
-# and everything still connected to them go when this script ends, however it ends.
+# The test finds the program to drive in PICTOLOOM_BINARY and copies it, with the renderer
+# pictoloom-render beside it, into an application folder of its own. The X server, the window
+# manager and everything still connected to them go when this script ends, however it ends.
 set -u
 if [ $# -lt 2 ]; then
     echo "usage: $0 PICTOLOOM_BINARY TEST_EXECUTABLE [test arguments...]" >&2
@@ -41,6 +42,9 @@ fail() {
     done
     exit 1
 }
+
+[ -x "$(dirname "$pictoloom")/pictoloom-render" ] \
+    || { echo "run-under-x: no pictoloom-render beside $pictoloom" >&2; exit 1; }
 
 for tool in Xvfb openbox xdotool wmctrl xwininfo xprop; do
     command -v "$tool" > /dev/null || fail "$tool is not installed (scripts/test.sh installs it)"

@@ -17,6 +17,10 @@ private slots:
     void scriptErrorShowsItsLine_data();
     void scriptErrorShowsItsLine();
 
+    void rendererFailureIsReportedAndTheWindowGoesOn_data();
+    void rendererFailureIsReportedAndTheWindowGoesOn();
+    void escapeStopsAScriptThatNeverEnds();
+    void closingDuringARenderClosesAtOnce();
 private:
     // The painting editor's right part, free whatever width the picture takes.
     static QPoint paintingEditorPoint(const QRect &client)
@@ -216,6 +220,101 @@ void TestPreview::scriptErrorShowsItsLine()
     const QList<QByteArray> lines = app.readFile(file).split('\n');
     QVERIFY(lines.size() >= line);
     QVERIFY2(lines.at(line - 1).startsWith("XYZ"), lines.at(line - 1).constData());
+}
+
+void TestPreview::rendererFailureIsReportedAndTheWindowGoesOn_data()
+{
+    QTest::addColumn<QString>("painting");
+    QTest::addColumn<qint64>("addressSpace");   // bytes; -1: no cap of the test's own
+
+    QTest::newRow("the engine crashes") << "var o = { get p() { return 1; } }; o.p = 1; o.p = 2;" << qint64(-1);
+    // About 600 MiB over what an idle renderer reserves, so that the cap is reached quickly.
+    QTest::newRow("memory without end") << "var a = []; for (;;) a.push(new Array(1000000).join('xxxxxxxxxxxxxxxxxxxxxxxx'));"
+                                        << qint64(2800000) * 1024;
+}
+
+void TestPreview::rendererFailureIsReportedAndTheWindowGoesOn()
+{
+    QFETCH(QString, painting);
+    QFETCH(qint64, addressSpace);
+
+#if defined(__SANITIZE_ADDRESS__)
+    if (addressSpace >= 0)
+        QSKIP("sanitized renderers run without a memory cap");
+#endif
+    AppSession app;
+    app.limitAddressSpace(addressSpace);
+    QVERIFY(app.writeFile("paintings/Sketchbook.js", "function render() { r = 1; }\n"));
+    QVERIFY2(app.start(), qPrintable(app.errorString()));
+    const QRect client = app.clientArea();
+    QVERIFY2(app.pressKeys({"ctrl+r"}), qPrintable(app.errorString()));
+    QVERIFY2(waitUntil([&] { return boundsOfColour(app.grabClient(), red).width() >= 100; }, renderMs),
+             "no red picture appeared");
+    const QRect picture = boundsOfColour(app.grabClient(), red);
+
+    QVERIFY2(app.replaceTextAt(paintingEditorPoint(client), painting), qPrintable(app.errorString()));
+    QVERIFY2(app.pressKeys({"ctrl+r"}), qPrintable(app.errorString()));
+    const QString box = app.waitForWindow("^Renderer Stopped$", 60000);
+    QVERIFY2(!box.isEmpty(), qPrintable(app.errorString()));
+    QVERIFY2(app.pressKeys({"Return"}), qPrintable(app.errorString()));
+    QVERIFY2(app.waitForWindowGone(box), qPrintable(app.errorString()));
+
+    // The picture before stays, the text was saved, and the next render works.
+    QCOMPARE(boundsOfColour(app.grabClient(), red), picture);
+    QCOMPARE(app.readFile("paintings/Sketchbook.js"), painting.toUtf8());
+    QVERIFY2(app.replaceTextAt(paintingEditorPoint(client), "function render() { g = 1; }"),
+             qPrintable(app.errorString()));
+    QVERIFY2(app.pressKeys({"ctrl+r"}), qPrintable(app.errorString()));
+    QVERIFY2(waitUntil([&] { return boundsOfColour(app.grabClient(), green) == picture; }, renderMs),
+             "no green picture after the failure");
+
+    QVERIFY2(app.closeThroughWindowManager(), qPrintable(app.errorString()));
+    QVERIFY2(app.waitForExit(), qPrintable(app.errorString()));
+    QCOMPARE(app.exitCode(), 0);
+}
+
+void TestPreview::escapeStopsAScriptThatNeverEnds()
+{
+    AppSession app;
+    // Recursion that catches its own overflow never reaches a loop's back edge.
+    QVERIFY(app.writeFile("paintings/Sketchbook.js", "function f() { try { f(); } catch (e) { f(); } } f();\n"));
+    QVERIFY2(app.start(), qPrintable(app.errorString()));
+    const QRect status = statusArea(controlRowItems(app.grabClient()));
+    QVERIFY(!status.isEmpty());
+    QVERIFY(!hasDarkPixels(app.grabClient(), status));
+
+    QVERIFY2(app.pressKeys({"ctrl+r"}), qPrintable(app.errorString()));
+    QVERIFY2(waitUntil([&] { return hasDarkPixels(app.grabClient(), status); }, renderMs),
+             "the status area does not show the render");
+    QTest::qWait(500);
+    QVERIFY2(hasDarkPixels(app.grabClient(), status), "the render ended by itself");
+    QVERIFY2(app.pressKeys({"Escape"}), qPrintable(app.errorString()));
+    QVERIFY2(waitUntil([&] { return !hasDarkPixels(app.grabClient(), status); }, 5000),
+             "Escape did not stop the render");
+
+    QVERIFY2(app.closeThroughWindowManager(), qPrintable(app.errorString()));
+    QVERIFY2(app.waitForExit(), qPrintable(app.errorString()));
+    QCOMPARE(app.exitCode(), 0);
+}
+
+void TestPreview::closingDuringARenderClosesAtOnce()
+{
+    AppSession app;
+    QVERIFY2(app.start(), qPrintable(app.errorString()));
+    const QRect client = app.clientArea();
+    const QRect status = statusArea(controlRowItems(app.grabClient()));
+    const QString painting = "function render() { while (true) {} }";
+    QVERIFY2(app.replaceTextAt(paintingEditorPoint(client), painting), qPrintable(app.errorString()));
+    QVERIFY2(app.pressKeys({"ctrl+r"}), qPrintable(app.errorString()));
+    QVERIFY2(waitUntil([&] { return hasDarkPixels(app.grabClient(), status); }, renderMs),
+             "the status area does not show the render");
+    // Typing goes on during the render, and what was typed is saved at the close.
+    QVERIFY2(app.typeText(" // more"), qPrintable(app.errorString()));
+
+    QVERIFY2(app.closeThroughWindowManager(), qPrintable(app.errorString()));
+    QVERIFY2(app.waitForExit(5000), qPrintable(app.errorString()));
+    QCOMPARE(app.exitCode(), 0);
+    QCOMPARE(app.readFile("paintings/Sketchbook.js"), (painting + " // more").toUtf8());
 }
 
 QTEST_MAIN(TestPreview)

@@ -14,6 +14,23 @@ static int sampledLength(const QScriptValue &length, int step)
     return int(quotient);
 }
 
+quint8 channelByte(double value)
+{
+    if (!std::isfinite(value))
+        return 0;
+    double product = std::trunc(value * 255.0);
+    // The rounded product can land on the next integer; the fused residual is exact and
+    // tells whether the true product lies below it.
+    const double residual = std::fma(value, 255.0, -product);
+    if (product > 0 && residual < 0)
+        product -= 1;
+    else if (product < 0 && residual > 0)
+        product += 1;
+    if (product < std::numeric_limits<qint32>::min() || product > std::numeric_limits<qint32>::max())
+        return 0;
+    return quint8(qint64(product) & 0xFF);
+}
+
 ScriptRenderer::Result referenceRender(const QString &stdlibText, const QString &paintingText,
                                        int step)
 {
@@ -49,7 +66,7 @@ ScriptRenderer::Result referenceRender(const QString &stdlibText, const QString 
         engine.clearExceptions();
         const double number = failed ? 0 : value.toNumber();
         engine.clearExceptions();
-        return ScriptRenderer::channelByte(number);
+        return channelByte(number);
     };
     for (int i = 0; i < height; ++i) {
         auto *line = reinterpret_cast<QRgb *>(image.scanLine(i));

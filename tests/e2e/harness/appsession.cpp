@@ -33,6 +33,12 @@ QString tail(const QByteArray &text, int lines)
 
 void ProgramProcess::setupChildProcess()
 {
+    if (addressSpaceLimit >= 0) {
+        rlimit limit;
+        getrlimit(RLIMIT_AS, &limit);
+        limit.rlim_cur = rlim_t(addressSpaceLimit);
+        setrlimit(RLIMIT_AS, &limit);
+    }
     if (fileSizeLimit < 0)
         return;
     // An ignored signal stays ignored in the program that is started.
@@ -123,6 +129,12 @@ bool AppSession::start(int timeoutMs)
     if (!QFile::exists(program) && !QFile::copy(binary, program))
         return fail("cannot copy " + binary + " to " + program);
     QFile::setPermissions(program, QFile::permissions(program) | QFileDevice::ExeOwner);
+    // The window runs every render in the renderer installed beside it.
+    const QString renderer = QFileInfo(binary).dir().filePath("pictoloom-render");
+    const QString rendererCopy = path("pictoloom-render");
+    if (!QFile::exists(rendererCopy) && !QFile::copy(renderer, rendererCopy))
+        return fail("cannot copy " + renderer + " to " + rendererCopy);
+    QFile::setPermissions(rendererCopy, QFile::permissions(rendererCopy) | QFileDevice::ExeOwner);
 
     // Qt hands a URL to the first "xdg-open" on the PATH; this one only writes it down.
     const QString opener = root.filePath("bin/xdg-open");

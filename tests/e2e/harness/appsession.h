@@ -14,8 +14,8 @@
 // One run of the real pictoloom program, driven through the X server as a person would drive
 // it: xdotool for keys, typing and clicks, the screen read back for what is shown.
 //
-// The program is copied into a fresh application directory, so its "paintings" and
-// "stdlib.js" are its own. It runs with a home, configuration and runtime folder of its own
+// The program is copied into a fresh application directory, with the renderer pictoloom-render
+// found beside it, so its "paintings" and "stdlib.js" are its own. It runs with a home, configuration and runtime folder of its own
 // and with a stand-in "xdg-open" first on its PATH that only writes down what it was asked to
 // open, so that desktop open requests start no real program and can be checked.
 //
@@ -27,6 +27,7 @@ class ProgramProcess : public QProcess
 {
 public:
     qint64 fileSizeLimit = -1;   // none
+    qint64 addressSpaceLimit = -1;
 
 protected:
     void setupChildProcess() override;
@@ -48,6 +49,9 @@ public:
     // path of a file URL, anything else as it was handed over.
     QStringList desktopRequests() const;
 
+    // Caps the address space of the program, and so of its renderers, at bytes (call before
+    // start()), as "ulimit -v" does.
+    void limitAddressSpace(qint64 bytes) { process.addressSpaceLimit = bytes; }
     // Makes the program's writes past bytes fail from its start (call before start()) until
     // the limit is lifted.
     void limitFileSize(qint64 bytes) { process.fileSizeLimit = bytes; }

@@ -1,0 +1,352 @@
+#include "render/renderclient.h"
+
+#include "library/apppath.h"
+
+#include <QDir>
+#include <QMetaObject>
+#include <QThread>
+
+#include <csignal>
+#include <cstring>
+
+using Outcome = ScriptRenderer::Outcome;
+
+struct RenderJob::Band
+{
+    int index = 0;
+    QProcess *process = nullptr;
+    QByteArray pending;      // bytes read but not yet taken
+    int firstRow = 0;        // the rows it renders, once it has started
+    int lastRow = 0;
+    int rowsDone = 0;
+    char *pixelTarget = nullptr;
+    qint64 pixelBytesLeft = 0;
+    bool resolved = false;
+    ScriptRenderer::Result result;
+};
+
+namespace {
+
+QString signalName(int signal)
+{
+    const char *abbreviation = sigabbrev_np(signal);
+    const QString name = abbreviation ? QStringLiteral("SIG") + QLatin1String(abbreviation)
+                                      : QString::number(signal);
+    const char *description = strsignal(signal);
+    return description ? QStringLiteral("%1 (%2)").arg(name, QString::fromLocal8Bit(description))
+                       : name;
+}
+
+} // namespace
+
+QString rendererEndReason(int exitCode, QProcess::ExitStatus status)
+{
+    if (status == QProcess::CrashExit)
+        return RenderJob::tr("it was ended by the signal %1").arg(signalName(exitCode));
+    if (exitCode == RenderProtocol::outOfMemoryExitCode)
+        return RenderJob::tr("it ran out of memory (a render may use at most half of this "
+                             "computer's memory)");
+    return RenderJob::tr("it exited with the code %1").arg(exitCode);
+}
+
+RenderJob::RenderJob(const QString &program, const RenderRequest &request, QProcess *firstProcess,
+                     QObject *parent)
+    : QObject(parent)
+    , program(program)
+{
+    job.stdlibText = request.stdlibText;
+    job.paintingText = request.paintingText;
+    job.step = request.step;
+    job.firstRow = request.firstRow;
+    job.lastRow = request.lastRow;
+    job.bandCount = request.processes > 0 ? request.processes : RenderClient::coreCount();
+    job.splitAlways = request.processes > 0;
+    startBand(0, firstProcess);
+}
+
+RenderJob::~RenderJob()
+{
+    killAll();
+    qDeleteAll(bands);
+}
+
+void RenderJob::startBand(int index, QProcess *process)
+{
+    auto *band = new Band;
+    band->index = index;
+    bands.append(band);
+    // A renderer started ahead of time that has ended since cannot take the job.
+    const bool fresh = !process || process->state() == QProcess::NotRunning;
+    if (fresh) {
+        delete process;
+        process = new QProcess;
+        process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        process->setProgram(program);
+        process->setArguments({QStringLiteral("--serve")});
+    }
+    process->setParent(this);
+    band->process = process;
+    connect(process, &QProcess::readyReadStandardOutput, this, [this, band] { readFrom(band); });
+    connect(process, QOverload<int, QProcess::ExitStatus>::of(&QProcess::finished), this,
+            [this, band](int exitCode, QProcess::ExitStatus status) {
+                // Whatever it wrote before it ended counts.
+                readFrom(band);
+                bandEnded(band, exitCode, status);
+            });
+    connect(process, &QProcess::errorOccurred, this, [this, band](QProcess::ProcessError error) {
+        if (error == QProcess::FailedToStart) {
+            bandFailed(band, tr("the renderer program %1 could not be started: %2")
+                                 .arg(QDir::toNativeSeparators(this->program),
+                                      band->process->errorString()));
+        }
+    });
+
+    if (fresh)
+        process->start();
+    if (band->resolved)
+        return;
+    RenderProtocol::Job bandJob = job;
+    bandJob.band = index == 0 ? -1 : index;
+    process->write(RenderProtocol::encodeJob(bandJob));
+}
+
+void RenderJob::readFrom(Band *band)
+{
+    while (!band->resolved && !done) {
+        if (band->pixelBytesLeft > 0) {
+            qint64 count;
+            if (!band->pending.isEmpty()) {
+                count = qMin<qint64>(band->pending.size(), band->pixelBytesLeft);
+                memcpy(band->pixelTarget, band->pending.constData(), size_t(count));
+                band->pending.remove(0, int(count));
+            } else {
+                count = band->process->read(band->pixelTarget, band->pixelBytesLeft);
+                if (count <= 0)
+                    return;
+            }
+            band->pixelTarget += count;
+            band->pixelBytesLeft -= count;
+            if (band->pixelBytesLeft == 0)
+                takePicture(band);
+            continue;
+        }
+        const qint64 length = RenderProtocol::frameLength(band->pending);
+        if (length < 0 || band->pending.size() < 4 + length) {
+            const QByteArray more = band->process->readAllStandardOutput();
+            if (more.isEmpty())
+                return;
+            band->pending += more;
+            continue;
+        }
+        const QByteArray content = band->pending.mid(4, int(length));
+        band->pending.remove(0, int(4 + length));
+        handleMessage(band, content);
+    }
+}
+
+void RenderJob::handleMessage(Band *band, const QByteArray &content)
+{
+    switch (RenderProtocol::messageType(content)) {
+    case RenderProtocol::Message::Started: {
+        const RenderProtocol::Started message = RenderProtocol::decodeStarted(content);
+        band->firstRow = message.firstRow;
+        band->lastRow = message.lastRow;
+        if (band->index != 0)
+            return;
+        rowCount = message.rowCount;
+        progressInterval = qMax(1, rowCount / 20);
+        job.firstRow = message.rangeFirst;
+        job.lastRow = message.rangeLast;
+        if (message.split) {
+            for (int index = 1; index < job.bandCount; ++index)
+                startBand(index, nullptr);
+        }
+        emit started(rowCount);
+        return;
+    }
+    case RenderProtocol::Message::Progress: {
+        const int row = RenderProtocol::decodeProgress(content);
+        if (bands.size() == 1) {
+            emit progress(row);
+            return;
+        }
+        band->rowsDone = qBound(0, row - band->firstRow, band->lastRow - band->firstRow);
+        reportProgress();
+        return;
+    }
+    case RenderProtocol::Message::Result: {
+        qint64 pixelBytes = 0;
+        QSize imageSize;
+        const ScriptRenderer::Result result =
+            RenderProtocol::decodeResult(content, &pixelBytes, &imageSize);
+        band->result = result;
+        if (result.outcome != Outcome::Picture) {
+            band->resolved = true;
+            settle();
+            return;
+        }
+        const int bandRows = band->lastRow - band->firstRow;
+        const bool fits = result.size.width() > 0 && result.firstRow == band->firstRow
+            && band->firstRow >= job.firstRow && band->lastRow <= job.lastRow
+            && (bandRows == 0 ? pixelBytes == 0
+                              : imageSize == QSize(result.size.width(), bandRows)
+                                    && pixelBytes == qint64(imageSize.width()) * bandRows * 4);
+        if (!fits) {
+            bandFailed(band, tr("it sent a picture that does not fit the render"));
+            return;
+        }
+        if (picture.isNull() && job.lastRow > job.firstRow) {
+            picture = QImage(result.size.width(), job.lastRow - job.firstRow, QImage::Format_RGB32);
+            if (picture.isNull()) {
+                ScriptRenderer::Result tooLarge;
+                tooLarge.outcome = Outcome::TooLarge;
+                tooLarge.size = result.size;
+                finish(tooLarge);
+                return;
+            }
+        }
+        if (pixelBytes == 0) {
+            takePicture(band);
+            return;
+        }
+        band->pixelBytesLeft = pixelBytes;
+        band->pixelTarget = reinterpret_cast<char *>(picture.scanLine(band->firstRow - job.firstRow));
+        return;
+    }
+    }
+    bandFailed(band, tr("it sent a message this program does not know"));
+}
+
+void RenderJob::takePicture(Band *band)
+{
+    band->resolved = true;
+    band->rowsDone = band->lastRow - band->firstRow;
+    if (bands.size() > 1)
+        reportProgress();
+    settle();
+}
+
+void RenderJob::bandEnded(Band *band, int exitCode, QProcess::ExitStatus status)
+{
+    if (!band->resolved)
+        bandFailed(band, rendererEndReason(exitCode, status));
+}
+
+void RenderJob::bandFailed(Band *band, const QString &reason)
+{
+    if (band->resolved)
+        return;
+    band->resolved = true;
+    band->result = ScriptRenderer::Result();
+    band->result.outcome = Outcome::RendererFailed;
+    band->result.errorText = reason;
+    settle();
+}
+
+// The first band in row order that did not make its picture decides, once every band above it
+// has made its own: so a parallel render fails at the first failing pixel in row-major order,
+// as one process would.
+void RenderJob::settle()
+{
+    if (done)
+        return;
+    for (Band *band : qAsConst(bands)) {
+        if (!band->resolved)
+            return;
+        if (band->result.outcome != Outcome::Picture) {
+            finish(band->result);
+            return;
+        }
+    }
+    ScriptRenderer::Result result = bands.first()->result;
+    result.image = picture;
+    result.firstRow = job.firstRow;
+    finish(result);
+}
+
+void RenderJob::finish(const ScriptRenderer::Result &result)
+{
+    if (done)
+        return;
+    done = true;
+    outcome = result;
+    if (outcome.outcome != Outcome::Picture)
+        outcome.image = QImage();
+    killAll();
+    QMetaObject::invokeMethod(this, &RenderJob::finished, Qt::QueuedConnection);
+}
+
+void RenderJob::stop()
+{
+    if (done)
+        return;
+    ScriptRenderer::Result stopped;
+    stopped.outcome = Outcome::Stopped;
+    finish(stopped);
+}
+
+void RenderJob::reportProgress()
+{
+    int total = 0;
+    for (const Band *band : qAsConst(bands))
+        total += band->rowsDone;
+    if (total < nextProgress)
+        return;
+    nextProgress = (total / progressInterval + 1) * progressInterval;
+    emit progress(total);
+}
+
+void RenderJob::killAll()
+{
+    for (Band *band : qAsConst(bands)) {
+        QProcess *process = band->process;
+        disconnect(process, nullptr, this, nullptr);
+        if (process->state() != QProcess::NotRunning) {
+            process->kill();
+            process->waitForFinished(1000);
+        }
+    }
+}
+
+RenderClient::RenderClient(const QString &program, QObject *parent)
+    : QObject(parent)
+    , program(program)
+{
+}
+
+RenderClient::~RenderClient()
+{
+    if (spare && spare->state() != QProcess::NotRunning) {
+        spare->kill();
+        spare->waitForFinished(1000);
+    }
+}
+
+QString RenderClient::defaultProgram()
+{
+    return appRelativePath(QStringLiteral("pictoloom-render"));
+}
+
+int RenderClient::coreCount()
+{
+    return qMax(1, QThread::idealThreadCount());
+}
+
+void RenderClient::prepare()
+{
+    if (spare && spare->state() != QProcess::NotRunning)
+        return;
+    delete spare;
+    spare = new QProcess(this);
+    spare->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    spare->start(program, {QStringLiteral("--serve")});
+}
+
+RenderJob *RenderClient::start(const RenderRequest &request)
+{
+    QProcess *process = spare;
+    spare = nullptr;
+    auto *job = new RenderJob(program, request, process, this);
+    connect(job, &RenderJob::finished, this, &RenderClient::prepare);
+    return job;
+}

@@ -1,0 +1,109 @@
+#ifndef RENDERCLIENT_H
+#define RENDERCLIENT_H
+
+#include "render/renderprotocol.h"
+#include "render/scriptrenderer.h"
+
+#include <QList>
+#include <QObject>
+#include <QProcess>
+#include <QString>
+
+// What to render: the scripts travel as text, never as the paths of their files.
+struct RenderRequest
+{
+    QString stdlibText;
+    QString paintingText;
+    int step = 1;
+    // Picture rows [firstRow, lastRow); lastRow -1 means to the bottom.
+    int firstRow = 0;
+    int lastRow = -1;
+    // 0: one process, or one per core when the scripts set the global parallel to true.
+    // N: N processes whatever the scripts say.
+    int processes = 0;
+};
+
+// One render, run by one renderer process or, in bands of rows, by several. Its picture is
+// complete or there is none. It finishes exactly once: with the renderers' result, with
+// RendererFailed when a renderer could not start or stopped before its result, or with Stopped.
+class RenderJob : public QObject
+{
+    Q_OBJECT
+
+public:
+    ~RenderJob() override;
+
+    bool isFinished() const { return done; }
+    // The whole result once finished: the picture, or why there is none.
+    const ScriptRenderer::Result &result() const { return outcome; }
+
+    // Kills the renderers at once, whatever the scripts are doing, and finishes as Stopped.
+    // Does nothing once the job has finished.
+    void stop();
+
+signals:
+    // The scripts' top level has run: the picture has rowCount rows.
+    void started(int rowCount);
+    // Rows done so far, on every twentieth of the picture.
+    void progress(int row);
+    void finished();
+
+private:
+    friend class RenderClient;
+    struct Band;
+
+    RenderJob(const QString &program, const RenderRequest &request, QProcess *firstProcess,
+              QObject *parent);
+
+    void startBand(int index, QProcess *process);
+    void readFrom(Band *band);
+    void handleMessage(Band *band, const QByteArray &content);
+    void takePicture(Band *band);
+    void bandEnded(Band *band, int exitCode, QProcess::ExitStatus status);
+    void bandFailed(Band *band, const QString &reason);
+    void settle();
+    void finish(const ScriptRenderer::Result &result);
+    void reportProgress();
+    void killAll();
+
+    QString program;
+    RenderProtocol::Job job;
+    QList<Band *> bands;
+    int rowCount = 0;
+    int progressInterval = 1;
+    int nextProgress = 0;
+    QImage picture;
+    ScriptRenderer::Result outcome;
+    bool done = false;
+};
+
+// Starts renderer processes, keeping one started ahead of time and waiting for its job, so that
+// a render does not wait for a process to start.
+class RenderClient : public QObject
+{
+    Q_OBJECT
+
+public:
+    // program: the renderer, by default pictoloom-render beside this program.
+    explicit RenderClient(const QString &program = defaultProgram(), QObject *parent = nullptr);
+    ~RenderClient() override;
+
+    static QString defaultProgram();
+    // How many processes a parallel render uses: one per core.
+    static int coreCount();
+
+    // Starts the renderer that the next render will take.
+    void prepare();
+    // The job is a child of this client; delete it when done with it. Its signals come from
+    // the event loop, never from within this call.
+    RenderJob *start(const RenderRequest &request);
+
+private:
+    QString program;
+    QProcess *spare = nullptr;
+};
+
+// Why a renderer process stopped, in words for the user.
+QString rendererEndReason(int exitCode, QProcess::ExitStatus status);
+
+#endif // RENDERCLIENT_H

@@ -1,0 +1,67 @@
+#ifndef RENDERPROTOCOL_H
+#define RENDERPROTOCOL_H
+
+#include "render/scriptrenderer.h"
+
+#include <QByteArray>
+#include <QString>
+
+// What the window and a renderer process say to each other. Every message is a frame: its
+// length as a big-endian 32-bit number, then its content in QDataStream's encoding. A job goes
+// to the renderer's standard input; messages come back on its standard output, and a Result
+// that holds a picture is followed by the picture's pixels, row after row, outside any frame.
+namespace RenderProtocol {
+
+// The exit code of a renderer that ran out of the memory it may use.
+constexpr int outOfMemoryExitCode = 86;
+
+struct Job
+{
+    QString stdlibText;
+    QString paintingText;
+    int step = 1;
+    // Picture rows [firstRow, lastRow) to render; lastRow -1 means to the bottom.
+    int firstRow = 0;
+    int lastRow = -1;
+    // The rows are split into bandCount bands, one per process. A job with band -1 comes first:
+    // once the scripts have run it renders band 0 when it splits, or every row when it does
+    // not, and says which in its Started message. Jobs for the other bands name theirs.
+    int bandCount = 1;
+    int band = -1;
+    bool splitAlways = false;   // split even when the painting does not ask for it
+};
+
+enum class Message : qint32 { Started = 1, Progress, Result };
+
+struct Started
+{
+    int rowCount = 0;   // of the whole picture
+    int firstRow = 0;   // the rows this process renders
+    int lastRow = 0;
+    int rangeFirst = 0; // the rows that all bands together render
+    int rangeLast = 0;
+    bool split = false; // the first process asks for the other bands
+};
+
+QByteArray frame(const QByteArray &content);
+// The length a frame's first four bytes announce, or -1 when fewer than four are there.
+qint64 frameLength(const QByteArray &bytes);
+
+QByteArray encodeJob(const Job &job);
+bool decodeJob(const QByteArray &content, Job *job);
+
+QByteArray encodeStarted(const Started &started);
+QByteArray encodeProgress(int row);
+// The result without its picture; pixelBytes tells how many bytes of pixels follow it.
+QByteArray encodeResult(const ScriptRenderer::Result &result);
+
+// Reads the message type and, for the other messages, their content.
+Message messageType(const QByteArray &content);
+Started decodeStarted(const QByteArray &content);
+int decodeProgress(const QByteArray &content);
+// The result, its image still null, and the number of pixel bytes that follow it.
+ScriptRenderer::Result decodeResult(const QByteArray &content, qint64 *pixelBytes, QSize *imageSize);
+
+} // namespace RenderProtocol
+
+#endif // RENDERPROTOCOL_H

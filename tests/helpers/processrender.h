@@ -1,0 +1,21 @@
+#ifndef PROCESSRENDER_H
+#define PROCESSRENDER_H
+
+#include "render/renderclient.h"
+
+#include <QList>
+
+// A render as the window runs it, in renderer processes beside the test, and what it reported.
+struct ProcessRender
+{
+    ScriptRenderer::Result result;
+    QList<int> started;    // the row counts of started()
+    QList<int> progress;   // the rows of progress()
+    qint64 stopMs = -1;    // from stop() to finished(), when it was stopped
+};
+
+// Waits for the render to finish; with stopAfterMs 0 or more, stops it after that time.
+ProcessRender renderInProcess(const RenderRequest &request, int stopAfterMs = -1);
+ProcessRender renderInProcess(const QString &stdlib, const QString &painting, int step = 1);
+
+#endif // PROCESSRENDER_H
