@@ -14,6 +14,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QStackedWidget>
+#include <QTemporaryDir>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QtTest>
@@ -211,10 +212,12 @@ void tst_Preview::commandsDuringARender_data()
     QTest::addColumn<QString>("command");
     QTest::addColumn<bool>("pictureShown");
     QTest::addColumn<QString>("status");
+    QTest::addColumn<int>("dialogs");
 
-    QTest::newRow("Ctrl+R renders the new text") << "preview" << true << "Rendered in";
-    QTest::newRow("picking a painting stops the render") << "pick" << false << "";
-    QTest::newRow("closing the window stops the render") << "close" << false << "earlier";
+    QTest::newRow("Ctrl+R renders the new text") << "preview" << true << "Rendered in" << 0;
+    QTest::newRow("Ctrl+S exports the new text") << "export" << false << "earlier" << 1;
+    QTest::newRow("picking a painting stops the render") << "pick" << false << "" << 0;
+    QTest::newRow("closing the window stops the render") << "close" << false << "earlier" << 0;
 }
 
 void tst_Preview::commandsDuringARender()
@@ -222,6 +225,7 @@ void tst_Preview::commandsDuringARender()
     QFETCH(QString, command);
     QFETCH(bool, pictureShown);
     QFETCH(QString, status);
+    QFETCH(int, dialogs);
 
     QVERIFY(QDir().mkpath(paintingsPath()));
     QVERIFY(writeBytes(paintingFile("Other.js"), "function render() { b = 1; }"));
@@ -232,10 +236,14 @@ void tst_Preview::commandsDuringARender()
     w.painting->setPlainText(QStringLiteral("function render() { while (true) {} }"));
 
     DialogAnswerer answerer;
+    QTemporaryDir folder;
+    const QString exported = folder.filePath("exported.png");
+    answerer.answerFile(exported);
     QTimer::singleShot(300, &w.window, [&w, command] {
-        if (command == "preview") {
+        if (command == "preview" || command == "export") {
             w.painting->setPlainText(QStringLiteral("function render() { r = 1; }"));
-            QTest::keyClick(w.painting, Qt::Key_R, Qt::ControlModifier);
+            QTest::keyClick(w.painting, command == "preview" ? Qt::Key_R : Qt::Key_S,
+                            Qt::ControlModifier);
         } else if (command == "pick") {
             w.list->setCurrentIndex(1);
         } else {
@@ -247,7 +255,8 @@ void tst_Preview::commandsDuringARender()
     w.window.updatePreview();
 
     QVERIFY2(clock.elapsed() < 5000, "the render went on");
-    QCOMPARE(answerer.dialogCount, 0);
+    QCOMPARE(answerer.dialogCount, dialogs);
+    QCOMPARE(QImage(exported).size(), dialogs ? QSize(680, 520) : QSize(0, 0));
     QCOMPARE(w.view->isVisible(), pictureShown);
     QVERIFY2(status.isEmpty() ? w.status->text().isEmpty() : w.status->text().startsWith(status),
              qPrintable(w.status->text()));
