@@ -38,6 +38,7 @@ private slots:
     void scriptErrorShowsWhereItHappened_data();
     void scriptErrorShowsWhereItHappened();
     void errorLineStaysMarkedUntilTheNextEditOrRender();
+    void errorLineIsNotShownInTextEditedDuringTheRender();
 };
 
 void tst_Preview::showsThePictureAndItsTime_data()
@@ -391,6 +392,25 @@ void tst_Preview::errorLineStaysMarkedUntilTheNextEditOrRender()
     QTest::keyClick(w.painting, Qt::Key_X);
     QCOMPARE(painting->errorLine(), 0);
     QCOMPARE(w.painting->document()->findBlockByNumber(1).text().left(1), QStringLiteral("x"));
+}
+
+void tst_Preview::errorLineIsNotShownInTextEditedDuringTheRender()
+{
+    WindowParts w;
+    auto *painting = static_cast<CodeEditor *>(w.painting);
+    w.painting->setPlainText("function render() {\n    throw new Error('late');\n}");
+    // The window takes input while the renderer works: here a line typed at the top, which
+    // moves the error's line down by one.
+    QTimer::singleShot(0, w.painting, [&w] {
+        w.painting->moveCursor(QTextCursor::Start);
+        w.painting->insertPlainText("// typed meanwhile\n");
+    });
+    DialogAnswerer answerer;
+    w.window.updatePreview();
+
+    QCOMPARE(answerer.messages.size(), 1);
+    QCOMPARE(painting->errorLine(), 0);
+    QCOMPARE(w.painting->textCursor().blockNumber(), 1);
 }
 
 QTEST_MAIN(tst_Preview)
