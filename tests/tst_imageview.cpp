@@ -64,6 +64,8 @@ private slots:
     void paintsScaledAndCentred();
     void emptyViewPaintsNothing_data();
     void emptyViewPaintsNothing();
+    void outOfDatePictureIsFaded_data();
+    void outOfDatePictureIsFaded();
     void sizeHintIsThePictureSize_data();
     void sizeHintIsThePictureSize();
 };
@@ -141,6 +143,41 @@ void tst_ImageView::emptyViewPaintsNothing()
 
     QCOMPARE(paintedRect(paintedImage(view)), QRect());
     QCOMPARE(view.sizeHint(), QSize(0, 0));
+}
+
+void tst_ImageView::outOfDatePictureIsFaded_data()
+{
+    QTest::addColumn<bool>("newPictureAfter");
+    QTest::addColumn<bool>("faded");
+
+    QTest::newRow("marked out of date") << false << true;
+    QTest::newRow("a new picture is up to date") << true << false;
+}
+
+void tst_ImageView::outOfDatePictureIsFaded()
+{
+    QFETCH(bool, newPictureAfter);
+    QFETCH(bool, faded);
+
+    ImageView view;
+    view.resize(400, 300);
+    view.setPixmap(solidPicture(QSize(400, 300)));
+    view.setOutOfDate(true);
+    if (newPictureAfter)
+        view.setPixmap(solidPicture(QSize(400, 300)));
+
+    const QImage painted = paintedImage(view);
+    QCOMPARE(view.isOutOfDate(), faded);
+    QCOMPARE(paintedRect(painted), QRect(0, 0, 400, 300));
+    const QColor centre = painted.pixelColor(200, 150);
+    const QColor window = view.palette().color(QPalette::Window);
+    if (faded) {
+        // Most of the way from the picture's colour to the window's.
+        QVERIFY2(qAbs(centre.green() - window.green()) < qAbs(centre.green() - qGreen(pictureColour)),
+                 qPrintable(centre.name()));
+    } else {
+        QCOMPARE(centre.rgb(), pictureColour);
+    }
 }
 
 void tst_ImageView::sizeHintIsThePictureSize_data()

@@ -1,6 +1,9 @@
 #include "view/imageview.h"
 
+#include <QColor>
 #include <QPainter>
+#include <QPalette>
+#include <QRect>
 #include <QPointF>
 
 ImageView::ImageView(QWidget *parent)
@@ -12,7 +15,16 @@ ImageView::ImageView(QWidget *parent)
 void ImageView::setPixmap(const QPixmap &picture)
 {
     pixmap = picture;
+    outOfDate = false;
     rescale();
+}
+
+void ImageView::setOutOfDate(bool on)
+{
+    if (outOfDate == on)
+        return;
+    outOfDate = on;
+    update();
 }
 
 QSize ImageView::sizeHint() const
@@ -33,6 +45,11 @@ void ImageView::paintEvent(QPaintEvent *)
     const int x = (width() - scaledPixmap.width()) / 2;
     const int y = (height() - scaledPixmap.height()) / 2;
     painter.drawPixmap(QPointF(x, y), scaledPixmap);
+    if (outOfDate) {
+        QColor veil = palette().color(QPalette::Window);
+        veil.setAlphaF(0.6);
+        painter.fillRect(QRect(QPoint(x, y), scaledPixmap.size()), veil);
+    }
 }
 
 // Smooth scaling is costly, so it happens here, once per size or picture, never when painting.

@@ -13,6 +13,9 @@ public:
     explicit ImageView(QWidget *parent = nullptr);
 
     void setPixmap(const QPixmap &picture);
+    // An out-of-date picture is shown faded, until a new picture or setOutOfDate(false).
+    void setOutOfDate(bool outOfDate);
+    bool isOutOfDate() const { return outOfDate; }
     QSize sizeHint() const override;
 
 protected:
@@ -24,6 +27,7 @@ private:
 
     QPixmap pixmap;
     QPixmap scaledPixmap;
+    bool outOfDate = false;
 };
 
 #endif // IMAGEVIEW_H
