@@ -4,6 +4,7 @@
 #include "render/scriptrenderer.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QImage>
 #include <QMainWindow>
 #include <QString>
@@ -18,8 +19,10 @@ class QPlainTextEdit;
 class QProgressBar;
 class QStackedWidget;
 class QWidget;
+class QTimer;
 class RenderClient;
 class RenderJob;
+class ScriptFileWatcher;
 
 class MainWindow : public QMainWindow
 {
@@ -67,6 +70,19 @@ private:
     void reportScriptError(const ScriptRenderer::Result &result);
     void fillPaintingList();
 
+    // Live preview: the picture follows the text as it is typed, or the files as the external
+    // editor saves them, without saving anything and without a box.
+    void setUpLivePreview();
+    void setLivePreview(bool on);
+    void followScriptFiles();
+    void scriptTextChanged();
+    void startLiveRender();
+    void stopLiveRender();
+    void liveRenderFinished();
+    QString liveErrorText(const ScriptRenderer::Result &result) const;
+    // Sets the status text; an error shows in a colour that stands out.
+    void showStatus(const QString &text, bool isError = false);
+
     // Writes a document and tells the user when it could not be written. A document whose
     // file exists but could not be read is not written, so its content is never replaced
     // by the empty text it was loaded as. Returns whether the text is kept in the file.
@@ -93,6 +109,13 @@ private:
     RenderClient *renderClient = nullptr;
     RenderJob *currentRender = nullptr;
     QAction *stopRenderAction = nullptr;
+
+    bool livePreview = false;
+    QTimer *liveTimer = nullptr;
+    ScriptFileWatcher *scriptWatcher = nullptr;
+    RenderJob *liveRender = nullptr;
+    QElapsedTimer liveClock;
+    int liveStep = 1;
 
     bool paintingLoadFailed = false;
     bool stdlibLoadFailed = false;

@@ -86,4 +86,5 @@ void MainWindow::fileChosen(int index)
         imageView->setPixmap(QPixmap());
         openInDesktop(paintingPath);
     }
+    followScriptFiles();
 }
