@@ -8,10 +8,11 @@ bash "$source_dir/scripts/install-deps.sh" "${build_packages[@]}"
 build_dir="$source_dir/build"
 install_dir="${PICTOLOOM_HOME:-$HOME/Pictoloom}"
 cmake -S "$source_dir" -B "$build_dir" -DCMAKE_BUILD_TYPE=Release -DPICTOLOOM_BUILD_TESTS=OFF > /dev/null
-cmake --build "$build_dir" --target pictoloom -j "$(nproc)"
+cmake --build "$build_dir" --target pictoloom pictoloom-render -j "$(nproc)"
 
 mkdir -p "$install_dir/paintings"
-install -m 755 "$build_dir/pictoloom" "$install_dir/pictoloom"
+# The window runs every render in pictoloom-render, which it finds beside itself.
+install -m 755 "$build_dir/pictoloom" "$build_dir/pictoloom-render" "$install_dir/"
 # Examples and the starter library are copied once; your own files are never replaced.
 for example in "$source_dir"/examples/paintings/*.js; do
     [ -e "$example" ] || continue

@@ -18,6 +18,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <optional>
+
 namespace {
 
 // Every pixel differs from its neighbours, so a picture that is shifted, scaled or cut shows.
@@ -159,6 +161,7 @@ void tst_Export::formatFollowsTheSuffix_data()
     QTest::newRow("jpg") << "picture.jpg" << QByteArray("jpeg") << false;
     QTest::newRow("jpeg") << "picture.jpeg" << QByteArray("jpeg") << false;
     QTest::newRow("last suffix counts") << "picture.jpg.bmp" << QByteArray("bmp") << true;
+    QTest::newRow("icon within its 256 pixels") << "picture.ico" << QByteArray("ico") << true;
 }
 
 void tst_Export::formatFollowsTheSuffix()
@@ -194,39 +197,51 @@ void tst_Export::failedExportIsReported_data()
     QTest::addColumn<QByteArray>("existing");   // empty: no file at that name beforehand
     QTest::addColumn<QString>("title");
     QTest::addColumn<QString>("reason");
+    QTest::addColumn<int>("sizeLimit");   // bytes a file may have; -1: no limit
 
     const QString good = patternPainting(40, 30);
     const QByteArray old("bytes that were here before");
 
     QTest::newRow("no suffix") << good << "picture" << QByteArray() << "Export Failed"
-                               << "no suffix";
+                               << "no suffix" << -1;
     QTest::newRow("no suffix, file exists")
-        << good << "picture" << old << "Export Failed" << "no suffix";
+        << good << "picture" << old << "Export Failed" << "no suffix" << -1;
     QTest::newRow("suffix without image writer")
-        << good << "picture.xyz" << QByteArray() << "Export Failed" << "\".xyz\"";
+        << good << "picture.xyz" << QByteArray() << "Export Failed" << "\".xyz\"" << -1;
     QTest::newRow("suffix without image writer, file exists")
-        << good << "picture.xyz" << old << "Export Failed" << "\".xyz\"";
+        << good << "picture.xyz" << old << "Export Failed" << "\".xyz\"" << -1;
     QTest::newRow("format that can only be read")
-        << good << "picture.gif" << old << "Export Failed" << "\".gif\"";
+        << good << "picture.gif" << old << "Export Failed" << "\".gif\"" << -1;
     QTest::newRow("folder missing")
         << good << "missing/picture.png" << QByteArray() << "Export Failed"
-        << "No such file or directory";
+        << "No such file or directory" << -1;
     QTest::newRow("folder cannot be written")
-        << good << "locked/picture.png" << QByteArray() << "Export Failed" << "Permission denied";
+        << good << "locked/picture.png" << QByteArray() << "Export Failed" << "Permission denied"
+        << -1;
     QTest::newRow("folder cannot be written, file exists")
-        << good << "locked/picture.png" << old << "Export Failed" << "Permission denied";
+        << good << "locked/picture.png" << old << "Export Failed" << "Permission denied" << -1;
     QTest::newRow("width 0") << "width = 0;" << "picture.png" << QByteArray()
-                             << "Nothing to Export" << "0 × 480";
+                             << "Nothing to Export" << "0 × 480" << -1;
     QTest::newRow("negative height, file exists")
-        << "height = -5;" << "picture.png" << old << "Nothing to Export" << "640 × -5";
+        << "height = -5;" << "picture.png" << old << "Nothing to Export" << "640 × -5" << -1;
     QTest::newRow("width below one")
-        << "width = 0.5;" << "picture.png" << QByteArray() << "Nothing to Export" << "0.5 × 480";
+        << "width = 0.5;" << "picture.png" << QByteArray() << "Nothing to Export" << "0.5 × 480"
+        << -1;
     QTest::newRow("width not a number")
         << "width = undefined;" << "picture.png" << QByteArray() << "Nothing to Export"
-        << "undefined × 480";
+        << "undefined × 480" << -1;
     QTest::newRow("width beyond 32 bits")
         << "width = 1e12;" << "picture.png" << QByteArray() << "Nothing to Export"
-        << "1000000000000 × 480";
+        << "1000000000000 × 480" << -1;
+    QTest::newRow("disk full midway, file exists")
+        << patternPainting(400, 300) << "picture.bmp" << old << "Export Failed" << "File too large"
+        << 4096;
+    QTest::newRow("icon larger than 256 pixels")
+        << patternPainting(300, 200) << "picture.ico" << QByteArray() << "Export Failed"
+        << "at most 256 × 256 pixels, and this one is 340 × 240" << -1;
+    QTest::newRow("cursor larger than 256 pixels, file exists")
+        << patternPainting(100, 300) << "picture.cur" << old << "Export Failed"
+        << "this one is 140 × 340" << -1;
 }
 
 void tst_Export::failedExportIsReported()
@@ -236,6 +251,7 @@ void tst_Export::failedExportIsReported()
     QFETCH(QByteArray, existing);
     QFETCH(QString, title);
     QFETCH(QString, reason);
+    QFETCH(int, sizeLimit);
 
     QTemporaryDir dir;
     const QString locked = dir.filePath(QStringLiteral("locked"));
@@ -256,7 +272,12 @@ void tst_Export::failedExportIsReported()
     answerer.answerFile(path);
     if (!existing.isEmpty())
         answerer.answerMessageBox(QMessageBox::Yes);   // the dialog's own overwrite question
-    window.saveImage();
+    {
+        std::optional<FileSizeLimit> limit;
+        if (sizeLimit >= 0)
+            limit.emplace(sizeLimit);
+        window.saveImage();
+    }
 
     QCOMPARE(filesIn(dir.path()), filesBefore);
     if (!existing.isEmpty())
@@ -268,6 +289,7 @@ void tst_Export::failedExportIsReported()
     QVERIFY2(message.text.contains(QLatin1Char(' ') + QDir::toNativeSeparators(path)),
              qPrintable(message.text));
     QVERIFY2(message.text.contains(reason), qPrintable(message.text));
+    QCOMPARE(message.format, Qt::PlainText);
 }
 
 void tst_Export::scriptErrorIsReportedOnce_data()
@@ -282,6 +304,8 @@ void tst_Export::scriptErrorIsReportedOnce_data()
         << "" << "function render() { throw new Error('no pixel'); }";
     QTest::newRow("render throws midway")
         << "" << "function render() { if (y == 300) throw new RangeError('row'); r = 1; }";
+    QTest::newRow("markup in the message is shown as it stands")
+        << "" << "throw new Error('<img src=\"/dev/zero\"><table><tr><td>x');";
 }
 
 void tst_Export::scriptErrorIsReportedOnce()
@@ -302,6 +326,7 @@ void tst_Export::scriptErrorIsReportedOnce()
     QCOMPARE(answerer.messages.size(), 1);
     QCOMPARE(answerer.messages.first().title, QStringLiteral("Script Error"));
     QCOMPARE(answerer.messages.first().icon, QMessageBox::Critical);
+    QCOMPARE(answerer.messages.first().format, Qt::PlainText);
     QVERIFY(!QFile::exists(path));
     QVERIFY(QDir(dir.path()).isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden));
 }

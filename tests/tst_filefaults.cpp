@@ -74,6 +74,7 @@ void tst_FileFaults::paintingsFolderCannotBeMade()
 
     w.painting->setPlainText(typed);
     DialogAnswerer answerer;
+    answerer.answerMessageBox(QMessageBox::Discard);   // and preview all the same
     w.window.updatePreview();
 
     QVERIFY(toldAbout(answerer, paintingFile("Sketchbook.js")));
@@ -96,11 +97,12 @@ void tst_FileFaults::scriptPathIsAFolder()
     const QString path = standardLibrary ? stdlibFile() : paintingFile("Sketchbook.js");
     QVERIFY(QDir().mkpath(QDir(path).filePath("inside")));
 
+    DialogAnswerer answerer;
     WindowParts w;
     QPlainTextEdit *editor = standardLibrary ? w.stdlib : w.painting;
     QCOMPARE(editor->toPlainText(), QString());
+    QCOMPARE(answerer.messages.size(), 1);   // that it could not be read
     editor->setPlainText(typed);
-    DialogAnswerer answerer;
     if (standardLibrary) {
         w.window.openStdlibView();
         w.window.openPainter();

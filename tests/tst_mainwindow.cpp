@@ -10,6 +10,7 @@
 #include <QImage>
 #include <QKeySequence>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMetaMethod>
 #include <QPlainTextEdit>
@@ -61,6 +62,7 @@ private slots:
     void initialState();
     void commandsReachTheirSlots_data();
     void commandsReachTheirSlots();
+    void escapeClosesTheFindBarWhenNoRenderRuns();
     void ctrlEReachesNothing_data();
     void ctrlEReachesNothing();
     void optionsTakeEffectAtTheNextRender_data();
@@ -288,6 +290,7 @@ void tst_MainWindow::commandsReachTheirSlots_data()
 {
     QTest::addColumn<int>("page");
     QTest::addColumn<QString>("focus");
+    QTest::addColumn<bool>("inFindBar");
     QTest::addColumn<int>("key");
     QTest::addColumn<QString>("button");
     QTest::addColumn<QString>("action");
@@ -304,15 +307,19 @@ void tst_MainWindow::commandsReachTheirSlots_data()
                      {"Ctrl+L", Qt::Key_L, "Edit Standard Library", PageSwitch}};
     for (const auto &s : shortcuts) {
         QTest::addRow("%s in the painting editor", s.name)
-            << 0 << "paintingEditor" << s.key << QString() << s.action << int(s.effect);
+            << 0 << "paintingEditor" << false << s.key << QString() << s.action << int(s.effect);
         QTest::addRow("%s in the standard-library editor", s.name)
-            << 1 << "stdlibEditor" << s.key << QString() << s.action << int(s.effect);
+            << 1 << "stdlibEditor" << false << s.key << QString() << s.action << int(s.effect);
+        QTest::addRow("%s in the painting editor's find bar", s.name)
+            << 0 << "paintingEditor" << true << s.key << QString() << s.action << int(s.effect);
+        QTest::addRow("%s in the standard-library editor's find bar", s.name)
+            << 1 << "stdlibEditor" << true << s.key << QString() << s.action << int(s.effect);
     }
-    QTest::newRow("Preview button") << 0 << QString() << 0 << "Preview" << QString()
+    QTest::newRow("Preview button") << 0 << QString() << false << 0 << "Preview" << QString()
                                     << int(Preview);
-    QTest::newRow("Export button") << 0 << QString() << 0 << "Export" << QString()
+    QTest::newRow("Export button") << 0 << QString() << false << 0 << "Export" << QString()
                                    << int(ExportDialog);
-    QTest::newRow("Done button") << 1 << QString() << 0 << "Done" << QString()
+    QTest::newRow("Done button") << 1 << QString() << false << 0 << "Done" << QString()
                                  << int(PageSwitch);
 }
 
@@ -320,6 +327,7 @@ void tst_MainWindow::commandsReachTheirSlots()
 {
     QFETCH(int, page);
     QFETCH(QString, focus);
+    QFETCH(bool, inFindBar);
     QFETCH(int, key);
     QFETCH(QString, button);
     QFETCH(QString, action);
@@ -355,7 +363,14 @@ void tst_MainWindow::commandsReachTheirSlots()
         QVERIFY(editor);
         editor->setFocus();
         QTRY_VERIFY(editor->hasFocus());
-        QTest::keyClick(editor, Qt::Key(key), Qt::ControlModifier);
+        QWidget *target = editor;
+        if (inFindBar) {
+            QTest::keyClick(editor, Qt::Key_F, Qt::ControlModifier);
+            target = editor->findChild<QLineEdit *>(QStringLiteral("findText"));
+            QVERIFY(target);
+            QTRY_VERIFY(target->hasFocus());
+        }
+        QTest::keyClick(target, Qt::Key(key), Qt::ControlModifier);
     } else {
         QPushButton *pushButton = findButton(&window, button);
         QVERIFY(pushButton);
@@ -386,6 +401,25 @@ void tst_MainWindow::commandsReachTheirSlots()
     }
     QCOMPARE(paintingEditor->toPlainText(), quickPainting);
     QVERIFY(stdlibEditor->toPlainText().isEmpty());
+}
+
+void tst_MainWindow::escapeClosesTheFindBarWhenNoRenderRuns()
+{
+    MainWindow window;
+    QVERIFY(showAndActivate(window));
+    auto *editor = part<QPlainTextEdit>(&window, "paintingEditor");
+    QVERIFY(editor);
+    editor->setFocus();
+    QTRY_VERIFY(editor->hasFocus());
+    QTest::keyClick(editor, Qt::Key_F, Qt::ControlModifier);
+    auto *field = editor->findChild<QLineEdit *>(QStringLiteral("findText"));
+    QVERIFY(field);
+    QTRY_VERIFY(field->hasFocus());
+
+    QTest::keyClick(field, Qt::Key_Escape);
+    QVERIFY(!field->isVisible());
+    QTRY_VERIFY(editor->hasFocus());
+    QVERIFY(part<ImageView>(&window, "imageView")->isHidden());
 }
 
 void tst_MainWindow::ctrlEReachesNothing_data()

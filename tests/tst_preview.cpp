@@ -2,15 +2,19 @@
 #include "app/mainwindow.h"
 #include "testsupport.h"
 
+#include "app/codeeditor.h"
+
 #include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QStackedWidget>
-#include <QComboBox>
-#include <QDir>
-#include <QElapsedTimer>
+#include <QTextBlock>
 #include <QTextCursor>
 #include <QtTest>
 
@@ -30,6 +34,11 @@ private slots:
     void escapeStopsARenderThatNeverEnds();
     void commandsDuringARender_data();
     void commandsDuringARender();
+    void scriptErrorShowsWhereItHappened_data();
+    void scriptErrorShowsWhereItHappened();
+    void errorLineStaysMarkedUntilTheNextEditOrRender();
+    void liveRenderNeitherSavesNorAsks_data();
+    void liveRenderNeitherSavesNorAsks();
 };
 
 void tst_Preview::showsThePictureAndItsTime_data()
@@ -246,6 +255,175 @@ void tst_Preview::commandsDuringARender()
     QCOMPARE(w.statusStack->currentWidget(), static_cast<QWidget *>(w.status));
     if (command == "close")
         QVERIFY(!w.window.isVisible());
+}
+
+void tst_Preview::scriptErrorShowsWhereItHappened_data()
+{
+    QTest::addColumn<QString>("stdlib");
+    QTest::addColumn<QString>("painting");
+    QTest::addColumn<bool>("external");
+    QTest::addColumn<bool>("fromStdlibPage");
+    QTest::addColumn<QString>("place");
+    QTest::addColumn<QString>("page");
+    QTest::addColumn<QString>("editor");   // the one showing the line; none moves when empty
+    QTest::addColumn<int>("line");
+
+    const QString thrown = "function render() {\n    r = 1;\n    throw new Error('no');\n}";
+    const QString library = "// helpers\nfunction fail() { throw new Error('lib'); }";
+    const QString callsLibrary = "function render() { if (y == 4) fail(); }";
+    QTest::newRow("thrown in render") << "" << thrown << false << false
+        << "The Sketchbook, line 3, at pixel (0, 0)" << "paintingPage" << "paintingEditor" << 3;
+    QTest::newRow("syntax error in the painting") << "" << "var a = 1;\nvar = 2;" << false << false
+        << "The Sketchbook, line 2" << "paintingPage" << "paintingEditor" << 2;
+    QTest::newRow("thrown in a library function") << library << callsLibrary << false << false
+        << "stdlib.js, line 2, at pixel (0, 4)" << "stdlibPage" << "stdlibEditor" << 2;
+    QTest::newRow("syntax error in the library") << "function (" << "" << false << false
+        << "stdlib.js, line 1" << "stdlibPage" << "stdlibEditor" << 1;
+    QTest::newRow("painting error seen from the library page") << "" << "\nthrow new Error('top');"
+        << false << true << "The Sketchbook, line 2" << "paintingPage" << "paintingEditor" << 2;
+    QTest::newRow("Error returned by render")
+        << "" << "width = 5; height = 5; function render() { if (x == 3 && y == 2) return new Error('mid'); }"
+        << false << false << "At pixel (3, 2)" << "paintingPage" << "" << 0;
+    QTest::newRow("external editor: the file and line, nothing moves") << "" << thrown << true << false
+        << "Sketchbook.js, line 3, at pixel (0, 0)" << "paintingPage" << "" << 0;
+    QTest::newRow("external editor: a library error keeps the page") << library << callsLibrary
+        << true << false << "stdlib.js, line 2, at pixel (0, 4)" << "paintingPage" << "" << 0;
+}
+
+void tst_Preview::scriptErrorShowsWhereItHappened()
+{
+    QFETCH(QString, stdlib);
+    QFETCH(QString, painting);
+    QFETCH(bool, external);
+    QFETCH(bool, fromStdlibPage);
+    QFETCH(QString, place);
+    QFETCH(QString, page);
+    QFETCH(QString, editor);
+    QFETCH(int, line);
+
+    WindowParts w;
+    w.window.show();
+    QApplication::setActiveWindow(&w.window);
+    QVERIFY(QTest::qWaitForWindowActive(&w.window));
+    w.window.setLowQuality(false);
+    w.stdlib->setPlainText(stdlib);
+    w.painting->setPlainText(painting);
+    for (QPlainTextEdit *e : {w.painting, w.stdlib}) {
+        QTextCursor cursor = e->textCursor();
+        cursor.setPosition(1);
+        e->setTextCursor(cursor);
+    }
+    DesktopRecorder desktop;
+    if (external)
+        w.action("Use External Editor")->setChecked(true);
+    if (fromStdlibPage)
+        w.window.toggleStdlibView();
+
+    DialogAnswerer answerer;
+    QString informative;
+    bool plainText = false;
+    answerer.answerWith([&](QWidget *dialog) {
+        auto *box = qobject_cast<QMessageBox *>(dialog);
+        QVERIFY(box);
+        informative = box->informativeText();
+        plainText = box->textFormat() == Qt::PlainText;
+        for (QLabel *label : box->findChildren<QLabel *>()) {
+            if (label->text() == informative)
+                plainText = plainText && label->textFormat() == Qt::PlainText;
+        }
+        box->accept();
+    });
+    w.window.updatePreview();
+
+    QCOMPARE(answerer.messages.size(), 1);
+    QCOMPARE(answerer.messages.first().title, QStringLiteral("Script Error"));
+    QVERIFY(answerer.messages.first().text.contains("Error: "));
+    QCOMPARE(informative, place);
+    QVERIFY2(plainText, "script text in the box is not shown as plain text");
+    QCOMPARE(part<QStackedWidget>(&w.window, "editorStack")->currentWidget(),
+             part<QWidget>(&w.window, page));
+    for (CodeEditor *e : {static_cast<CodeEditor *>(w.painting), static_cast<CodeEditor *>(w.stdlib)}) {
+        if (e->objectName() == editor) {
+            QCOMPARE(e->textCursor().position(), e->document()->findBlockByNumber(line - 1).position());
+            QCOMPARE(e->errorLine(), line);
+            QCOMPARE(w.window.focusWidget(), static_cast<QWidget *>(e));
+        } else {
+            QCOMPARE(e->textCursor().blockNumber(), 0);
+            QCOMPARE(e->errorLine(), 0);
+        }
+    }
+}
+
+void tst_Preview::errorLineStaysMarkedUntilTheNextEditOrRender()
+{
+    WindowParts w;
+    auto *painting = static_cast<CodeEditor *>(w.painting);
+    auto *stdlib = static_cast<CodeEditor *>(w.stdlib);
+    w.stdlib->setPlainText("function check() {\n    if (broken) throw new Error('broken');\n}");
+    w.painting->setPlainText("var broken = true;\nfunction render() { check(); }");
+    DialogAnswerer answerer;
+    w.window.updatePreview();
+    QCOMPARE(answerer.messages.size(), 1);
+    QCOMPARE(stdlib->errorLine(), 2);
+
+    // Mending the painting leaves the library's mark; the render that follows ends it.
+    w.painting->setPlainText("var broken = false;\nfunction render() { check(); }");
+    QCOMPARE(stdlib->errorLine(), 2);
+    w.window.updatePreview();
+    QCOMPARE(answerer.messages.size(), 1);
+    QVERIFY(!w.view->isHidden());
+    QCOMPARE(stdlib->errorLine(), 0);
+
+    // An error in the painting, then an edit there.
+    w.window.openPainter();
+    w.painting->setPlainText("var broken = true;\nfunction render() { if (broken) throw new Error('own'); }");
+    w.window.updatePreview();
+    QCOMPARE(answerer.messages.size(), 2);
+    QCOMPARE(painting->errorLine(), 2);
+    QTest::keyClick(w.painting, Qt::Key_X);
+    QCOMPARE(painting->errorLine(), 0);
+    QCOMPARE(w.painting->document()->findBlockByNumber(1).text().left(1), QStringLiteral("x"));
+}
+
+void tst_Preview::liveRenderNeitherSavesNorAsks_data()
+{
+    QTest::addColumn<QString>("painting");
+    QTest::addColumn<QString>("status");
+    QTest::addColumn<bool>("outOfDate");
+    QTest::addColumn<QSize>("pictureSize");   // at half resolution
+
+    const QSize before(10, 5);
+    QTest::newRow("picture") << "function render() { r = 1; }" << "Live: rendered in" << false << QSize(320, 240);
+    QTest::newRow("syntax error, with its line")
+        << "function render() {\n  g = ;\n}" << "SyntaxError: Parse error (The Sketchbook, line 2)" << true << before;
+    QTest::newRow("error from render, with its pixel")
+        << "function render() { if (y == 4) throw new Error('four'); }" << "Error: four" << true << before;
+    QTest::newRow("no pixels") << "height = 0;" << "Live: the painting's size, 640 × 0, leaves no pixels" << true << before;
+}
+
+void tst_Preview::liveRenderNeitherSavesNorAsks()
+{
+    QFETCH(QString, painting);
+    QFETCH(QString, status);
+    QFETCH(bool, outOfDate);
+    QFETCH(QSize, pictureSize);
+
+    WindowParts w;
+    w.window.show();
+    w.painting->setPlainText(QStringLiteral("width = 20; height = 10; function render() { b = 1; }"));
+    DialogAnswerer answerer;
+    w.action("Live Preview")->trigger();
+    QTRY_VERIFY(w.status->text().startsWith("Live: rendered in"));
+    QCOMPARE(w.view->sizeHint(), QSize(10, 5));
+
+    // Typing starts the next live render after a pause.
+    w.painting->setPlainText(painting);
+    QTRY_VERIFY2_WITH_TIMEOUT(w.status->text().startsWith(status) && w.view->sizeHint() == pictureSize,
+                              qPrintable(w.status->text()), 10000);
+    QCOMPARE(w.view->isOutOfDate(), outOfDate);
+    QVERIFY(w.view->isVisible());
+    QCOMPARE(answerer.dialogCount, 0);
+    QVERIFY(!QFile::exists(paintingFile("Sketchbook.js")));
 }
 
 QTEST_MAIN(tst_Preview)

@@ -8,6 +8,8 @@
 #include <QPlainTextEdit>
 #include <QtTest>
 
+#include <sys/stat.h>
+
 namespace {
 
 const QByteArray sketchBytes("// sketch\n");
@@ -60,6 +62,7 @@ private slots:
     void questionOffersYesAndNo();
     void externalCopyOfAFileNotYetSaved();
     void nameThatCannotBeWrittenKeepsTheText();
+    void ownNameOfAnUnreadablePainting();
 };
 
 void tst_SaveCopy::init()
@@ -115,6 +118,10 @@ void tst_SaveCopy::nothingChanges_data()
         QTest::addRow("%s: dot", mode) << external << false << name(QStringLiteral(".")) << refused;
         QTest::addRow("%s: dot dot", mode)
             << external << false << name(QStringLiteral("..")) << refused;
+        QTest::addRow("%s: hidden name", mode)
+            << external << false << name(QStringLiteral(".Rain")) << refused;
+        QTest::addRow("%s: resource-like name", mode)
+            << external << false << name(QStringLiteral(":Rain")) << refused;
     }
 }
 
@@ -139,6 +146,7 @@ void tst_SaveCopy::nothingChanges()
 
     QCOMPARE(folderContent(), before);
     QVERIFY(!QFileInfo::exists(paintingsPath() + QStringLiteral("/../Rain.js")));
+    QVERIFY(!QFileInfo::exists(QDir::currentPath() + QStringLiteral("/:Rain.js")));
     QCOMPARE(listTitles(&window), titles);
     QCOMPARE(paintingList(&window)->currentText(), QStringLiteral("b"));
     QCOMPARE(paintingEditor(&window)->toPlainText(), editorText);
@@ -161,22 +169,36 @@ void tst_SaveCopy::copyBecomesCurrent_data()
     QTest::addColumn<QString>("fileName");
     QTest::addColumn<QString>("title");
     QTest::addColumn<QStringList>("titles");
+    QTest::addColumn<bool>("asks");
+    QTest::addColumn<QStringList>("opened");   // by the desktop, with the external editor
 
     const QStringList withRain{"The Sketchbook", "Rain", "b"};
+    const QStringList withB{"The Sketchbook", "b"};
     for (const bool external : {false, true}) {
         const char *mode = external ? "external editor" : "built-in editor";
+        const auto opened = [external](const QStringList &names) {
+            return external ? names : QStringList();
+        };
         QTest::addRow("%s: new name", mode)
-            << external << "Rain" << false << "Rain.js" << "Rain" << withRain;
+            << external << "Rain" << false << "Rain.js" << "Rain" << withRain << false
+            << opened({"Sketchbook.js", "Rain.js"});
         QTest::addRow("%s: existing name, Yes", mode)
-            << external << "Rain" << true << "Rain.js" << "Rain" << withRain;
+            << external << "Rain" << true << "Rain.js" << "Rain" << withRain << true
+            << opened({"Sketchbook.js", "Rain.js"});
         QTest::addRow("%s: suffix typed too", mode)
             << external << "Rain.js" << false << "Rain.js.js" << "Rain.js"
-            << QStringList{"The Sketchbook", "Rain.js", "b"};
+            << QStringList{"The Sketchbook", "Rain.js", "b"} << false
+            << opened({"Sketchbook.js", "Rain.js.js"});
+        QTest::addRow("%s: a space and a percent sign", mode)
+            << external << "My 100%" << false << "My 100%.js" << "My 100%"
+            << QStringList{"The Sketchbook", "My 100%", "b"} << false
+            << opened({"Sketchbook.js", "My 100%.js"});
         QTest::addRow("%s: the painting's own name, Yes", mode)
-            << external << "b" << false << "b.js" << "b" << QStringList{"The Sketchbook", "b"};
+            << external << "b" << false << "b.js" << "b" << withB << true
+            << opened({"Sketchbook.js", "b.js"});
         QTest::addRow("%s: Sketchbook, Yes", mode)
-            << external << "Sketchbook" << false << "Sketchbook.js" << "The Sketchbook"
-            << QStringList{"The Sketchbook", "b"};
+            << external << "Sketchbook" << false << "Sketchbook.js" << "The Sketchbook" << withB
+            << true << opened({"Sketchbook.js"});
     }
 }
 
@@ -188,6 +210,8 @@ void tst_SaveCopy::copyBecomesCurrent()
     QFETCH(QString, fileName);
     QFETCH(QString, title);
     QFETCH(QStringList, titles);
+    QFETCH(bool, asks);
+    QFETCH(QStringList, opened);
     if (rainExists)
         QVERIFY(writeBytes(paintingFile(QStringLiteral("Rain.js")), "// rain\n"));
     MainWindow window;
@@ -198,28 +222,24 @@ void tst_SaveCopy::copyBecomesCurrent()
     DialogAnswerer answerer;
     answerer.answerInput(name);
     answerer.answerMessageBox(QMessageBox::Yes);
-    const bool asksFirst = rainExists || fileName == QLatin1String("b.js")
-                           || fileName == QLatin1String("Sketchbook.js");
 
     window.saveFileAs();
 
-    QCOMPARE(answerer.messages.size(), asksFirst ? 1 : 0);
+    QCOMPARE(answerer.messages.size(), asks ? 1 : 0);
     QCOMPARE(listTitles(&window), titles);
     QCOMPARE(paintingList(&window)->currentText(), title);
     const QString newFile = paintingFile(fileName);
+    QList<QUrl> urls;
+    for (const QString &openedName : opened)
+        urls << QUrl::fromLocalFile(paintingFile(openedName));
+    QCOMPARE(desktop.urls, urls);
     if (external) {
         QCOMPARE(readBytes(newFile), current);
-        // Emptying the list, The Sketchbook as its first entry, then the copy when listed.
-        QList<QUrl> opened{QUrl(), QUrl(paintingFile(QStringLiteral("Sketchbook.js")))};
-        if (fileName != QLatin1String("Sketchbook.js"))
-            opened << QUrl(newFile);
-        QCOMPARE(desktop.urls, opened);
     } else {
         QCOMPARE(readBytes(newFile), editorText.toUtf8());
         QCOMPARE(paintingEditor(&window)->toPlainText(), editorText);
     }
-    // The painting that was current keeps its last saved content, and The Sketchbook is
-    // written back with its own.
+    // The painting that was current keeps its last saved content, and so does The Sketchbook.
     if (fileName != QLatin1String("b.js"))
         QCOMPARE(readBytes(paintingFile(QStringLiteral("b.js"))), current);
     if (fileName != QLatin1String("Sketchbook.js"))
@@ -255,7 +275,6 @@ void tst_SaveCopy::externalCopyOfAFileNotYetSaved()
     MainWindow window;
     DesktopRecorder desktop;
     findAction(&window, QStringLiteral("Use External Editor"))->setChecked(true);
-    QVERIFY(QFile::remove(paintingFile(QStringLiteral("Sketchbook.js"))));
     desktop.urls.clear();
     DialogAnswerer answerer;
     answerer.answerInput(QStringLiteral("Rain"));
@@ -290,6 +309,31 @@ void tst_SaveCopy::nameThatCannotBeWrittenKeepsTheText()
     QCOMPARE(paintingList(&window)->currentText(), QStringLiteral("b"));
     QCOMPARE(paintingEditor(&window)->toPlainText(), editorText);
     QCOMPARE(readBytes(paintingFile(QStringLiteral("b.js"))), savedBytes);
+}
+
+void tst_SaveCopy::ownNameOfAnUnreadablePainting()
+{
+    const QString sketchbook = paintingFile(QStringLiteral("Sketchbook.js"));
+    QVERIFY(QFile::remove(sketchbook));
+    QCOMPARE(mkfifo(QFile::encodeName(sketchbook).constData(), 0600), 0);
+    DialogAnswerer answerer;
+    MainWindow window;
+    QCOMPARE(answerer.messages.size(), 1);   // that it could not be read
+    paintingEditor(&window)->setPlainText(editorText);
+    answerer.answerInput(QStringLiteral("Sketchbook"));
+    answerer.answerMessageBox(QMessageBox::Yes);
+
+    window.saveFileAs();
+
+    QCOMPARE(answerer.messages.size(), 3);
+    QCOMPARE(answerer.messages.at(2).icon, QMessageBox::Warning);
+    QVERIFY2(answerer.messages.at(2).text.startsWith(
+                 QStringLiteral("Could not save %1: it could not be read")
+                     .arg(QDir::toNativeSeparators(sketchbook))),
+             qPrintable(answerer.messages.at(2).text));
+    QVERIFY(QFileInfo(sketchbook).exists() && !QFileInfo(sketchbook).isFile());
+    QCOMPARE(paintingEditor(&window)->toPlainText(), editorText);
+    paintingEditor(&window)->clear();
 }
 
 QTEST_MAIN(tst_SaveCopy)

@@ -2,6 +2,9 @@
 #include "referencerenderer.h"
 #include "render/scriptrenderer.h"
 
+#include <QFile>
+#include <QScriptEngine>
+#include <QScriptSyntaxCheckResult>
 #include <QtTest>
 
 #include <cmath>
@@ -88,6 +91,7 @@ class tst_ScriptRenderer : public QObject
     Q_OBJECT
 
 private slots:
+    void driverIsAValidScript();
     void channelByte_data();
     void channelByte();
     void channelRuleInsideTheEngineMatchesTheHost();
@@ -113,6 +117,16 @@ private slots:
     void parallelRenderFailsAtTheFirstPixel();
     void pictureIsCompleteOrNone();
 };
+
+void tst_ScriptRenderer::driverIsAValidScript()
+{
+    Q_INIT_RESOURCE(render);
+    QFile driver(QStringLiteral(":/render/renderdriver.js"));
+    QVERIFY(driver.open(QIODevice::ReadOnly));
+    const QScriptSyntaxCheckResult check = QScriptEngine::checkSyntax(QString::fromUtf8(driver.readAll()));
+    QVERIFY2(check.state() == QScriptSyntaxCheckResult::Valid,
+             qPrintable(QStringLiteral("line %1: %2").arg(check.errorLineNumber()).arg(check.errorMessage())));
+}
 
 void tst_ScriptRenderer::channelByte_data()
 {

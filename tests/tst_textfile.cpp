@@ -4,12 +4,15 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QPlainTextEdit>
 #include <QTemporaryDir>
 #include <QTextCodec>
 #include <QtTest>
 
 #include <cerrno>
 #include <cstring>
+
+#include <sys/stat.h>
 
 namespace {
 
@@ -31,8 +34,6 @@ QStringList entriesOf(const QString &dir)
 
 } // namespace
 
-Q_DECLARE_METATYPE(ReadOutcome)
-
 class tst_TextFile : public QObject
 {
     Q_OBJECT
@@ -42,10 +43,14 @@ private slots:
 
     void writeThenRead_data();
     void writeThenRead();
-    void readKeepsCarriageReturns();
-    void readSkipsByteOrderMark();
-    void readOutcome_data();
-    void readOutcome();
+    void read_data();
+    void read();
+    void readRefuses_data();
+    void readRefuses();
+    void stampTellsChanges_data();
+    void stampTellsChanges();
+    void documentKeepsCharacters_data();
+    void documentKeepsCharacters();
 
     void writeKeepsPermissions();
     void writeThroughSymbolicLink();
@@ -57,7 +62,8 @@ private slots:
     void textTheLocaleCannotStoreIsRefused();
 
     void copyReplacesWithSameBytes();
-    void copyOfMissingFileFails();
+    void copyFails_data();
+    void copyFails();
 
 private:
     QString filePath(const QString &name) const { return QDir(dir->path()).filePath(name); }
@@ -92,64 +98,157 @@ void tst_TextFile::writeThenRead()
     QFETCH(QByteArray, bytes);
     const QString path = filePath(QStringLiteral("painting.js"));
 
-    QVERIFY(writeTextFile(path, text));
+    FileStamp stamp;
+    QVERIFY(writeTextFile(path, text, &stamp));
     QCOMPARE(readBytes(path), bytes);
+    QVERIFY(fileMatches(path, stamp));
 
-    ReadOutcome outcome = ReadOutcome::Missing;
-    QCOMPARE(readTextFile(path, &outcome), text);
-    QCOMPARE(outcome, ReadOutcome::Read);
+    TextFileContent content;
+    QVERIFY(readTextFile(path, &content));
+    QCOMPARE(content.text, text);
+    QVERIFY(!content.lossy);
+    QVERIFY(content.stamp.exists);
+    QCOMPARE(content.stamp.hash, stamp.hash);
 }
 
-void tst_TextFile::readKeepsCarriageReturns()
-{
-    const QString path = filePath(QStringLiteral("dos.js"));
-    QVERIFY(writeBytes(path, "a = 1;\r\nb = 2;\r\n"));
-    QCOMPARE(readTextFile(path), QStringLiteral("a = 1;\r\nb = 2;\r\n"));
-}
-
-void tst_TextFile::readSkipsByteOrderMark()
-{
-    const QString path = filePath(QStringLiteral("bom.js"));
-    QVERIFY(writeBytes(path, "\xef\xbb\xbf" "r = 1;"));
-    QCOMPARE(readTextFile(path), QStringLiteral("r = 1;"));
-}
-
-void tst_TextFile::readOutcome_data()
+void tst_TextFile::read_data()
 {
     QTest::addColumn<QString>("name");
-    QTest::addColumn<QByteArray>("bytes");
-    QTest::addColumn<bool>("makeDirectory");
-    QTest::addColumn<ReadOutcome>("expected");
+    QTest::addColumn<QByteArray>("bytes");   // null: no file
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("exists");
+    QTest::addColumn<bool>("lossy");
 
-    QTest::newRow("no such file") << "missing.js" << QByteArray() << false << ReadOutcome::Missing;
-    QTest::newRow("empty path") << "" << QByteArray() << false << ReadOutcome::Missing;
-    QTest::newRow("empty file") << "empty.js" << QByteArray("") << false << ReadOutcome::Read;
-    QTest::newRow("a folder in the file's place")
-        << "folder.js" << QByteArray() << true << ReadOutcome::Unreadable;
-    QTest::newRow("bytes that are not UTF-8")
-        << "latin1.js" << QByteArray("// caf\xe9\n") << false << ReadOutcome::Unreadable;
-    QTest::newRow("cut in the middle of a character")
-        << "cut.js" << QByteArray("// \xe2\x89") << false << ReadOutcome::Unreadable;
+    QTest::newRow("no such file") << "missing.js" << QByteArray() << QString() << false << false;
+    QTest::newRow("empty path") << "" << QByteArray() << QString() << false << false;
+    QTest::newRow("empty file") << "empty.js" << QByteArray("") << QString() << true << false;
+    QTest::newRow("carriage returns are kept")
+        << "dos.js" << QByteArray("a = 1;\r\nb = 2;\rc\n") << "a = 1;\r\nb = 2;\rc\n" << true
+        << false;
+    QTest::newRow("byte-order mark is skipped")
+        << "bom.js" << QByteArray("\xef\xbb\xbf" "r = 1;") << "r = 1;" << true << false;
+    QTest::newRow("Latin-1 bytes show as replacement characters")
+        << "latin1.js" << QByteArray("// caf\xe9\n") << "// caf\ufffd\n" << true << true;
+    QTest::newRow("character cut off at the end, one mark per byte")
+        << "cut.js" << QByteArray("// \xe2\x89") << "// \ufffd\ufffd" << true << true;
 }
 
-void tst_TextFile::readOutcome()
+void tst_TextFile::read()
 {
     QFETCH(QString, name);
     QFETCH(QByteArray, bytes);
-    QFETCH(bool, makeDirectory);
-    QFETCH(ReadOutcome, expected);
-
+    QFETCH(QString, text);
+    QFETCH(bool, exists);
+    QFETCH(bool, lossy);
     const QString path = name.isEmpty() ? QString() : filePath(name);
-    if (makeDirectory)
-        QVERIFY(QDir(dir->path()).mkdir(name));
-    else if (!bytes.isNull())
+    if (!bytes.isNull())
         QVERIFY(writeBytes(path, bytes));
 
-    ReadOutcome outcome = ReadOutcome::Read;
-    QString reason;
-    QCOMPARE(readTextFile(path, &outcome, &reason), QString());
-    QCOMPARE(outcome, expected);
-    QCOMPARE(reason.isEmpty(), expected != ReadOutcome::Unreadable);
+    TextFileContent content;
+    QVERIFY(readTextFile(path, &content));
+
+    QCOMPARE(content.text, text);
+    QCOMPARE(content.stamp.exists, exists);
+    QCOMPARE(content.lossy, lossy);
+    QCOMPARE(content.encoding, QStringLiteral("UTF-8"));
+}
+
+void tst_TextFile::readRefuses_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("reason");
+
+    QTest::newRow("a folder") << "folder" << "not a regular file";
+    QTest::newRow("a named pipe, which would wait for a writer") << "fifo" << "not a regular file";
+    QTest::newRow("a link to an endless device") << "device" << "not a regular file";
+    QTest::newRow("larger than 16 MB") << "large" << "16.0 MB";
+}
+
+void tst_TextFile::readRefuses()
+{
+    QFETCH(QString, kind);
+    QFETCH(QString, reason);
+    const QString path = filePath(QStringLiteral("painting.js"));
+    if (kind == QLatin1String("folder")) {
+        QVERIFY(QDir(dir->path()).mkdir(QStringLiteral("painting.js")));
+    } else if (kind == QLatin1String("fifo")) {
+        QCOMPARE(mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+    } else if (kind == QLatin1String("device")) {
+        QVERIFY(QFile::link(QStringLiteral("/dev/zero"), path));
+    } else {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        QVERIFY(file.resize(maxTextFileSize + 1));   // sparse: nothing is written
+    }
+
+    TextFileContent content;
+    QString error;
+    QVERIFY(!readTextFile(path, &content, &error));
+    QVERIFY2(error.contains(reason), qPrintable(error));
+    QCOMPARE(content.text, QString());
+    QString copyError;
+    QVERIFY(!copyFileReplacing(path, filePath(QStringLiteral("copy.js")), &copyError));
+    QCOMPARE(copyError, error);
+    QVERIFY(!QFileInfo::exists(filePath(QStringLiteral("copy.js"))));
+}
+
+void tst_TextFile::stampTellsChanges_data()
+{
+    QTest::addColumn<QByteArray>("before");   // null: no file
+    QTest::addColumn<QByteArray>("after");    // null: no file
+    QTest::addColumn<bool>("matches");
+
+    QTest::newRow("untouched") << QByteArray("a") << QByteArray() << true;
+    QTest::newRow("written again with the same bytes") << QByteArray("a") << QByteArray("a") << true;
+    QTest::newRow("same size, other bytes") << QByteArray("a") << QByteArray("b") << false;
+    QTest::newRow("emptied") << QByteArray("a") << QByteArray("") << false;
+    QTest::newRow("still no file") << QByteArray() << QByteArray() << true;
+    QTest::newRow("made since") << QByteArray() << QByteArray("") << false;
+}
+
+void tst_TextFile::stampTellsChanges()
+{
+    QFETCH(QByteArray, before);
+    QFETCH(QByteArray, after);
+    QFETCH(bool, matches);
+    const QString path = filePath(QStringLiteral("painting.js"));
+    if (!before.isNull())
+        QVERIFY(writeBytes(path, before));
+    TextFileContent content;
+    QVERIFY(readTextFile(path, &content));
+    if (!after.isNull())
+        QVERIFY(writeBytes(path, after));
+    QCOMPARE(fileMatches(path, content.stamp), matches);
+
+    if (!before.isNull()) {
+        QVERIFY(QFile::remove(path));
+        QVERIFY(!fileMatches(path, content.stamp));
+        QVERIFY(QDir(dir->path()).mkdir(QStringLiteral("painting.js")));
+        QVERIFY(!fileMatches(path, content.stamp));
+    }
+}
+
+void tst_TextFile::documentKeepsCharacters_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("kept");
+
+    QTest::newRow("no-break space") << "a\u00a0b" << "a\u00a0b";
+    QTest::newRow("line separator in a string")
+        << "s = 'a\u2028b';\n" << "s = 'a\u2028b';\n";
+    QTest::newRow("line ends become line feeds") << "a\r\nb\rc\u2029d\n" << "a\nb\nc\nd\n";
+    // The editor cannot hold these two; loading notices it, so the file is not silently changed.
+    QTest::newRow("frame markers become line breaks") << "a\ufdd0b\ufdd1c" << "a\nb\nc";
+}
+
+void tst_TextFile::documentKeepsCharacters()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, kept);
+    QPlainTextEdit editor;
+    editor.setPlainText(text);
+    QCOMPARE(documentText(editor.document()), kept);
+    QCOMPARE(withLineFeeds(text) == kept, !text.contains(QChar(0xfdd0)));
 }
 
 void tst_TextFile::writeKeepsPermissions()
@@ -209,7 +308,7 @@ void tst_TextFile::failedWriteKeepsOldContent()
 
     QString reason;
     QVERIFY(!writeTextFile(name.isEmpty() ? QString() : filePath(name), QStringLiteral("x"),
-                           &reason));
+                           nullptr, &reason));
 
     QVERIFY(!reason.isEmpty());
     QCOMPARE(entriesOf(dir->path()), before);
@@ -240,7 +339,7 @@ void tst_TextFile::writeFailingHalfwayKeepsOldContent()
     QString reason;
     {
         const FileSizeLimit sizeLimit(limit);
-        written = writeTextFile(path, longText, &reason);
+        written = writeTextFile(path, longText, nullptr, &reason);
     }
 
     QVERIFY(!written);
@@ -261,7 +360,7 @@ void tst_TextFile::textTheLocaleCannotStoreIsRefused()
         QVERIFY(writeTextFile(filePath(QStringLiteral("accents.js")),
                               QStringLiteral("caf\u00e9")));
         QCOMPARE(readBytes(filePath(QStringLiteral("accents.js"))), QByteArray("caf\xe9"));
-        written = writeTextFile(path, QStringLiteral("\u03c0 = 3.14;"), &reason);
+        written = writeTextFile(path, QStringLiteral("\u03c0 = 3.14;"), nullptr, &reason);
     }
 
     QVERIFY(!written);
@@ -283,13 +382,29 @@ void tst_TextFile::copyReplacesWithSameBytes()
     QCOMPARE(readBytes(from), bytes);
 }
 
-void tst_TextFile::copyOfMissingFileFails()
+void tst_TextFile::copyFails_data()
 {
-    const QString to = filePath(QStringLiteral("Rain.js"));
+    QTest::addColumn<QString>("from");
+    QTest::addColumn<QString>("to");
+
+    QTest::newRow("no file to copy") << "missing.js" << "Rain.js";
+    QTest::newRow("folder to copy") << "folder.js" << "Rain.js";
+    QTest::newRow("nowhere to copy to") << "b.js" << "gone/Rain.js";
+}
+
+void tst_TextFile::copyFails()
+{
+    QFETCH(QString, from);
+    QFETCH(QString, to);
+    QVERIFY(QDir(dir->path()).mkdir(QStringLiteral("folder.js")));
+    QVERIFY(writeBytes(filePath(QStringLiteral("b.js")), "// b\n"));
+    const QStringList before = entriesOf(dir->path());
+
     QString reason;
-    QVERIFY(!copyFileReplacing(filePath(QStringLiteral("missing.js")), to, &reason));
+    QVERIFY(!copyFileReplacing(filePath(from), filePath(to), &reason));
+
     QVERIFY(!reason.isEmpty());
-    QVERIFY(!QFileInfo::exists(to));
+    QCOMPARE(entriesOf(dir->path()), before);
 }
 
 QTEST_MAIN(tst_TextFile)

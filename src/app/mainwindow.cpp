@@ -124,6 +124,9 @@ void MainWindow::createPaintingPage(QMenu *optionsMenu)
 
     paintingEditor = createCodeEditor();
     paintingEditor->setObjectName(QStringLiteral("paintingEditor"));
+    paintingEditor->setPlaceholderText(
+        tr("Write a function render() that sets r, g and b (0 to 1) for the pixel at x, y, "
+           "then press Ctrl+R to see the picture. The paintings in the list show how."));
 
     auto *optionsButton = new QPushButton(tr("Options"));
     optionsButton->setMenu(optionsMenu);
@@ -175,6 +178,8 @@ void MainWindow::createStdlibPage()
 {
     stdlibEditor = createCodeEditor();
     stdlibEditor->setObjectName(QStringLiteral("stdlibEditor"));
+    stdlibEditor->setPlaceholderText(
+        tr("Functions written here serve every painting: this runs before each of them."));
     loadStdlib();
 
     auto *doneButton = new QPushButton(tr("Done"));
@@ -190,12 +195,12 @@ void MainWindow::createStdlibPage()
     stdlibPage->setLayout(stdlibLayout);
 }
 
+// A window that was closed has settled its documents with the user already.
 MainWindow::~MainWindow()
 {
-    if (!useExternalEditor) {
-        closing = true;
-        saveStdlib();
-        saveFile();
+    if (!useExternalEditor && !closeSettled) {
+        saveWithoutAsking(stdlibEditor, stdlibPath, stdlibFile);
+        saveWithoutAsking(paintingEditor, paintingPath, paintingFile);
     }
 }
 

@@ -1,12 +1,15 @@
 #ifndef MAINWINDOW_H
 #define MAINWINDOW_H
 
+#include "app/codeeditor.h"
+#include "library/documentfile.h"
 #include "render/scriptrenderer.h"
 
 #include <QDir>
 #include <QElapsedTimer>
 #include <QImage>
 #include <QMainWindow>
+#include <QSet>
 #include <QString>
 
 class ImageView;
@@ -15,7 +18,6 @@ class QCloseEvent;
 class QComboBox;
 class QMenu;
 class QLabel;
-class QPlainTextEdit;
 class QProgressBar;
 class QStackedWidget;
 class QWidget;
@@ -48,6 +50,8 @@ public slots:
     void loadFile();
 
 protected:
+    // Stops a render; asks what to do with a document that cannot be saved, and Cancel keeps
+    // the window open.
     void closeEvent(QCloseEvent *event) override;
 
 private slots:
@@ -68,6 +72,12 @@ private:
     void stopRender();
     // The "Script Error" box for a render that ended in a script error.
     void reportScriptError(const ScriptRenderer::Result &result);
+    // Where the error happened, for the box: script and line, pixel; empty when unknown.
+    QString scriptErrorPlace(const ScriptRenderer::Result &result) const;
+    // Shows the error's line in the editor that holds it, on its page, marked until the next
+    // edit or render.
+    void showScriptErrorLine(const ScriptRenderer::Result &result);
+    void clearErrorLines();
     void fillPaintingList();
 
     // Live preview: the picture follows the text as it is typed, or the files as the external
@@ -83,16 +93,23 @@ private:
     // Sets the status text; an error shows in a colour that stands out.
     void showStatus(const QString &text, bool isError = false);
 
-    // Writes a document and tells the user when it could not be written. A document whose
-    // file exists but could not be read is not written, so its content is never replaced
-    // by the empty text it was loaded as. Returns whether the text is kept in the file.
-    bool saveDocument(const QString &path, const QString &text, bool loadFailed);
-    void reportSaveFailure(const QString &path, const QString &reason);
+    void loadDocument(QPlainTextEdit *editor, const QString &path, DocumentFile &file);
+    // Writes the editor's text to its file at a save moment, unless it is unchanged. When the
+    // file cannot simply be replaced the user chooses; false means the user cancelled, and
+    // whatever the moment was doing should not happen.
+    bool saveDocument(QPlainTextEdit *editor, const QString &path, DocumentFile &file);
+    bool savePaintingDocument();
+    bool saveStdlibDocument();
+    // For a window destroyed without being closed, when there is no one left to ask.
+    void saveWithoutAsking(QPlainTextEdit *editor, const QString &path, DocumentFile &file);
+    bool writeDocument(const QString &path, const QString &text, DocumentFile &file,
+                       QString *errorString);
+    void tellOnce(const QString &path, const QString &title, const QString &text);
 
     ImageView *imageView = nullptr;
     QLabel *statusLabel = nullptr;
-    QPlainTextEdit *paintingEditor = nullptr;
-    QPlainTextEdit *stdlibEditor = nullptr;
+    CodeEditor *paintingEditor = nullptr;
+    CodeEditor *stdlibEditor = nullptr;
     QStackedWidget *editorStack = nullptr;
     QProgressBar *progressBar = nullptr;
     QStackedWidget *statusStack = nullptr;
@@ -117,9 +134,10 @@ private:
     QElapsedTimer liveClock;
     int liveStep = 1;
 
-    bool paintingLoadFailed = false;
-    bool stdlibLoadFailed = false;
-    bool closing = false;
+    DocumentFile paintingFile;
+    DocumentFile stdlibFile;
+    QSet<QString> toldAbout;   // files whose reading trouble the user has been told of
+    bool closeSettled = false;
     bool refilling = false;
 };
 

@@ -5,5 +5,10 @@
 
 QString appRelativePath(const QString &name)
 {
-    return QDir(QCoreApplication::applicationDirPath()).filePath(name);
+    return pathInFolder(QDir(QCoreApplication::applicationDirPath()), name);
+}
+
+QString pathInFolder(const QDir &folder, const QString &name)
+{
+    return folder.absolutePath() + QLatin1Char('/') + name;
 }

@@ -1,18 +1,19 @@
 #include "app/mainwindow.h"
 
-#include "library/desktopopener.h"
 #include "view/imageview.h"
 
 #include <QAction>
+#include <QDesktopServices>
 #include <QPixmap>
 #include <QPlainTextEdit>
 #include <QSignalBlocker>
 #include <QStackedWidget>
+#include <QUrl>
 
 void MainWindow::openStdlibView()
 {
     if (useExternalEditor) {
-        openInDesktop(stdlibPath);
+        QDesktopServices::openUrl(QUrl::fromLocalFile(stdlibPath));
         return;
     }
     editorStack->setCurrentWidget(stdlibPage);
@@ -20,8 +21,8 @@ void MainWindow::openStdlibView()
 
 void MainWindow::openPainter()
 {
-    if (!useExternalEditor)
-        saveStdlib();
+    if (!useExternalEditor && !saveStdlibDocument())
+        return;
     editorStack->setCurrentWidget(paintingPage);
 }
 
@@ -40,13 +41,9 @@ void MainWindow::setUseExternalEditor(bool on)
 
     if (entering) {
         // From now on the files are the documents, and the next preview reads them back into
-        // the editors: what was typed here has to be in them first. If it cannot be, the
+        // the editors: what was typed here has to be in them first. If the user cancels, the
         // mode stays off so that the text stays where it is.
-        const bool stdlibKept = saveDocument(stdlibPath, stdlibEditor->toPlainText(),
-                                             stdlibLoadFailed);
-        const bool paintingKept = saveDocument(paintingPath, paintingEditor->toPlainText(),
-                                               paintingLoadFailed);
-        if (!stdlibKept || !paintingKept) {
+        if (!saveStdlibDocument() || !savePaintingDocument()) {
             if (auto *action = qobject_cast<QAction *>(sender())) {
                 const QSignalBlocker blocker(action);
                 action->setChecked(false);
@@ -71,5 +68,5 @@ void MainWindow::setUseExternalEditor(bool on)
     openPainter();
     if (!imageView->isHidden())
         imageView->setPixmap(QPixmap());
-    openInDesktop(paintingPath);
+    QDesktopServices::openUrl(QUrl::fromLocalFile(paintingPath));
 }

@@ -1,9 +1,10 @@
 #include "app/mainwindow.h"
 
-#include "library/desktopopener.h"
+#include "library/apppath.h"
 #include "view/imageview.h"
 
 #include <QComboBox>
+#include <QDesktopServices>
 #include <QFileInfo>
 #include <QIcon>
 #include <QLabel>
@@ -11,6 +12,7 @@
 #include <QPlainTextEdit>
 #include <QSignalBlocker>
 #include <QStringList>
+#include <QUrl>
 #include <QVariant>
 
 namespace {
@@ -36,7 +38,7 @@ void MainWindow::fillPaintingList()
     refilling = true;
 
     paintingList->clear();
-    paintingList->addItem(QIcon(), sketchbookTitle(), paintingsDir.filePath(sketchbookFileName()));
+    paintingList->addItem(QIcon(), sketchbookTitle(), pathInFolder(paintingsDir, sketchbookFileName()));
 
     // Looked at only now: leaving the previous painting may just have created its file.
     const QFileInfo previous(previousPath);
@@ -46,7 +48,7 @@ void MainWindow::fillPaintingList()
     for (const QString &name : names) {
         if (name == sketchbookFileName())
             continue;
-        const QString path = paintingsDir.filePath(name);
+        const QString path = pathInFolder(paintingsDir, name);
         QString title = name;
         title.chop(3);
         paintingList->addItem(QIcon(), title, path);
@@ -61,12 +63,10 @@ void MainWindow::fileChosen(int index)
 {
     // The render of the painting being left would show a picture that is no longer current.
     stopRender();
-    if (!paintingPath.isEmpty() && !useExternalEditor) {
-        const bool kept = saveDocument(paintingPath, paintingEditor->toPlainText(),
-                                       paintingLoadFailed);
-        // A pick by the user is undone when the painting being left could not be saved, so
-        // that its text stays in the editor. A refill cannot be undone and goes on.
-        if (!kept && !refilling && index >= 0) {
+    if (!paintingPath.isEmpty() && !useExternalEditor && !savePaintingDocument()) {
+        // A pick by the user is undone when the user cancels leaving the painting, so that
+        // its text stays in the editor. A refill cannot be undone and goes on.
+        if (!refilling && index >= 0) {
             const int leftIndex = paintingList->findData(paintingPath);
             if (leftIndex >= 0) {
                 const QSignalBlocker blocker(paintingList);
@@ -84,7 +84,8 @@ void MainWindow::fileChosen(int index)
         imageView->hide();
     } else {
         imageView->setPixmap(QPixmap());
-        openInDesktop(paintingPath);
+        if (!paintingPath.isEmpty())
+            QDesktopServices::openUrl(QUrl::fromLocalFile(paintingPath));
     }
     followScriptFiles();
 }

@@ -1,10 +1,13 @@
 #include "library/textfile.h"
 
+#include "library/safesave.h"
+
 #include <QCoreApplication>
+#include <QCryptographicHash>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QTextCodec>
+#include <QTextDocument>
 
 namespace {
 
@@ -13,114 +16,123 @@ QString translate(const char *text)
     return QCoreApplication::translate("TextFile", text);
 }
 
-void setReason(QString *errorString, const QString &reason)
+bool fail(QString *errorString, const QString &reason)
 {
     if (errorString)
         *errorString = reason;
+    return false;
 }
 
-bool writeBytesSafely(const QString &path, const QByteArray &bytes, QString *errorString)
+QByteArray hashOf(const QByteArray &bytes)
 {
-    // Unbuffered, because a buffered write that fails only when commit() flushes it can still
-    // be renamed over the old file, cut short.
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
-        setReason(errorString, file.errorString());
-        return false;
+    return QCryptographicHash::hash(bytes, QCryptographicHash::Sha1);
+}
+
+QString megabytes(qint64 size)
+{
+    return QString::number(double(size) / (1024 * 1024), 'f', 1);
+}
+
+// Reads a regular file of at most maxTextFileSize bytes. A folder, a pipe or a device is
+// refused before it is opened: opening a pipe waits for a writer, and a device never ends.
+bool readRegularFile(const QString &path, QByteArray *bytes, QString *errorString)
+{
+    const QFileInfo info(path);
+    if (!info.isFile())
+        return fail(errorString, translate("it is not a regular file"));
+    if (info.size() > maxTextFileSize) {
+        return fail(errorString, translate("it is %1 MB, more than the %2 MB a script may have")
+                                     .arg(megabytes(info.size()), megabytes(maxTextFileSize)));
     }
-    // A short write is not an error yet; writing the rest brings out the system's reason.
-    qint64 written = 0;
-    while (written < bytes.size()) {
-        const qint64 count = file.write(bytes.constData() + written, bytes.size() - written);
-        if (count <= 0) {
-            setReason(errorString, file.errorString());
-            file.cancelWriting();
-            return false;
-        }
-        written += count;
-    }
-    if (!file.commit()) {
-        setReason(errorString, file.errorString());
-        return false;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return fail(errorString, file.errorString());
+    if (file.isSequential())
+        return fail(errorString, translate("it is not a regular file"));
+    // The file may have grown since it was looked at.
+    *bytes = file.read(maxTextFileSize + 1);
+    if (file.error() != QFileDevice::NoError)
+        return fail(errorString, file.errorString());
+    if (bytes->size() > maxTextFileSize) {
+        return fail(errorString, translate("it is more than the %1 MB a script may have")
+                                     .arg(megabytes(maxTextFileSize)));
     }
     return true;
 }
 
 } // namespace
 
-QString readTextFile(const QString &path)
+bool readTextFile(const QString &path, TextFileContent *content, QString *errorString)
 {
-    return readTextFile(path, nullptr);
-}
+    *content = TextFileContent();
+    QTextCodec *codec = QTextCodec::codecForLocale();
+    content->encoding = QString::fromLatin1(codec->name());
+    // A dangling symbolic link counts as missing too: saving creates its target.
+    if (path.isEmpty() || !QFileInfo::exists(path))
+        return true;
 
-QString readTextFile(const QString &path, ReadOutcome *outcome, QString *errorString)
-{
-    ReadOutcome ignored;
-    if (!outcome)
-        outcome = &ignored;
+    QByteArray bytes;
+    if (!readRegularFile(path, &bytes, errorString))
+        return false;
+    content->stamp = {true, hashOf(bytes)};
 
-    // An emptied list leaves no path; QFile would complain about it on the console.
-    if (path.isEmpty()) {
-        *outcome = ReadOutcome::Missing;
-        return QString();
-    }
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        // A dangling symbolic link counts as missing: saving creates its target.
-        const bool exists = QFileInfo::exists(path);
-        *outcome = exists ? ReadOutcome::Unreadable : ReadOutcome::Missing;
-        if (exists)
-            setReason(errorString, file.errorString());
-        return QString();
-    }
-    const QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError) {
-        *outcome = ReadOutcome::Unreadable;
-        setReason(errorString, file.errorString());
-        return QString();
-    }
-
-    // As a text stream would: a byte-order mark picks its Unicode encoding, else the locale's.
-    QTextCodec *codec = QTextCodec::codecForUtfText(bytes, QTextCodec::codecForLocale());
+    codec = QTextCodec::codecForUtfText(bytes, codec);
+    content->encoding = QString::fromLatin1(codec->name());
     QTextCodec::ConverterState state;
-    const QString text = codec->toUnicode(bytes.constData(), bytes.size(), &state);
-    // Bytes that do not decode would come back changed at the next save, so such a file is
-    // treated like one that could not be read.
-    if (state.invalidChars > 0 || state.remainingChars > 0) {
-        *outcome = ReadOutcome::Unreadable;
-        setReason(errorString, translate("it is not text in the %1 encoding")
-                                   .arg(QString::fromLatin1(codec->name())));
-        return QString();
-    }
-    *outcome = ReadOutcome::Read;
-    return text;
+    content->text = codec->toUnicode(bytes.constData(), bytes.size(), &state);
+    content->lossy = state.invalidChars > 0 || state.remainingChars > 0;
+    // Decoded again without a state, so that a character cut off at the end shows as well.
+    if (content->lossy)
+        content->text = codec->toUnicode(bytes);
+    return true;
 }
 
-bool writeTextFile(const QString &path, const QString &text, QString *errorString)
+bool writeTextFile(const QString &path, const QString &text, FileStamp *stamp,
+                   QString *errorString)
 {
     QTextCodec *codec = QTextCodec::codecForLocale();
     QTextCodec::ConverterState state(QTextCodec::IgnoreHeader);
     const QByteArray bytes = codec->fromUnicode(text.constData(), text.size(), &state);
     if (state.invalidChars > 0) {
-        setReason(errorString,
-                  translate("the text holds characters that the %1 encoding cannot store")
-                      .arg(QString::fromLatin1(codec->name())));
-        return false;
+        return fail(errorString,
+                    translate("the text holds characters that the %1 encoding cannot store")
+                        .arg(QString::fromLatin1(codec->name())));
     }
-    return writeBytesSafely(path, bytes, errorString);
+    if (!saveFileSafely(path, bytes, errorString))
+        return false;
+    if (stamp)
+        *stamp = {true, hashOf(bytes)};
+    return true;
+}
+
+bool fileMatches(const QString &path, const FileStamp &stamp)
+{
+    if (!stamp.exists)
+        return !QFileInfo::exists(path);
+    QByteArray bytes;
+    return readRegularFile(path, &bytes, nullptr) && hashOf(bytes) == stamp.hash;
 }
 
 bool copyFileReplacing(const QString &from, const QString &to, QString *errorString)
 {
-    QFile source(from);
-    if (!source.open(QIODevice::ReadOnly)) {
-        setReason(errorString, source.errorString());
-        return false;
-    }
-    const QByteArray bytes = source.readAll();
-    if (source.error() != QFileDevice::NoError) {
-        setReason(errorString, source.errorString());
-        return false;
-    }
-    return writeBytesSafely(to, bytes, errorString);
+    QByteArray bytes;
+    if (!QFileInfo::exists(from))
+        return fail(errorString, translate("there is no such file"));
+    return readRegularFile(from, &bytes, errorString) && saveFileSafely(to, bytes, errorString);
+}
+
+QString withLineFeeds(const QString &text)
+{
+    QString result = text;
+    result.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    result.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    result.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
+    return result;
+}
+
+QString documentText(const QTextDocument *document)
+{
+    QString text = document->toRawText();
+    text.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
+    return text;
 }

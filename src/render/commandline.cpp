@@ -62,15 +62,14 @@ private:
 
 QString readScript(const QString &path, bool missingIsEmpty, QString *error)
 {
-    ReadOutcome outcome;
+    TextFileContent content;
     QString reason;
-    const QString text = readTextFile(path, &outcome, &reason);
-    if (outcome == ReadOutcome::Unreadable || (outcome == ReadOutcome::Missing && !missingIsEmpty)) {
-        *error = QStringLiteral("cannot read %1: %2")
-                     .arg(QDir::toNativeSeparators(path),
-                          outcome == ReadOutcome::Missing ? QStringLiteral("no such file") : reason);
+    if (!readTextFile(path, &content, &reason)) {
+        *error = QStringLiteral("cannot read %1: %2").arg(QDir::toNativeSeparators(path), reason);
+    } else if (!content.stamp.exists && !missingIsEmpty) {
+        *error = QStringLiteral("cannot read %1: no such file").arg(QDir::toNativeSeparators(path));
     }
-    return text;
+    return content.text;
 }
 
 ScriptRenderer::Result render(const RenderRequest &request)
@@ -197,11 +196,10 @@ int runCommandLine(const QStringList &arguments)
                                                      : result.image;
     if (picture.isNull())
         return fail(ExitCode::renderFailed, QStringLiteral("the framed picture is too large to create"));
-    const PictureExport::WriteResult written = PictureExport::write(picture, output);
-    if (!written.written) {
+    QString reason;
+    if (!PictureExport::write(picture, output, &reason)) {
         return fail(ExitCode::unwritableOutput,
-                    QStringLiteral("cannot write %1: %2")
-                        .arg(QDir::toNativeSeparators(output), written.reason));
+                    QStringLiteral("cannot write %1: %2").arg(QDir::toNativeSeparators(output), reason));
     }
     return ExitCode::rendered;
 }

@@ -5,6 +5,7 @@
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QPixmap>
+#include <QTimer>
 
 void MainWindow::updatePreview()
 {
@@ -13,8 +14,8 @@ void MainWindow::updatePreview()
     if (useExternalEditor) {
         loadFile();
         loadStdlib();
-    } else {
-        saveFile();
+    } else if (!savePaintingDocument()) {
+        return;
     }
 
     QElapsedTimer timer;

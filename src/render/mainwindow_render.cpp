@@ -3,7 +3,6 @@
 #include "render/renderclient.h"
 
 #include <QAction>
-#include <QCloseEvent>
 #include <QEventLoop>
 #include <QLabel>
 #include <QMessageBox>
@@ -19,6 +18,7 @@ QImage MainWindow::renderImage(int step)
 ScriptRenderer::Result MainWindow::renderPicture(int step)
 {
     stopRender();
+    clearErrorLines();
     RenderRequest request;
     request.stdlibText = stdlibEditor->toPlainText();
     request.paintingText = paintingEditor->toPlainText();
@@ -102,11 +102,18 @@ void MainWindow::reportRenderFailure(const ScriptRenderer::Result &result)
 
 void MainWindow::reportScriptError(const ScriptRenderer::Result &result)
 {
-    QMessageBox::critical(this, tr("Script Error"), result.errorText);
-}
-
-void MainWindow::closeEvent(QCloseEvent *event)
-{
-    stopRender();
-    QMainWindow::closeEvent(event);
+    QMessageBox box(QMessageBox::Critical, tr("Script Error"), result.errorText, QMessageBox::Ok,
+                    this);
+    box.setTextFormat(Qt::PlainText);
+    const QString place = scriptErrorPlace(result);
+    box.setInformativeText(place);
+    // The box sets no format on its informative label, and a painting's name is the user's.
+    for (QLabel *label : box.findChildren<QLabel *>()) {
+        if (label->text() == place)
+            label->setTextFormat(Qt::PlainText);
+    }
+    box.exec();
+    // The external editor holds the text there; the box has named the file and line.
+    if (!useExternalEditor)
+        showScriptErrorLine(result);
 }

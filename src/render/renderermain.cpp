@@ -89,7 +89,7 @@ rlim_t addressSpaceInUse()
 
 // The engine does not always survive a failed allocation: it may crash on the null pointer or
 // abort. Near the cap that is the cap's doing, and is reported as such.
-void crashed(int signal)
+[[maybe_unused]] void crashed(int signal)
 {
     if (memoryCap > 0 && addressSpaceInUse() + memoryCap / 8 >= memoryCap)
         _exit(RenderProtocol::outOfMemoryExitCode);
@@ -97,29 +97,20 @@ void crashed(int signal)
     ::raise(signal);
 }
 
-// The scripts may use half of this computer's memory, shared between the processes of one
-// render, and never more than the limit this process was started with.
-void capMemory(int processes)
+rlim_t reservedBeforeScripts = 0;
+rlim_t inheritedLimit = RLIM_INFINITY;
+
+void prepareMemoryCap()
 {
     // The first engine of a process reserves about 2 GiB of address space that it keeps for
     // good; the cap counts from there.
     { QScriptEngine reserving; }
-    const long long physical = (long long)sysconf(_SC_PHYS_PAGES) * sysconf(_SC_PAGESIZE);
+    reservedBeforeScripts = addressSpaceInUse();
     rlimit limit;
     getrlimit(RLIMIT_AS, &limit);
-    rlim_t cap = addressSpaceInUse() + rlim_t(physical / 2 / qMax(1, processes));
-    if (limit.rlim_cur != RLIM_INFINITY && limit.rlim_cur < cap)
-        cap = limit.rlim_cur;
+    inheritedLimit = limit.rlim_cur;
     std::set_new_handler(outOfMemory);
-#if defined(__SANITIZE_ADDRESS__)
-    // AddressSanitizer reserves terabytes of address space for its shadow memory, which any cap
-    // on the address space would forbid: sanitized builds run without one.
-    Q_UNUSED(cap)
-#else
-    memoryCap = cap;
-    limit.rlim_cur = cap;
-    setrlimit(RLIMIT_AS, &limit);
-
+#if !defined(__SANITIZE_ADDRESS__)
     static char alternateStack[64 * 1024];
     stack_t stack = {};
     stack.ss_sp = alternateStack;
@@ -133,13 +124,36 @@ void capMemory(int processes)
 #endif
 }
 
+// The scripts may use half of this computer's memory, shared between the processes of one
+// render, and never more than the limit this process was started with.
+void capMemory(int processes)
+{
+    const long long physical = (long long)sysconf(_SC_PHYS_PAGES) * sysconf(_SC_PAGESIZE);
+    rlim_t cap = reservedBeforeScripts + rlim_t(physical / 2 / qMax(1, processes));
+    if (inheritedLimit != RLIM_INFINITY && inheritedLimit < cap)
+        cap = inheritedLimit;
+#if defined(__SANITIZE_ADDRESS__)
+    // AddressSanitizer reserves terabytes of address space for its shadow memory, which any cap
+    // on the address space would forbid: sanitized builds run without one.
+    Q_UNUSED(cap)
+#else
+    memoryCap = cap;
+    rlimit limit;
+    getrlimit(RLIMIT_AS, &limit);
+    limit.rlim_cur = cap;
+    setrlimit(RLIMIT_AS, &limit);
+#endif
+}
+
 // One job from standard input, its messages and picture to standard output.
 int serve()
 {
     RenderProtocol::Job job;
     if (!readJob(&job))
         return 0;
-    capMemory(job.bandCount);
+    prepareMemoryCap();
+    // The first process does not know yet whether the render will be split.
+    capMemory(job.band < 0 ? 1 : job.bandCount);
 
     RenderProtocol::Started started;
     ScriptRenderer renderer;
@@ -155,6 +169,8 @@ int serve()
             band = 0;
         }
         const int bands = job.band < 0 && !started.split ? 1 : job.bandCount;
+        if (started.split)
+            capMemory(bands);
         started.firstRow = first + int(qint64(last - first) * band / bands);
         started.lastRow = first + int(qint64(last - first) * (band + 1) / bands);
         return ScriptRenderer::Rows{started.firstRow, started.lastRow};
@@ -173,6 +189,15 @@ int serve()
 }
 
 } // namespace
+
+#if defined(__SANITIZE_ADDRESS__)
+// A crash of the engine is the painting's doing and ends the renderer by its signal, as in
+// other builds, so that the window can tell which; the sanitizer's checks stay on.
+extern "C" const char *__asan_default_options()
+{
+    return "handle_segv=0:handle_sigbus=0:handle_abort=0:handle_sigfpe=0";
+}
+#endif
 
 int main(int argc, char *argv[])
 {

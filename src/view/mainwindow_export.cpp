@@ -1,10 +1,10 @@
 #include "app/mainwindow.h"
 
+#include "app/messagebox.h"
 #include "view/pictureexport.h"
 
 #include <QDir>
 #include <QFileDialog>
-#include <QMessageBox>
 
 void MainWindow::saveImage()
 {
@@ -18,29 +18,28 @@ void MainWindow::saveImage()
     if (picture.isNull()) {
         // Every other failure was reported with the render.
         if (rendered.outcome == ScriptRenderer::Outcome::NoPixels) {
-            QMessageBox::warning(this, tr("Nothing to Export"),
-                                 tr("The painting's size, %1 × %2, leaves no pixels, so %3 "
-                                    "was not written.")
-                                     .arg(rendered.scriptWidth, rendered.scriptHeight, shownName));
+            showPlainMessage(this, QMessageBox::Warning, tr("Nothing to Export"),
+                             tr("The painting's size, %1 × %2, leaves no pixels, so %3 "
+                                "was not written.")
+                                 .arg(rendered.scriptWidth, rendered.scriptHeight, shownName));
         }
         return;
     }
 
     const QImage output = saveWithFrame ? PictureExport::framed(picture) : picture;
     if (output.isNull()) {
-        QMessageBox::warning(this, tr("Export Failed"),
-                             tr("A framed picture of %1 × %2 pixels is too large to create, "
-                                "so %3 was not written.")
-                                 .arg(picture.width() + 2 * PictureExport::frameMargin)
-                                 .arg(picture.height() + 2 * PictureExport::frameMargin)
-                                 .arg(shownName));
+        showPlainMessage(this, QMessageBox::Warning, tr("Export Failed"),
+                         tr("A framed picture of %1 × %2 pixels is too large to create, "
+                            "so %3 was not written.")
+                             .arg(picture.width() + 2 * PictureExport::frameMargin)
+                             .arg(picture.height() + 2 * PictureExport::frameMargin)
+                             .arg(shownName));
         return;
     }
 
-    const PictureExport::WriteResult result = PictureExport::write(output, fileName);
-    if (!result.written) {
-        QMessageBox::warning(this, tr("Export Failed"),
-                             tr("Could not save the picture as %1.\n\n%2")
-                                 .arg(shownName, result.reason));
+    QString reason;
+    if (!PictureExport::write(output, fileName, &reason)) {
+        showPlainMessage(this, QMessageBox::Warning, tr("Export Failed"),
+                         tr("Could not save the picture as %1.\n\n%2").arg(shownName, reason));
     }
 }

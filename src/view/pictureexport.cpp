@@ -1,11 +1,27 @@
 #include "view/pictureexport.h"
 
+#include "library/safesave.h"
+
+#include <QBuffer>
 #include <QByteArray>
 #include <QFileInfo>
 #include <QImageWriter>
 #include <QPainter>
 #include <QPointF>
-#include <QSaveFile>
+
+namespace {
+
+// Icon files store each side in one byte; the writer shrinks larger pictures to fit.
+constexpr int largestIconSide = 256;
+
+bool fail(QString *errorString, const QString &reason)
+{
+    if (errorString)
+        *errorString = reason;
+    return false;
+}
+
+} // namespace
 
 QImage PictureExport::framed(const QImage &picture)
 {
@@ -19,41 +35,38 @@ QImage PictureExport::framed(const QImage &picture)
     return frame;
 }
 
-PictureExport::WriteResult PictureExport::write(const QImage &image, const QString &fileName)
+bool PictureExport::write(const QImage &image, const QString &fileName, QString *errorString)
 {
-    WriteResult result;
     const QString suffix = QFileInfo(fileName).suffix();
     if (suffix.isEmpty()) {
-        result.reason = tr("The name has no suffix, such as .png or .jpg, to choose the image "
-                           "format by.");
-        return result;
+        return fail(errorString, tr("The name has no suffix, such as .png or .jpg, to choose "
+                                    "the image format by."));
     }
-    // Checked before the file is opened: an image writer that finds out late that it has no
-    // handler for the format has already emptied the file.
     const QByteArray format = suffix.toLower().toLatin1();
     if (!QImageWriter::supportedImageFormats().contains(format)) {
-        result.reason = tr("No image format can be written for the suffix \".%1\"; "
-                           "use one such as .png or .jpg.")
-                            .arg(suffix);
-        return result;
+        return fail(errorString, tr("No image format can be written for the suffix \".%1\"; "
+                                    "use one such as .png or .jpg.")
+                                     .arg(suffix));
+    }
+    if ((format == "ico" || format == "cur")
+        && (image.width() > largestIconSide || image.height() > largestIconSide)) {
+        return fail(errorString, tr("The .%1 format holds pictures of at most %2 × %2 pixels, "
+                                    "and this one is %3 × %4.")
+                                     .arg(suffix)
+                                     .arg(largestIconSide)
+                                     .arg(image.width())
+                                     .arg(image.height()));
     }
 
-    QSaveFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly)) {
-        result.reason = file.errorString();
-        return result;
-    }
-    QImageWriter writer(&file, format);
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, format);
     if (!writer.write(image)) {
-        result.reason = writer.error() == QImageWriter::UnknownError
-            ? tr("The %1 format could not store this picture.").arg(QString::fromLatin1(format))
-            : writer.errorString();
-        return result;
+        return fail(errorString, writer.error() == QImageWriter::UnknownError
+                                     ? tr("The %1 format could not store this picture.")
+                                           .arg(QString::fromLatin1(format))
+                                     : writer.errorString());
     }
-    if (!file.commit()) {
-        result.reason = file.errorString();
-        return result;
-    }
-    result.written = true;
-    return result;
+    return saveFileSafely(fileName, bytes, errorString);
 }

@@ -11,22 +11,16 @@ class PictureExport
     Q_DECLARE_TR_FUNCTIONS(PictureExport)
 
 public:
-    struct WriteResult
-    {
-        bool written = false;
-        QString reason;   // why nothing was written, for the user
-    };
-
     static constexpr int frameMargin = 20;
 
     // The picture inside a white border of frameMargin pixels on every side, in the picture's
     // own format; null when an image that large cannot be created.
     static QImage framed(const QImage &picture);
 
-    // Writes the image in the format that the file name's suffix names. A file already at
-    // that name is replaced only once the new one is complete, and is left as it was on
-    // every failure.
-    static WriteResult write(const QImage &image, const QString &fileName);
+    // Writes the image in the format that the file name's suffix names, at its own size. A
+    // file already at that name is replaced only once the new one is complete, and is left as
+    // it was on every failure, when errorString, if given, receives the reason for the user.
+    static bool write(const QImage &image, const QString &fileName, QString *errorString = nullptr);
 };
 
 #endif // PICTUREEXPORT_H

@@ -38,6 +38,7 @@ wait_for() {  # wait_for SECONDS COMMAND...: polls until COMMAND succeeds
 
 mkdir -p "$work/app/paintings" "$work/home"
 cp "$PICTOLOOM_BINARY" "$work/app/pictoloom"
+cp "$(dirname "$PICTOLOOM_BINARY")/pictoloom-render" "$work/app/"
 cp "$source_dir"/examples/paintings/*.js "$work/app/paintings/"
 cp "$source_dir/examples/stdlib.js" "$work/app/stdlib.js"
 [ -e "$work/app/paintings/$painting.js" ] || { echo "no example painting $painting" >&2; exit 1; }

@@ -138,9 +138,10 @@ void TestExport::exportWritesTheFramedPictureThenTheBareOne()
     const QString bareFault = firstWrongPixel(bare, 0);
     QVERIFY2(bareFault.isEmpty(), qPrintable(bareFault));
 
-    // Exports show nothing in the window: the picture area stays hidden, the editor full width.
+    // Exports show nothing in the window: the picture area stays hidden, the editor's text area
+    // full width but for the line numbers.
     const QImage shown = app.grabClient();
-    QVERIFY(boundsOf(shown, isWhite).width() > shown.width() - 40);
+    QVERIFY(boundsOf(shown, isWhite).width() > shown.width() - 80);
 
     QVERIFY2(app.closeThroughWindowManager(), qPrintable(app.errorString()));
     QVERIFY2(app.waitForExit(), qPrintable(app.errorString()));

@@ -16,6 +16,7 @@ private slots:
     void pickingAnotherPaintingSavesTheOneLeft();
     void saveCopyStoresTheEditorTextUnderANewName();
     void externalEditorGetsTheFilesFromTheDesktop();
+    void closingAsksWhenTheTextCannotBeSaved();
 };
 
 namespace {
@@ -254,12 +255,13 @@ void TestLibrary::externalEditorGetsTheFilesFromTheDesktop()
     QCOMPARE(controlRowItems(app.grabClient()).size(), 4);
 
     // Save Copy copies the file; the refilled list hands over the Sketchbook, then the copy.
-    QVERIFY2(saveCopy(app, "Copy"), qPrintable(app.errorString()));
+    // A name with a space and a percent sign reaches the desktop as that very file.
+    QVERIFY2(saveCopy(app, "My Copy 100%"), qPrintable(app.errorString()));
     QVERIFY2(waitUntil([&] { return app.desktopRequests().size() == 4; }, 10000),
              qPrintable("desktop requests: " + app.desktopRequests().join(", ")));
     QCOMPARE(app.desktopRequests().mid(2),
-             QStringList({app.path("paintings/Sketchbook.js"), app.path("paintings/Copy.js")}));
-    QCOMPARE(app.readFile("paintings/Copy.js"), app.readFile("paintings/Sketchbook.js"));
+             QStringList({app.path("paintings/Sketchbook.js"), app.path("paintings/My Copy 100%.js")}));
+    QCOMPARE(app.readFile("paintings/My Copy 100%.js"), app.readFile("paintings/Sketchbook.js"));
 
     // Switched off: the editor is back with the file's text, and built-in editing saves again.
     QVERIFY2(app.chooseOption("Use External Editor"), qPrintable(app.errorString()));
@@ -270,11 +272,45 @@ void TestLibrary::externalEditorGetsTheFilesFromTheDesktop()
     QVERIFY2(app.pressKeys({"ctrl+r"}), qPrintable(app.errorString()));
     QVERIFY2(showsColour(app, qRgb(255, 255, 0)), "no yellow picture appeared");
     QVERIFY2(closeFault(app).isEmpty(), qPrintable(closeFault(app)));
-    QCOMPARE(app.readFile("paintings/Copy.js"), QByteArray("function render() { r = 1; g = 1; }"));
+    QCOMPARE(app.readFile("paintings/My Copy 100%.js"), QByteArray("function render() { r = 1; g = 1; }"));
     QCOMPARE(app.readFile("paintings/Sketchbook.js"),
              QByteArray("function render() { g = 1 - tone(); }\n"));
     QCOMPARE(app.readFile("stdlib.js"), QByteArray("function tone() { return 0; }\n"));
     QCOMPARE(app.desktopRequests().size(), 4);
+}
+
+void TestLibrary::closingAsksWhenTheTextCannotBeSaved()
+{
+    AppSession app;
+    const QByteArray old = "function render() { r = 1; }\n";
+    const QByteArray typed = "function render() { g = 1; }";
+    QVERIFY(app.writeFile("paintings/Sketchbook.js", old));
+    app.limitFileSize(0);   // as a full disk
+    QVERIFY2(app.start(), qPrintable(app.errorString()));
+    QVERIFY2(app.replaceTextAt(paintingEditorPoint(app.clientArea()), typed),
+             qPrintable(app.errorString()));
+
+    // Escape answers Cancel: the window stays, with the text.
+    QVERIFY2(app.closeThroughWindowManager(), qPrintable(app.errorString()));
+    QString question = app.waitForWindow("^Could Not Save$");
+    QVERIFY2(!question.isEmpty(), qPrintable(app.errorString()));
+    QVERIFY2(app.pressKeys({"Escape"}) && app.waitForWindowGone(question),
+             qPrintable(app.errorString()));
+    QTest::qWait(500);
+    QVERIFY2(!app.waitForExit(0), "the program ended although the question was cancelled");
+    QVERIFY2(app.activateMainWindow(), qPrintable(app.errorString()));
+    QCOMPARE(app.readFile("paintings/Sketchbook.js"), old);
+
+    // Once the disk has room, Retry (the default button) saves, and the window closes.
+    QVERIFY2(app.closeThroughWindowManager(), qPrintable(app.errorString()));
+    question = app.waitForWindow("^Could Not Save$");
+    QVERIFY2(!question.isEmpty(), qPrintable(app.errorString()));
+    QVERIFY2(app.liftFileSizeLimit(), qPrintable(app.errorString()));
+    QVERIFY2(app.pressKeys({"Return"}), qPrintable(app.errorString()));
+    QVERIFY2(app.waitForExit(), qPrintable(app.errorString()));
+    QCOMPARE(app.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(app.exitCode(), 0);
+    QCOMPARE(app.readFile("paintings/Sketchbook.js"), typed);
 }
 
 QTEST_MAIN(TestLibrary)

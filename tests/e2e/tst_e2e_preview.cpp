@@ -14,8 +14,14 @@ private slots:
     void previewShowsThePictureBesideTheEditor();
     void lowQualityPreviewSamplesEveryOtherPixel();
     void scriptErrorKeepsThePictureOnScreen();
+    void scriptErrorShowsItsLine_data();
+    void scriptErrorShowsItsLine();
     void livePreviewFollowsTheTextAndTheFiles();
 
+    void rendererFailureIsReportedAndTheWindowGoesOn_data();
+    void rendererFailureIsReportedAndTheWindowGoesOn();
+    void escapeStopsAScriptThatNeverEnds();
+    void closingDuringARenderClosesAtOnce();
 private:
     // The painting editor's right part, free whatever width the picture takes.
     static QPoint paintingEditorPoint(const QRect &client)
@@ -36,6 +42,17 @@ const int renderMs = 30000;
 bool isWhite(QRgb pixel)
 {
     return (pixel | 0xff000000u) == white;
+}
+
+int rowsMarkedRed(const QImage &shown)
+{
+    auto isRed = [](QRgb p) { return qRed(p) > qGreen(p) + 40 && qRed(p) > qBlue(p) + 40; };
+    int rows = 0;
+    for (int y = 0; y < shown.height(); ++y) {
+        if (countPixels(shown, QRect(0, y, shown.width(), 1), isRed) > shown.width() / 2)
+            ++rows;
+    }
+    return rows;
 }
 
 } // namespace
@@ -151,6 +168,155 @@ void TestPreview::scriptErrorKeepsThePictureOnScreen()
     QVERIFY2(app.closeThroughWindowManager(), qPrintable(app.errorString()));
     QVERIFY2(app.waitForExit(), qPrintable(app.errorString()));
     QCOMPARE(app.exitCode(), 0);
+}
+
+void TestPreview::scriptErrorShowsItsLine_data()
+{
+    QTest::addColumn<QByteArray>("stdlib");
+    QTest::addColumn<QByteArray>("painting");
+    QTest::addColumn<QString>("file");        // holding the error
+    QTest::addColumn<int>("line");
+    QTest::addColumn<int>("rowItems");        // of the page shown after the box
+
+    QTest::newRow("in the painting")
+        << QByteArray() << QByteArray("// A mistake.\nfunction render() {\n    var d = x / width;\n"
+                                      "    r = d; g = missing.value;\n}\n")
+        << "paintings/Sketchbook.js" << 4 << 4;
+    QTest::newRow("in the standard library, which opens its page")
+        << QByteArray("// helpers\nfunction fail() {\n    throw new Error('lib');\n}\n")
+        << QByteArray("function render() { fail(); }\n") << "stdlib.js" << 3 << 1;
+}
+
+void TestPreview::scriptErrorShowsItsLine()
+{
+    QFETCH(QByteArray, stdlib);
+    QFETCH(QByteArray, painting);
+    QFETCH(QString, file);
+    QFETCH(int, line);
+    QFETCH(int, rowItems);
+
+    AppSession app;
+    QVERIFY(app.writeFile("stdlib.js", stdlib));
+    QVERIFY(app.writeFile("paintings/Sketchbook.js", painting));
+    QVERIFY2(app.start(), qPrintable(app.errorString()));
+    QVERIFY2(app.pressKeys({"ctrl+r"}), qPrintable(app.errorString()));
+    const QString box = app.waitForWindow("^Script Error$", renderMs);
+    QVERIFY2(!box.isEmpty(), qPrintable(app.errorString()));
+    QVERIFY2(app.pressKeys({"Return"}), qPrintable(app.errorString()));
+    QVERIFY2(app.waitForWindowGone(box), qPrintable(app.errorString()));
+
+    QVERIFY2(waitUntil([&] { return controlRowItems(app.grabClient()).size() == rowItems; }, 10000),
+             "the page holding the error is not shown");
+    // The line is marked across the editor: a band of red over its white, which red text
+    // (strings are red in the light theme) is not.
+    const int markedRows = rowsMarkedRed(app.grabClient());
+    QVERIFY2(markedRows >= 8 && markedRows <= 30, qPrintable(QString("%1 rows marked").arg(markedRows)));
+
+    // Typing goes to the start of the error's line, and the mark goes with the edit.
+    QVERIFY2(app.typeText("XYZ"), qPrintable(app.errorString()));
+    QVERIFY2(waitUntil([&] { return rowsMarkedRed(app.grabClient()) == 0; }, 10000),
+             "the mark stayed after typing");
+    QVERIFY2(app.closeThroughWindowManager(), qPrintable(app.errorString()));
+    QVERIFY2(app.waitForExit(), qPrintable(app.errorString()));
+    QCOMPARE(app.exitCode(), 0);
+    const QList<QByteArray> lines = app.readFile(file).split('\n');
+    QVERIFY(lines.size() >= line);
+    QVERIFY2(lines.at(line - 1).startsWith("XYZ"), lines.at(line - 1).constData());
+}
+
+void TestPreview::rendererFailureIsReportedAndTheWindowGoesOn_data()
+{
+    QTest::addColumn<QString>("painting");
+    QTest::addColumn<qint64>("addressSpace");   // bytes; -1: no cap of the test's own
+
+    QTest::newRow("the engine crashes") << "var o = { get p() { return 1; } }; o.p = 1; o.p = 2;" << qint64(-1);
+    // About 600 MiB over what an idle renderer reserves, so that the cap is reached quickly.
+    QTest::newRow("memory without end") << "var a = []; for (;;) a.push(new Array(1000000).join('xxxxxxxxxxxxxxxxxxxxxxxx'));"
+                                        << qint64(2800000) * 1024;
+}
+
+void TestPreview::rendererFailureIsReportedAndTheWindowGoesOn()
+{
+    QFETCH(QString, painting);
+    QFETCH(qint64, addressSpace);
+
+#if defined(__SANITIZE_ADDRESS__)
+    if (addressSpace >= 0)
+        QSKIP("sanitized renderers run without a memory cap");
+#endif
+    AppSession app;
+    app.limitAddressSpace(addressSpace);
+    QVERIFY(app.writeFile("paintings/Sketchbook.js", "function render() { r = 1; }\n"));
+    QVERIFY2(app.start(), qPrintable(app.errorString()));
+    const QRect client = app.clientArea();
+    QVERIFY2(app.pressKeys({"ctrl+r"}), qPrintable(app.errorString()));
+    QVERIFY2(waitUntil([&] { return boundsOfColour(app.grabClient(), red).width() >= 100; }, renderMs),
+             "no red picture appeared");
+    const QRect picture = boundsOfColour(app.grabClient(), red);
+
+    QVERIFY2(app.replaceTextAt(paintingEditorPoint(client), painting), qPrintable(app.errorString()));
+    QVERIFY2(app.pressKeys({"ctrl+r"}), qPrintable(app.errorString()));
+    const QString box = app.waitForWindow("^Renderer Stopped$", 60000);
+    QVERIFY2(!box.isEmpty(), qPrintable(app.errorString()));
+    QVERIFY2(app.pressKeys({"Return"}), qPrintable(app.errorString()));
+    QVERIFY2(app.waitForWindowGone(box), qPrintable(app.errorString()));
+
+    // The picture before stays, the text was saved, and the next render works.
+    QCOMPARE(boundsOfColour(app.grabClient(), red), picture);
+    QCOMPARE(app.readFile("paintings/Sketchbook.js"), painting.toUtf8());
+    QVERIFY2(app.replaceTextAt(paintingEditorPoint(client), "function render() { g = 1; }"),
+             qPrintable(app.errorString()));
+    QVERIFY2(app.pressKeys({"ctrl+r"}), qPrintable(app.errorString()));
+    QVERIFY2(waitUntil([&] { return boundsOfColour(app.grabClient(), green) == picture; }, renderMs),
+             "no green picture after the failure");
+
+    QVERIFY2(app.closeThroughWindowManager(), qPrintable(app.errorString()));
+    QVERIFY2(app.waitForExit(), qPrintable(app.errorString()));
+    QCOMPARE(app.exitCode(), 0);
+}
+
+void TestPreview::escapeStopsAScriptThatNeverEnds()
+{
+    AppSession app;
+    // Recursion that catches its own overflow never reaches a loop's back edge.
+    QVERIFY(app.writeFile("paintings/Sketchbook.js", "function f() { try { f(); } catch (e) { f(); } } f();\n"));
+    QVERIFY2(app.start(), qPrintable(app.errorString()));
+    const QRect status = statusArea(controlRowItems(app.grabClient()));
+    QVERIFY(!status.isEmpty());
+    QVERIFY(!hasDarkPixels(app.grabClient(), status));
+
+    QVERIFY2(app.pressKeys({"ctrl+r"}), qPrintable(app.errorString()));
+    QVERIFY2(waitUntil([&] { return hasDarkPixels(app.grabClient(), status); }, renderMs),
+             "the status area does not show the render");
+    QTest::qWait(500);
+    QVERIFY2(hasDarkPixels(app.grabClient(), status), "the render ended by itself");
+    QVERIFY2(app.pressKeys({"Escape"}), qPrintable(app.errorString()));
+    QVERIFY2(waitUntil([&] { return !hasDarkPixels(app.grabClient(), status); }, 5000),
+             "Escape did not stop the render");
+
+    QVERIFY2(app.closeThroughWindowManager(), qPrintable(app.errorString()));
+    QVERIFY2(app.waitForExit(), qPrintable(app.errorString()));
+    QCOMPARE(app.exitCode(), 0);
+}
+
+void TestPreview::closingDuringARenderClosesAtOnce()
+{
+    AppSession app;
+    QVERIFY2(app.start(), qPrintable(app.errorString()));
+    const QRect client = app.clientArea();
+    const QRect status = statusArea(controlRowItems(app.grabClient()));
+    const QString painting = "function render() { while (true) {} }";
+    QVERIFY2(app.replaceTextAt(paintingEditorPoint(client), painting), qPrintable(app.errorString()));
+    QVERIFY2(app.pressKeys({"ctrl+r"}), qPrintable(app.errorString()));
+    QVERIFY2(waitUntil([&] { return hasDarkPixels(app.grabClient(), status); }, renderMs),
+             "the status area does not show the render");
+    // Typing goes on during the render, and what was typed is saved at the close.
+    QVERIFY2(app.typeText(" // more"), qPrintable(app.errorString()));
+
+    QVERIFY2(app.closeThroughWindowManager(), qPrintable(app.errorString()));
+    QVERIFY2(app.waitForExit(5000), qPrintable(app.errorString()));
+    QCOMPARE(app.exitCode(), 0);
+    QCOMPARE(app.readFile("paintings/Sketchbook.js"), (painting + " // more").toUtf8());
 }
 
 void TestPreview::livePreviewFollowsTheTextAndTheFiles()

@@ -10,10 +10,10 @@ class TestStartup : public QObject
     Q_OBJECT
 
 private slots:
-    void firstStartShowsTheWindowAndCloseSavesBothScripts();
+    void firstStartShowsTheWindowAndWritesNothingUntyped();
 };
 
-void TestStartup::firstStartShowsTheWindowAndCloseSavesBothScripts()
+void TestStartup::firstStartShowsTheWindowAndWritesNothingUntyped()
 {
     AppSession app;
     QVERIFY2(app.start(), qPrintable(app.errorString()));
@@ -37,11 +37,9 @@ void TestStartup::firstStartShowsTheWindowAndCloseSavesBothScripts()
     QCOMPARE(app.exitStatus(), QProcess::NormalExit);
     QCOMPARE(app.exitCode(), 0);
 
-    // Both documents are saved on the way out, empty as they were.
-    QVERIFY(app.exists("stdlib.js"));
-    QVERIFY(app.exists("paintings/Sketchbook.js"));
-    QCOMPARE(app.readFile("stdlib.js"), QByteArray());
-    QCOMPARE(app.readFile("paintings/Sketchbook.js"), QByteArray());
+    // Nothing was typed, so nothing is written on the way out either.
+    QVERIFY(!app.exists("stdlib.js"));
+    QVERIFY(!app.exists("paintings/Sketchbook.js"));
     QVERIFY2(app.desktopRequests().isEmpty(), qPrintable(app.desktopRequests().join(", ")));
 }
 

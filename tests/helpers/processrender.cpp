@@ -1,14 +1,18 @@
 #include "processrender.h"
 
+#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QTimer>
 
 ProcessRender renderInProcess(const RenderRequest &request, int stopAfterMs)
 {
+    // One client for the whole test, as the window keeps one: each render takes the renderer
+    // that the client started ahead while the previous one ran.
+    static RenderClient *client = new RenderClient(RenderClient::defaultProgram(),
+                                                   QCoreApplication::instance());
     ProcessRender render;
-    RenderClient client;
-    RenderJob *job = client.start(request);
+    RenderJob *job = client->start(request);
     QObject::connect(job, &RenderJob::started, [&render](int rows) { render.started << rows; });
     QObject::connect(job, &RenderJob::progress, [&render](int row) { render.progress << row; });
     QEventLoop loop;
@@ -24,6 +28,7 @@ ProcessRender renderInProcess(const RenderRequest &request, int stopAfterMs)
     if (sinceStop.isValid())
         render.stopMs = sinceStop.elapsed();
     render.result = job->result();
+    delete job;
     return render;
 }
 

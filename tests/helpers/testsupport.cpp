@@ -1,6 +1,5 @@
 #include "testsupport.h"
 
-#include "library/desktopopener.h"
 #include "view/imageview.h"
 
 #include <QAbstractButton>
@@ -8,6 +7,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QCoreApplication>
+#include <QDesktopServices>
 #include <QDialog>
 #include <QDir>
 #include <QDirIterator>
@@ -35,7 +35,7 @@ QString paintingsPath()
 
 QString paintingFile(const QString &name)
 {
-    return QDir(paintingsPath()).filePath(name);
+    return paintingsPath() + QLatin1Char('/') + name;
 }
 
 QString stdlibFile()
@@ -138,6 +138,22 @@ void DialogAnswerer::answerFile(const QString &path)
     });
 }
 
+void DialogAnswerer::answerButton(const QString &text)
+{
+    answerWith([text](QWidget *dialog) {
+        if (auto *box = qobject_cast<QMessageBox *>(dialog)) {
+            for (QAbstractButton *button : box->buttons()) {
+                if (button->text() == text) {
+                    button->click();
+                    return;
+                }
+            }
+        }
+        if (auto *d = qobject_cast<QDialog *>(dialog))
+            d->reject();
+    });
+}
+
 void DialogAnswerer::answerWith(std::function<void(QWidget *)> action)
 {
     answers.enqueue(std::move(action));
@@ -151,7 +167,7 @@ void DialogAnswerer::handleActiveDialog()
     dialog->setProperty("answeredByTest", true);
     ++dialogCount;
     if (auto *box = qobject_cast<QMessageBox *>(dialog))
-        messages.append({box->windowTitle(), box->text(), box->icon()});
+        messages.append({box->windowTitle(), box->text(), box->icon(), box->textFormat()});
     if (!answers.isEmpty()) {
         answers.dequeue()(dialog);
         return;
@@ -164,12 +180,12 @@ void DialogAnswerer::handleActiveDialog()
 
 DesktopRecorder::DesktopRecorder()
 {
-    setDesktopOpener([this](const QUrl &url) { urls.append(url); });
+    QDesktopServices::setUrlHandler(QStringLiteral("file"), this, "open");
 }
 
 DesktopRecorder::~DesktopRecorder()
 {
-    setDesktopOpener(DesktopOpener());
+    QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
 }
 
 FileSizeLimit::FileSizeLimit(rlim_t limit)

@@ -53,6 +53,7 @@ public:
         QString title;
         QString text;
         QMessageBox::Icon icon;
+        Qt::TextFormat format;
     };
 
     DialogAnswerer();
@@ -60,6 +61,7 @@ public:
     void answerMessageBox(QMessageBox::StandardButton button);
     void answerInput(const QString &text);   // types text into a QInputDialog and accepts
     void answerFile(const QString &path);    // chooses path in a QFileDialog and accepts
+    void answerButton(const QString &text);   // clicks the message box's button with text
     void answerWith(std::function<void(QWidget *dialog)> action);
 
     QList<Message> messages;
@@ -72,14 +74,19 @@ private:
     QQueue<std::function<void(QWidget *)>> answers;
 };
 
-// Records the desktop open requests made while it lives instead of starting programs.
-class DesktopRecorder
+// Records the desktop's requests to open files while it lives, instead of starting programs.
+class DesktopRecorder : public QObject
 {
+    Q_OBJECT
+
 public:
     DesktopRecorder();
-    ~DesktopRecorder();
+    ~DesktopRecorder() override;
 
     QList<QUrl> urls;
+
+public slots:
+    void open(const QUrl &url) { urls.append(url); }
 };
 
 // Makes every write past limit bytes fail with EFBIG, as a full disk would, for as long as it

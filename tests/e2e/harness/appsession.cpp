@@ -7,8 +7,13 @@
 #include <QProcessEnvironment>
 #include <QRegularExpression>
 #include <QTest>
+#include <QUrl>
 
 #include "screenreading.h"
+
+#include <csignal>
+
+#include <sys/resource.h>
 
 namespace {
 
@@ -25,6 +30,24 @@ QString tail(const QByteArray &text, int lines)
 }
 
 } // namespace
+
+void ProgramProcess::setupChildProcess()
+{
+    if (addressSpaceLimit >= 0) {
+        rlimit limit;
+        getrlimit(RLIMIT_AS, &limit);
+        limit.rlim_cur = rlim_t(addressSpaceLimit);
+        setrlimit(RLIMIT_AS, &limit);
+    }
+    if (fileSizeLimit < 0)
+        return;
+    // An ignored signal stays ignored in the program that is started.
+    std::signal(SIGXFSZ, SIG_IGN);
+    rlimit limit;
+    getrlimit(RLIMIT_FSIZE, &limit);
+    limit.rlim_cur = rlim_t(fileSizeLimit);
+    setrlimit(RLIMIT_FSIZE, &limit);
+}
 
 AppSession::AppSession()
     : root(QDir::tempPath() + "/pictoloom-e2e-XXXXXX"),
@@ -79,7 +102,13 @@ QStringList AppSession::desktopRequests() const
     QFile log(root.filePath("desktop-requests.log"));
     if (!log.open(QIODevice::ReadOnly))
         return {};
-    return QString::fromLocal8Bit(log.readAll()).split('\n', Qt::SkipEmptyParts);
+    QStringList requests;
+    const QStringList lines = QString::fromLocal8Bit(log.readAll()).split('\n', Qt::SkipEmptyParts);
+    for (const QString &line : lines) {
+        const QUrl url(line);
+        requests << (url.isLocalFile() ? url.toLocalFile() : line);
+    }
+    return requests;
 }
 
 bool AppSession::start(int timeoutMs)
@@ -163,6 +192,11 @@ bool AppSession::start(int timeoutMs)
         QTest::qWait(pollMs);
     }
     return activateMainWindow();
+}
+
+bool AppSession::liftFileSizeLimit()
+{
+    return runTool("prlimit", {"--pid", QString::number(process.processId()), "--fsize=unlimited:"});
 }
 
 bool AppSession::waitForExit(int timeoutMs)

@@ -21,6 +21,18 @@
 //
 // Every wait is bounded. A function that fails returns false (or an empty value) and leaves
 // the reason in errorString().
+// The program's process; a file-size limit set before it starts makes the program's writes past
+// it fail as on a full disk, instead of ending the program with SIGXFSZ.
+class ProgramProcess : public QProcess
+{
+public:
+    qint64 fileSizeLimit = -1;   // none
+    qint64 addressSpaceLimit = -1;
+
+protected:
+    void setupChildProcess() override;
+};
+
 class AppSession
 {
 public:
@@ -33,8 +45,17 @@ public:
     QByteArray readFile(const QString &relative) const;
     bool exists(const QString &relative) const;
 
-    // What the program asked the desktop to open, one entry per request, in order.
+    // What the program asked the desktop to open, one entry per request, in order: the local
+    // path of a file URL, anything else as it was handed over.
     QStringList desktopRequests() const;
+
+    // Caps the address space of the program, and so of its renderers, at bytes (call before
+    // start()), as "ulimit -v" does.
+    void limitAddressSpace(qint64 bytes) { process.addressSpaceLimit = bytes; }
+    // Makes the program's writes past bytes fail from its start (call before start()) until
+    // the limit is lifted.
+    void limitFileSize(qint64 bytes) { process.fileSizeLimit = bytes; }
+    bool liftFileSizeLimit();
 
     bool start(int timeoutMs = 30000);
     bool waitForExit(int timeoutMs = 20000);
@@ -83,7 +104,7 @@ private:
 
     QTemporaryDir root;
     QString binary;
-    QProcess process;
+    ProgramProcess process;
     QByteArray programOutput;
     QString mainWindowId;
     QString lastPopupId;

@@ -1,0 +1,50 @@
+#include "app/mainwindow.h"
+
+#include <QComboBox>
+#include <QFileInfo>
+#include <QStackedWidget>
+
+QString MainWindow::scriptErrorPlace(const ScriptRenderer::Result &result) const
+{
+    QString script;
+    if (result.errorSource == ScriptRenderer::ErrorSource::Stdlib)
+        script = QFileInfo(stdlibPath).fileName();
+    else if (result.errorSource == ScriptRenderer::ErrorSource::Painting)
+        // The user edits a file of their own in the external editor, and a painting otherwise.
+        script = useExternalEditor ? QFileInfo(paintingPath).fileName()
+                                   : paintingList->currentText();
+    if (!script.isEmpty() && result.errorLine > 0)
+        script = tr("%1, line %2").arg(script).arg(result.errorLine);
+
+    if (result.errorPixel.x() < 0)
+        return script;
+    const QString pixel = tr("(%1, %2)").arg(result.errorPixel.x()).arg(result.errorPixel.y());
+    return script.isEmpty() ? tr("At pixel %1").arg(pixel)
+                            : tr("%1, at pixel %2").arg(script, pixel);
+}
+
+void MainWindow::showScriptErrorLine(const ScriptRenderer::Result &result)
+{
+    if (result.errorLine <= 0)
+        return;
+    CodeEditor *editor = nullptr;
+    if (result.errorSource == ScriptRenderer::ErrorSource::Stdlib) {
+        if (editorStack->currentWidget() != stdlibPage)
+            openStdlibView();
+        editor = stdlibEditor;
+    } else if (result.errorSource == ScriptRenderer::ErrorSource::Painting) {
+        if (editorStack->currentWidget() != paintingPage)
+            openPainter();
+        editor = paintingEditor;
+    } else {
+        return;
+    }
+    editor->showErrorLine(result.errorLine);
+    editor->setFocus(Qt::OtherFocusReason);
+}
+
+void MainWindow::clearErrorLines()
+{
+    paintingEditor->clearErrorLine();
+    stdlibEditor->clearErrorLine();
+}

@@ -1,0 +1,111 @@
+// pictoloom-render on the command line, run as a user would run it: no display, its options,
+// its exit codes and the one line it says on failure.
+
+#include "render/commandline.h"
+#include "testsupport.h"
+
+#include <QDir>
+#include <QImage>
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QTemporaryDir>
+#include <QtTest>
+
+class tst_CommandLine : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init() { resetAppDir(); }
+    void renders_data();
+    void renders();
+    void existingOutputIsLeftAloneOnFailure();
+};
+
+void tst_CommandLine::renders_data()
+{
+    QTest::addColumn<QString>("painting");
+    QTest::addColumn<QStringList>("arguments");   // %1 stands for the working folder
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QSize>("outputSize");        // empty: no output file
+    QTest::addColumn<QString>("says");            // in the output, or on stderr on failure
+
+    const QString small = QStringLiteral("width = 30; height = 20; function render() { r = 1; }");
+    const QStringList plain = {"%1/painting.js", "%1/out.png"};
+    QTest::newRow("a painting") << small << plain << ExitCode::rendered << QSize(30, 20) << QString();
+    QTest::newRow("low quality halves it") << small << (QStringList{"--low-quality"} + plain) << ExitCode::rendered << QSize(15, 10) << QString();
+    QTest::newRow("the frame adds 40 pixels") << small << (QStringList{"--frame"} + plain) << ExitCode::rendered << QSize(70, 60) << QString();
+    QTest::newRow("two processes") << small << (QStringList{"--jobs", "2"} + plain) << ExitCode::rendered << QSize(30, 20) << QString();
+    QTest::newRow("one process per core") << small << (QStringList{"--jobs", "0"} + plain) << ExitCode::rendered << QSize(30, 20) << QString();
+    QTest::newRow("a band of rows") << small << (QStringList{"--rows", "5:9"} + plain) << ExitCode::rendered << QSize(30, 5) << QString();
+    QTest::newRow("the library beside the program") << "function render() { r = 1; }" << plain << ExitCode::rendered << QSize(12, 8) << QString();
+    QTest::newRow("another library") << "function render() { r = 1; }" << (QStringList{"--stdlib", "%1/lib.js"} + plain) << ExitCode::rendered << QSize(4, 2) << QString();
+    QTest::newRow("a missing library counts as empty") << "function render() { r = 1; }" << (QStringList{"--stdlib", "%1/none.js"} + plain) << ExitCode::rendered << QSize(640, 480) << QString();
+    QTest::newRow("a script error with its line") << "\nthrow new Error('broken');" << plain << ExitCode::renderFailed << QSize() << "painting.js:2: Error: broken";
+    QTest::newRow("an empty painting") << "" << (QStringList{"--stdlib", "%1/lib.js"} + plain) << ExitCode::rendered << QSize(4, 2) << QString();
+    QTest::newRow("the renderer crashes") << "var o = { get p() { return 1; } }; o.p = 1; o.p = 2;" << plain << ExitCode::renderFailed << QSize() << "SIGSEGV";
+    QTest::newRow("no pixels") << "width = 0;" << plain << ExitCode::renderFailed << QSize() << "leaves no pixels";
+    QTest::newRow("an unreadable painting") << small << QStringList{"%1/missing.js", "%1/out.png"} << ExitCode::unreadableScript << QSize() << "missing.js";
+    QTest::newRow("an output that cannot be written") << small << QStringList{"%1/painting.js", "%1/no/such/folder/out.png"} << ExitCode::unwritableOutput << QSize() << "cannot write";
+    QTest::newRow("an unknown format") << small << QStringList{"%1/painting.js", "%1/out.xyz"} << ExitCode::unwritableOutput << QSize() << ".xyz";
+    QTest::newRow("no output named") << small << QStringList{"%1/painting.js"} << ExitCode::badUsage << QSize() << "--help";
+    QTest::newRow("an unknown option") << small << (QStringList{"--fast"} + plain) << ExitCode::badUsage << QSize() << "fast";
+    QTest::newRow("jobs that are no number") << small << (QStringList{"--jobs", "many"} + plain) << ExitCode::badUsage << QSize() << "--jobs";
+    QTest::newRow("rows backwards") << small << (QStringList{"--rows", "9:5"} + plain) << ExitCode::badUsage << QSize() << "--rows";
+    QTest::newRow("help") << small << QStringList{"--help"} << ExitCode::rendered << QSize() << "PAINTING OUTPUT";
+}
+
+void tst_CommandLine::renders()
+{
+    QFETCH(QString, painting);
+    QFETCH(QStringList, arguments);
+    QFETCH(int, exitCode);
+    QFETCH(QSize, outputSize);
+    QFETCH(QString, says);
+
+    QTemporaryDir folder;
+    QVERIFY(writeBytes(folder.filePath("painting.js"), painting.toUtf8()));
+    QVERIFY(writeBytes(folder.filePath("lib.js"), "width = 4; height = 2;"));
+    QVERIFY(writeBytes(stdlibFile(), "width = 12; height = 8;"));
+    for (QString &argument : arguments)
+        argument.replace("%1", folder.path());
+
+    QProcess renderer;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.remove("QT_QPA_PLATFORM");
+    environment.remove("DISPLAY");
+    environment.remove("WAYLAND_DISPLAY");
+    renderer.setProcessEnvironment(environment);
+    renderer.start(QDir(appDir()).filePath("pictoloom-render"), arguments);
+    QVERIFY(renderer.waitForFinished(60000));
+    const QString output = QString::fromLocal8Bit(renderer.readAllStandardOutput());
+    const QString errors = QString::fromLocal8Bit(renderer.readAllStandardError());
+
+    QCOMPARE(renderer.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(renderer.exitCode(), exitCode);
+    if (exitCode == ExitCode::rendered) {
+        QVERIFY2(errors.isEmpty(), qPrintable(errors));
+        QVERIFY(output.contains(says));
+    } else {
+        QVERIFY2(errors.contains(says), qPrintable(errors));
+        QCOMPARE(errors.count('\n'), 1);
+    }
+    const QImage written(folder.filePath("out.png"));
+    QCOMPARE(written.size(), outputSize.isValid() ? outputSize : QSize(0, 0));
+}
+
+void tst_CommandLine::existingOutputIsLeftAloneOnFailure()
+{
+    QTemporaryDir folder;
+    QVERIFY(writeBytes(folder.filePath("painting.js"), "throw new Error('no');"));
+    QVERIFY(writeBytes(folder.filePath("out.png"), "earlier"));
+    QProcess renderer;
+    renderer.start(QDir(appDir()).filePath("pictoloom-render"),
+                   {folder.filePath("painting.js"), folder.filePath("out.png")});
+    QVERIFY(renderer.waitForFinished(60000));
+    QCOMPARE(renderer.exitCode(), ExitCode::renderFailed);
+    QCOMPARE(readBytes(folder.filePath("out.png")), QByteArray("earlier"));
+}
+
+QTEST_GUILESS_MAIN(tst_CommandLine)
+#include "tst_commandline.moc"
