@@ -14,6 +14,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QStackedWidget>
+#include <QTemporaryDir>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QtTest>
@@ -37,6 +38,7 @@ private slots:
     void scriptErrorShowsWhereItHappened_data();
     void scriptErrorShowsWhereItHappened();
     void errorLineStaysMarkedUntilTheNextEditOrRender();
+    void errorLineIsNotShownInTextEditedDuringTheRender();
     void liveRenderNeitherSavesNorAsks_data();
     void liveRenderNeitherSavesNorAsks();
 };
@@ -212,10 +214,12 @@ void tst_Preview::commandsDuringARender_data()
     QTest::addColumn<QString>("command");
     QTest::addColumn<bool>("pictureShown");
     QTest::addColumn<QString>("status");
+    QTest::addColumn<int>("dialogs");
 
-    QTest::newRow("Ctrl+R renders the new text") << "preview" << true << "Rendered in";
-    QTest::newRow("picking a painting stops the render") << "pick" << false << "";
-    QTest::newRow("closing the window stops the render") << "close" << false << "earlier";
+    QTest::newRow("Ctrl+R renders the new text") << "preview" << true << "Rendered in" << 0;
+    QTest::newRow("Ctrl+S exports the new text") << "export" << false << "earlier" << 1;
+    QTest::newRow("picking a painting stops the render") << "pick" << false << "" << 0;
+    QTest::newRow("closing the window stops the render") << "close" << false << "earlier" << 0;
 }
 
 void tst_Preview::commandsDuringARender()
@@ -223,6 +227,7 @@ void tst_Preview::commandsDuringARender()
     QFETCH(QString, command);
     QFETCH(bool, pictureShown);
     QFETCH(QString, status);
+    QFETCH(int, dialogs);
 
     QVERIFY(QDir().mkpath(paintingsPath()));
     QVERIFY(writeBytes(paintingFile("Other.js"), "function render() { b = 1; }"));
@@ -233,10 +238,14 @@ void tst_Preview::commandsDuringARender()
     w.painting->setPlainText(QStringLiteral("function render() { while (true) {} }"));
 
     DialogAnswerer answerer;
+    QTemporaryDir folder;
+    const QString exported = folder.filePath("exported.png");
+    answerer.answerFile(exported);
     QTimer::singleShot(300, &w.window, [&w, command] {
-        if (command == "preview") {
+        if (command == "preview" || command == "export") {
             w.painting->setPlainText(QStringLiteral("function render() { r = 1; }"));
-            QTest::keyClick(w.painting, Qt::Key_R, Qt::ControlModifier);
+            QTest::keyClick(w.painting, command == "preview" ? Qt::Key_R : Qt::Key_S,
+                            Qt::ControlModifier);
         } else if (command == "pick") {
             w.list->setCurrentIndex(1);
         } else {
@@ -248,7 +257,8 @@ void tst_Preview::commandsDuringARender()
     w.window.updatePreview();
 
     QVERIFY2(clock.elapsed() < 5000, "the render went on");
-    QCOMPARE(answerer.dialogCount, 0);
+    QCOMPARE(answerer.dialogCount, dialogs);
+    QCOMPARE(QImage(exported).size(), dialogs ? QSize(680, 520) : QSize(0, 0));
     QCOMPARE(w.view->isVisible(), pictureShown);
     QVERIFY2(status.isEmpty() ? w.status->text().isEmpty() : w.status->text().startsWith(status),
              qPrintable(w.status->text()));
@@ -383,6 +393,25 @@ void tst_Preview::errorLineStaysMarkedUntilTheNextEditOrRender()
     QTest::keyClick(w.painting, Qt::Key_X);
     QCOMPARE(painting->errorLine(), 0);
     QCOMPARE(w.painting->document()->findBlockByNumber(1).text().left(1), QStringLiteral("x"));
+}
+
+void tst_Preview::errorLineIsNotShownInTextEditedDuringTheRender()
+{
+    WindowParts w;
+    auto *painting = static_cast<CodeEditor *>(w.painting);
+    w.painting->setPlainText("function render() {\n    throw new Error('late');\n}");
+    // The window takes input while the renderer works: here a line typed at the top, which
+    // moves the error's line down by one.
+    QTimer::singleShot(0, w.painting, [&w] {
+        w.painting->moveCursor(QTextCursor::Start);
+        w.painting->insertPlainText("// typed meanwhile\n");
+    });
+    DialogAnswerer answerer;
+    w.window.updatePreview();
+
+    QCOMPARE(answerer.messages.size(), 1);
+    QCOMPARE(painting->errorLine(), 0);
+    QCOMPARE(w.painting->textCursor().blockNumber(), 1);
 }
 
 void tst_Preview::liveRenderNeitherSavesNorAsks_data()

@@ -2,6 +2,7 @@
 #include "referencerenderer.h"
 #include "render/scriptrenderer.h"
 
+#include <QDir>
 #include <QFile>
 #include <QScriptEngine>
 #include <QScriptSyntaxCheckResult>
@@ -116,6 +117,7 @@ private slots:
     void parallelRenderFailsAtTheFirstPixel_data();
     void parallelRenderFailsAtTheFirstPixel();
     void pictureIsCompleteOrNone();
+    void missingRendererIsAFailureNotACrash();
 };
 
 void tst_ScriptRenderer::driverIsAValidScript()
@@ -590,6 +592,20 @@ void tst_ScriptRenderer::pictureIsCompleteOrNone()
             for (int x = 0; x < 6; ++x)
                 QCOMPARE(qGreen(result.image.pixel(x, y)), 255);
     }
+}
+
+void tst_ScriptRenderer::missingRendererIsAFailureNotACrash()
+{
+    RenderClient client(QDir(QCoreApplication::applicationDirPath()).filePath("no-such-renderer"));
+    client.prepare();
+    RenderRequest request;
+    request.paintingText = QStringLiteral("function render() { r = 1; }");
+    RenderJob *job = client.start(request);
+    QSignalSpy finished(job, &RenderJob::finished);
+    QVERIFY(finished.wait(10000));
+    QCOMPARE(job->result().outcome, Outcome::RendererFailed);
+    QVERIFY2(job->result().errorText.contains("no-such-renderer"), qPrintable(job->result().errorText));
+    QCOMPARE(finished.size(), 1);
 }
 
 QTEST_GUILESS_MAIN(tst_ScriptRenderer)

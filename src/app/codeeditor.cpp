@@ -88,8 +88,10 @@ CodeEditor::CodeEditor(QWidget *parent)
     connect(this, &QPlainTextEdit::updateRequest, this, &CodeEditor::scrollGutter);
     connect(this, &QPlainTextEdit::cursorPositionChanged, this, &CodeEditor::updateLineMarks);
     connect(document(), &QTextDocument::contentsChange, this, [this](int, int removed, int added) {
-        if (removed || added)
+        if (removed || added) {
+            ++edits;
             clearErrorLine();
+        }
     });
     connect(findBar, &FindBar::closeRequested, this, [this] { setFindBarVisible(false); });
 

@@ -25,6 +25,8 @@ public:
     void showErrorLine(int line);
     void clearErrorLine();
     int errorLine() const { return errorBlock + 1; }   // 0 when no line is marked
+    // Counts the changes to the text, loads included.
+    int editCount() const { return edits; }
 
     int gutterWidth() const;
     void paintGutter(QWidget *gutter, const QRect &area);
@@ -49,6 +51,7 @@ private:
     QWidget *gutter;
     FindBar *findBar;
     int errorBlock = -1;
+    int edits = 0;
     QColor gutterBackground;
     QColor lineNumberColour;
     QColor currentLineNumberColour;

@@ -75,9 +75,10 @@ private:
     // Where the error happened, for the box: script and line, pixel; empty when unknown.
     QString scriptErrorPlace(const ScriptRenderer::Result &result) const;
     // Shows the error's line in the editor that holds it, on its page, marked until the next
-    // edit or render.
+    // edit or render; not in a text edited since the render began, whose lines have moved.
     void showScriptErrorLine(const ScriptRenderer::Result &result);
-    void clearErrorLines();
+    // Clears the marks of the last error and notes the texts that the render starting runs.
+    void noteRenderStart();
     void fillPaintingList();
 
     // Live preview: the picture follows the text as it is typed, or the files as the external
@@ -126,6 +127,9 @@ private:
     RenderClient *renderClient = nullptr;
     RenderJob *currentRender = nullptr;
     QAction *stopRenderAction = nullptr;
+    // The editors' edit counts when the current render took their texts.
+    int paintingEditsAtRender = 0;
+    int stdlibEditsAtRender = 0;
 
     bool livePreview = false;
     QTimer *liveTimer = nullptr;

@@ -27,24 +27,27 @@ void MainWindow::showScriptErrorLine(const ScriptRenderer::Result &result)
 {
     if (result.errorLine <= 0)
         return;
-    CodeEditor *editor = nullptr;
     if (result.errorSource == ScriptRenderer::ErrorSource::Stdlib) {
+        if (stdlibEditor->editCount() != stdlibEditsAtRender)
+            return;
         if (editorStack->currentWidget() != stdlibPage)
             openStdlibView();
-        editor = stdlibEditor;
+        stdlibEditor->showErrorLine(result.errorLine);
+        stdlibEditor->setFocus(Qt::OtherFocusReason);
     } else if (result.errorSource == ScriptRenderer::ErrorSource::Painting) {
+        if (paintingEditor->editCount() != paintingEditsAtRender)
+            return;
         if (editorStack->currentWidget() != paintingPage)
             openPainter();
-        editor = paintingEditor;
-    } else {
-        return;
+        paintingEditor->showErrorLine(result.errorLine);
+        paintingEditor->setFocus(Qt::OtherFocusReason);
     }
-    editor->showErrorLine(result.errorLine);
-    editor->setFocus(Qt::OtherFocusReason);
 }
 
-void MainWindow::clearErrorLines()
+void MainWindow::noteRenderStart()
 {
     paintingEditor->clearErrorLine();
     stdlibEditor->clearErrorLine();
+    paintingEditsAtRender = paintingEditor->editCount();
+    stdlibEditsAtRender = stdlibEditor->editCount();
 }

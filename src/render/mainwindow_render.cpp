@@ -18,7 +18,7 @@ QImage MainWindow::renderImage(int step)
 ScriptRenderer::Result MainWindow::renderPicture(int step)
 {
     stopRender();
-    clearErrorLines();
+    noteRenderStart();
     RenderRequest request;
     request.stdlibText = stdlibEditor->toPlainText();
     request.paintingText = paintingEditor->toPlainText();
