@@ -14,11 +14,15 @@
 
 namespace {
 
-// A painting that renders, followed by one comment line of the given length.
+// A painting that renders, all on one line of about the given length, as minified code is.
 QByteArray longLinePainting(int length)
 {
-    return QByteArray("width = 64; height = 48; function render() { r = x / width; }; //")
-           + QByteArray(length, 'x');
+    QByteArray line("width = 64; height = 48; function render() { r = x / width; }");
+    const QByteArray statement(" var a = [1, 2, 3];");
+    line.reserve(length + statement.size());
+    while (line.size() < length)
+        line += statement;
+    return line;
 }
 
 } // namespace

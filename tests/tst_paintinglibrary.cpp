@@ -85,6 +85,7 @@ private slots:
     void fileChangedOnDiskAsks();
     void closeAsksWhenASaveFails_data();
     void closeAsksWhenASaveFails();
+    void veryLongLinesAreWrappedAnywhere();
 };
 
 void tst_PaintingLibrary::firstStart()
@@ -626,6 +627,21 @@ void tst_PaintingLibrary::closeAsksWhenASaveFails()
     // A closed window settled its documents: destroying it writes nothing more.
     QCOMPARE(readBytes(paintingFile(QStringLiteral("Sketchbook.js"))), saved);
     QCOMPARE(answerer.messages.size(), 1);
+}
+
+void tst_PaintingLibrary::veryLongLinesAreWrappedAnywhere()
+{
+    QVERIFY(QDir(appDir()).mkdir(QStringLiteral("paintings")));
+    QVERIFY(writeBytes(paintingFile(QStringLiteral("Long.js")),
+                       "var a = 1;\n" + QByteArray(10001, 'x') + "\nvar b = 2;\n"));
+    QVERIFY(writeBytes(paintingFile(QStringLiteral("Short.js")), QByteArray(10000, 'x')));
+    MainWindow window;
+    QPlainTextEdit *editor = paintingEditor(&window);
+
+    pick(window, QStringLiteral("Long"));
+    QCOMPARE(editor->wordWrapMode(), QTextOption::WrapAnywhere);
+    pick(window, QStringLiteral("Short"));
+    QCOMPARE(editor->wordWrapMode(), QTextOption::WrapAtWordBoundaryOrAnywhere);
 }
 
 QTEST_MAIN(tst_PaintingLibrary)

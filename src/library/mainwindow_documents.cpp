@@ -11,8 +11,8 @@
 
 namespace {
 
-// Laying out a line of hundreds of thousands of characters wrapped to the window's width takes
-// minutes; unwrapped it takes a moment.
+// Wrapping a line at word boundaries looks for a boundary over the rest of the line for every
+// row, which makes a line of a million characters take minutes to lay out.
 constexpr int longestWrappedLine = 10000;
 
 enum class ChangedFileAnswer { Reload, Overwrite, Cancel };
@@ -24,21 +24,19 @@ QString shown(const QString &path)
 
 bool hasVeryLongLine(const QString &text)
 {
-    int lineStart = 0;
-    for (int i = 0; i <= text.size(); ++i) {
-        if (i == text.size() || text.at(i) == QLatin1Char('\n') || text.at(i) == QLatin1Char('\r')) {
-            if (i - lineStart > longestWrappedLine)
-                return true;
-            lineStart = i + 1;
-        }
+    int lineLength = 0;
+    for (const QChar c : text) {
+        lineLength = (c == QLatin1Char('\n') || c == QLatin1Char('\r')) ? 0 : lineLength + 1;
+        if (lineLength > longestWrappedLine)
+            return true;
     }
     return false;
 }
 
 void setEditorText(QPlainTextEdit *editor, const QString &text)
 {
-    editor->setLineWrapMode(hasVeryLongLine(text) ? QPlainTextEdit::NoWrap
-                                                  : QPlainTextEdit::WidgetWidth);
+    editor->setWordWrapMode(hasVeryLongLine(text) ? QTextOption::WrapAnywhere
+                                                  : QTextOption::WrapAtWordBoundaryOrAnywhere);
     editor->setPlainText(text);
 }
 
@@ -63,7 +61,45 @@ ChangedFileAnswer askAboutChangedFile(QWidget *parent, const QString &path)
     return ChangedFileAnswer::Cancel;
 }
 
-// Discard and Cancel, the end of every question about a document's changes.
+QString choices()
+{
+    return MainWindow::tr("Discard goes on without saving the changes; Cancel stays with them.");
+}
+
+QMessageBox::StandardButton askAboutUnreadFile(QWidget *parent, const QString &path,
+                                               const QString &readError)
+{
+    return showPlainMessage(
+        parent, QMessageBox::Warning, MainWindow::tr("Could Not Save"),
+        MainWindow::tr("%1 could not be read when it was opened (%2), so it is not written "
+                       "over.\n\n%3")
+            .arg(shown(path), readError, choices()),
+        QMessageBox::Discard | QMessageBox::Cancel, QMessageBox::Cancel);
+}
+
+QMessageBox::StandardButton askBeforeReplacing(QWidget *parent, const QString &path,
+                                               const QString &changes)
+{
+    return showPlainMessage(
+        parent, QMessageBox::Warning, MainWindow::tr("Replace the File?"),
+        MainWindow::tr("Saving %1 replaces more than the changes: %2.\n\nSave writes the text "
+                       "as it is shown. %3")
+            .arg(shown(path), changes, choices()),
+        QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, QMessageBox::Cancel);
+}
+
+QMessageBox::StandardButton askAfterFailedSave(QWidget *parent, const QString &path,
+                                               const QString &reason)
+{
+    return showPlainMessage(
+        parent, QMessageBox::Warning, MainWindow::tr("Could Not Save"),
+        MainWindow::tr("Could not save %1: %2.\n\nRetry tries again. %3")
+            .arg(shown(path), reason, choices()),
+        QMessageBox::Retry | QMessageBox::Discard | QMessageBox::Cancel, QMessageBox::Retry);
+}
+
+// Whether the moment goes on after the last answer to a question about a document's changes:
+// after Discard it does, after Cancel (or Escape) it does not.
 bool goOn(QMessageBox::StandardButton answer)
 {
     return answer == QMessageBox::Discard;
@@ -148,16 +184,8 @@ bool MainWindow::saveDocument(QPlainTextEdit *editor, const QString &path, Docum
     const QString text = documentText(editor->document());
     if (path.isEmpty() || text == file.savedText)
         return true;
-
-    const QString choices = tr("Discard goes on without saving the changes; Cancel stays with "
-                               "them.");
-    if (!file.readError.isEmpty()) {
-        return goOn(showPlainMessage(
-            this, QMessageBox::Warning, tr("Could Not Save"),
-            tr("%1 could not be read when it was opened (%2), so it is not written over.\n\n%3")
-                .arg(shown(path), file.readError, choices),
-            QMessageBox::Discard | QMessageBox::Cancel, QMessageBox::Cancel));
-    }
+    if (!file.readError.isEmpty())
+        return goOn(askAboutUnreadFile(this, path, file.readError));
     if (!fileMatches(path, file.stamp)) {
         switch (askAboutChangedFile(this, path)) {
         case ChangedFileAnswer::Reload:
@@ -171,12 +199,7 @@ bool MainWindow::saveDocument(QPlainTextEdit *editor, const QString &path, Docum
         }
     }
     if (!file.savingChanges.isEmpty()) {
-        const QMessageBox::StandardButton answer = showPlainMessage(
-            this, QMessageBox::Warning, tr("Replace the File?"),
-            tr("Saving %1 replaces more than the changes: %2.\n\nSave writes the text as it "
-               "is shown. %3")
-                .arg(shown(path), file.savingChanges, choices),
-            QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, QMessageBox::Cancel);
+        const auto answer = askBeforeReplacing(this, path, file.savingChanges);
         if (answer != QMessageBox::Save)
             return goOn(answer);
     }
@@ -184,10 +207,7 @@ bool MainWindow::saveDocument(QPlainTextEdit *editor, const QString &path, Docum
         QString reason;
         if (writeDocument(path, text, file, &reason))
             return true;
-        const QMessageBox::StandardButton answer = showPlainMessage(
-            this, QMessageBox::Warning, tr("Could Not Save"),
-            tr("Could not save %1: %2.\n\nRetry tries again. %3").arg(shown(path), reason, choices),
-            QMessageBox::Retry | QMessageBox::Discard | QMessageBox::Cancel, QMessageBox::Retry);
+        const auto answer = askAfterFailedSave(this, path, reason);
         if (answer != QMessageBox::Retry)
             return goOn(answer);
     }

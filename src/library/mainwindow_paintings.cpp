@@ -38,7 +38,8 @@ void MainWindow::fillPaintingList()
     refilling = true;
 
     paintingList->clear();
-    paintingList->addItem(QIcon(), sketchbookTitle(), pathInFolder(paintingsDir, sketchbookFileName()));
+    paintingList->addItem(QIcon(), sketchbookTitle(),
+                          pathInFolder(paintingsDir, sketchbookFileName()));
 
     // Looked at only now: leaving the previous painting may just have created its file.
     const QFileInfo previous(previousPath);
