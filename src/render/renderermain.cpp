@@ -148,10 +148,13 @@ void capMemory(int processes)
 // One job from standard input, its messages and picture to standard output.
 int serve()
 {
+    // Done while the renderer waits for its job, so that a job does not wait for it.
+    prepareMemoryCap();
+    // A picture is megabytes: a larger pipe lets the window take it in fewer, larger reads.
+    fcntl(STDOUT_FILENO, F_SETPIPE_SZ, 1 << 20);
     RenderProtocol::Job job;
     if (!readJob(&job))
         return 0;
-    prepareMemoryCap();
     // The first process does not know yet whether the render will be split.
     capMemory(job.band < 0 ? 1 : job.bandCount);
 
