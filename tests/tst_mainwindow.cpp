@@ -91,6 +91,8 @@ void tst_MainWindow::actions_data()
         << "Use External Editor" << none << true << false << false;
     QTest::newRow("Save With Frame starts on") << "Save With Frame" << none << true << true
                                                << false;
+    QTest::newRow("Live Preview starts off")
+        << "Live Preview" << QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_R) << true << false << true;
     QTest::newRow("Save Copy") << "Save Copy" << none << false << false << false;
 }
 
@@ -121,9 +123,9 @@ void tst_MainWindow::windowOwnsExactlyItsActions()
     for (QAction *action : window.findChildren<QAction *>())
         texts << action->text();
     texts.sort();
-    QCOMPARE(texts, QStringList({"Edit Standard Library", "Export Image", "Low Quality Preview",
-                                 "Preview", "Save Copy", "Save With Frame", "Stop Render",
-                                 "Use External Editor"}));
+    QCOMPARE(texts, QStringList({"Edit Standard Library", "Export Image", "Live Preview",
+                                 "Low Quality Preview", "Preview", "Save Copy", "Save With Frame",
+                                 "Stop Render", "Use External Editor"}));
 }
 
 void tst_MainWindow::optionsMenuOrder()
@@ -141,7 +143,7 @@ void tst_MainWindow::optionsMenuOrder()
             QCOMPARE(action, findAction(&window, action->text()));
     }
     QCOMPARE(entries, QStringList({"Low Quality Preview", "Use External Editor",
-                                   "Save With Frame", "----", "Save Copy",
+                                   "Save With Frame", "Live Preview", "----", "Save Copy",
                                    "Edit Standard Library"}));
 }
 

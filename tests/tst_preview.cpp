@@ -39,6 +39,8 @@ private slots:
     void scriptErrorShowsWhereItHappened();
     void errorLineStaysMarkedUntilTheNextEditOrRender();
     void errorLineIsNotShownInTextEditedDuringTheRender();
+    void liveRenderNeitherSavesNorAsks_data();
+    void liveRenderNeitherSavesNorAsks();
 };
 
 void tst_Preview::showsThePictureAndItsTime_data()
@@ -254,7 +256,8 @@ void tst_Preview::commandsDuringARender()
     clock.start();
     w.window.updatePreview();
 
-    QVERIFY2(clock.elapsed() < 5000, "the render went on");
+    // Without the command the endless render would hold the call for good.
+    QVERIFY2(clock.elapsed() < 60000, "the render went on");
     QCOMPARE(answerer.dialogCount, dialogs);
     QCOMPARE(QImage(exported).size(), dialogs ? QSize(680, 520) : QSize(0, 0));
     QCOMPARE(w.view->isVisible(), pictureShown);
@@ -410,6 +413,47 @@ void tst_Preview::errorLineIsNotShownInTextEditedDuringTheRender()
     QCOMPARE(answerer.messages.size(), 1);
     QCOMPARE(painting->errorLine(), 0);
     QCOMPARE(w.painting->textCursor().blockNumber(), 1);
+}
+
+void tst_Preview::liveRenderNeitherSavesNorAsks_data()
+{
+    QTest::addColumn<QString>("painting");
+    QTest::addColumn<QString>("status");
+    QTest::addColumn<bool>("outOfDate");
+    QTest::addColumn<QSize>("pictureSize");   // at half resolution
+
+    const QSize before(10, 5);
+    QTest::newRow("picture") << "function render() { r = 1; }" << "Live: rendered in" << false << QSize(320, 240);
+    QTest::newRow("syntax error, with its line")
+        << "function render() {\n  g = ;\n}" << "SyntaxError: Parse error (The Sketchbook, line 2)" << true << before;
+    QTest::newRow("error from render, with its pixel")
+        << "function render() { if (y == 4) throw new Error('four'); }" << "Error: four" << true << before;
+    QTest::newRow("no pixels") << "height = 0;" << "Live: the painting's size, 640 × 0, leaves no pixels" << true << before;
+}
+
+void tst_Preview::liveRenderNeitherSavesNorAsks()
+{
+    QFETCH(QString, painting);
+    QFETCH(QString, status);
+    QFETCH(bool, outOfDate);
+    QFETCH(QSize, pictureSize);
+
+    WindowParts w;
+    w.window.show();
+    w.painting->setPlainText(QStringLiteral("width = 20; height = 10; function render() { b = 1; }"));
+    DialogAnswerer answerer;
+    w.action("Live Preview")->trigger();
+    QTRY_VERIFY(w.status->text().startsWith("Live: rendered in"));
+    QCOMPARE(w.view->sizeHint(), QSize(10, 5));
+
+    // Typing starts the next live render after a pause.
+    w.painting->setPlainText(painting);
+    QTRY_VERIFY2_WITH_TIMEOUT(w.status->text().startsWith(status) && w.view->sizeHint() == pictureSize,
+                              qPrintable(w.status->text()), 10000);
+    QCOMPARE(w.view->isOutOfDate(), outOfDate);
+    QVERIFY(w.view->isVisible());
+    QCOMPARE(answerer.dialogCount, 0);
+    QVERIFY(!QFile::exists(paintingFile("Sketchbook.js")));
 }
 
 QTEST_MAIN(tst_Preview)

@@ -16,9 +16,11 @@ namespace {
 #if defined(__SANITIZE_ADDRESS__)
 constexpr int boundMilliseconds = 6000;
 const QList<int> steps = {1};
+constexpr bool sanitized = true;
 #else
 constexpr int boundMilliseconds = 2500;
 const QList<int> steps = {1, 2};
+constexpr bool sanitized = false;
 #endif
 
 enum class Length {
@@ -106,7 +108,9 @@ QList<Case> corpus()
     add("mutual recursion", QString(), "function a() { return b(); } function b() { return a(); } width = 3; height = 3; function render() { if (y == 2) a(); }");
     add("recursion through a getter", QString(), "this.__defineGetter__('r', function () { return r; }); width = 3; height = 3; function render() {}");
     add("recursion through a setter", QString(), "this.__defineSetter__('x', function (v) { x = v; }); width = 3; height = 3; function render() { g = 1; }");
-    add("recursion caught at every depth", QString(), "function f(n) { try { return f(n + 1); } catch (e) { return n; } } width = 3; height = 2; function render() { r = f(0) % 2; }");
+    add("recursion caught at every depth", QString(), "function f(n) { try { return f(n + 1); } catch (e) { return n; } } width = 3; height = 2; function render() { r = f(0) % 2; }",
+        // A catch at every one of thousands of depths takes the sanitizer a long time.
+        sanitized ? Length::MayBeLong : Length::Ends);
     add("throwing getters on every channel", QString(), "['r', 'g', 'b'].forEach(function (n) { this.__defineGetter__(n, function () { throw new Error(n); }); }, this); width = 3; height = 3; function render() {}");
     add("throwing setters on the coordinates", QString(), "this.__defineSetter__('x', function () { throw new Error('x'); }); this.__defineSetter__('y', function () { throw 'y'; }); width = 3; height = 3; function render() { r = 1; }");
     add("getters on the size", QString(), "this.__defineGetter__('width', function () { throw new Error('w'); }); function render() {}");

@@ -31,6 +31,7 @@ MainWindow::MainWindow(QWidget *parent)
     QMenu *optionsMenu = createActions();
     createPaintingPage(optionsMenu);
     createStdlibPage();
+    setUpLivePreview();
 
     editorStack = new QStackedWidget;
     editorStack->setObjectName(QStringLiteral("editorStack"));
@@ -89,6 +90,13 @@ QMenu *MainWindow::createActions()
     frameAction->setChecked(saveWithFrame);
     connect(frameAction, &QAction::toggled, this, &MainWindow::setSaveWithFrame);
 
+    auto *liveAction = new QAction(tr("Live Preview"), this);
+    liveAction->setCheckable(true);
+    liveAction->setChecked(livePreview);
+    liveAction->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_R));
+    connect(liveAction, &QAction::toggled, this, &MainWindow::setLivePreview);
+    addAction(liveAction);
+
     auto *saveCopyAction = new QAction(tr("Save Copy"), this);
     connect(saveCopyAction, &QAction::triggered, this, &MainWindow::saveFileAs);
 
@@ -98,6 +106,7 @@ QMenu *MainWindow::createActions()
     optionsMenu->addAction(lowQualityAction);
     optionsMenu->addAction(externalEditorAction);
     optionsMenu->addAction(frameAction);
+    optionsMenu->addAction(liveAction);
     optionsMenu->addSeparator();
     optionsMenu->addAction(saveCopyAction);
     optionsMenu->addAction(stdlibAction);
@@ -130,6 +139,8 @@ void MainWindow::createPaintingPage(QMenu *optionsMenu)
 
     statusLabel = new QLabel;
     statusLabel->setObjectName(QStringLiteral("statusLabel"));
+    // A long message is cut off at the window's edge rather than widening the window.
+    statusLabel->setMinimumWidth(1);
     progressBar = new QProgressBar;
     progressBar->setObjectName(QStringLiteral("progressBar"));
     paintingList = new QComboBox;

@@ -6,6 +6,7 @@
 #include "render/scriptrenderer.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QImage>
 #include <QMainWindow>
 #include <QSet>
@@ -20,8 +21,10 @@ class QLabel;
 class QProgressBar;
 class QStackedWidget;
 class QWidget;
+class QTimer;
 class RenderClient;
 class RenderJob;
+class ScriptFileWatcher;
 
 class MainWindow : public QMainWindow
 {
@@ -78,6 +81,19 @@ private:
     void noteRenderStart();
     void fillPaintingList();
 
+    // Live preview: the picture follows the text as it is typed, or the files as the external
+    // editor saves them, without saving anything and without a box.
+    void setUpLivePreview();
+    void setLivePreview(bool on);
+    void followScriptFiles();
+    void scriptTextChanged();
+    void startLiveRender();
+    void stopLiveRender();
+    void liveRenderFinished();
+    QString liveErrorText(const ScriptRenderer::Result &result) const;
+    // Sets the status text; an error shows in a colour that stands out.
+    void showStatus(const QString &text, bool isError = false);
+
     void loadDocument(QPlainTextEdit *editor, const QString &path, DocumentFile &file);
     // Writes the editor's text to its file at a save moment, unless it is unchanged. When the
     // file cannot simply be replaced the user chooses; false means the user cancelled, and
@@ -114,6 +130,13 @@ private:
     // The editors' edit counts when the current render took their texts.
     int paintingEditsAtRender = 0;
     int stdlibEditsAtRender = 0;
+
+    bool livePreview = false;
+    QTimer *liveTimer = nullptr;
+    ScriptFileWatcher *scriptWatcher = nullptr;
+    RenderJob *liveRender = nullptr;
+    QElapsedTimer liveClock;
+    int liveStep = 1;
 
     DocumentFile paintingFile;
     DocumentFile stdlibFile;

@@ -53,6 +53,7 @@ void MainWindow::setUseExternalEditor(bool on)
     }
 
     useExternalEditor = on;
+    followScriptFiles();
     paintingEditor->setVisible(!on);
     if (!on) {
         // The external program may have saved since the editors were last filled; the saves

@@ -88,4 +88,5 @@ void MainWindow::fileChosen(int index)
         if (!paintingPath.isEmpty())
             QDesktopServices::openUrl(QUrl::fromLocalFile(paintingPath));
     }
+    followScriptFiles();
 }

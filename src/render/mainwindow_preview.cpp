@@ -5,9 +5,12 @@
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QPixmap>
+#include <QTimer>
 
 void MainWindow::updatePreview()
 {
+    liveTimer->stop();
+    stopLiveRender();
     if (useExternalEditor) {
         loadFile();
         loadStdlib();
@@ -23,7 +26,7 @@ void MainWindow::updatePreview()
         return;
     const double seconds = timer.elapsed() / 1000.0;
 
-    statusLabel->setText(tr("Rendered in %1 sec").arg(seconds, 0, 'f', 1));
+    showStatus(tr("Rendered in %1 sec").arg(seconds, 0, 'f', 1));
     imageView->setMaximumWidth(picture.width() * step);
     imageView->setPixmap(QPixmap::fromImage(picture));
     imageView->setVisible(true);

@@ -16,6 +16,7 @@ private slots:
     void scriptErrorKeepsThePictureOnScreen();
     void scriptErrorShowsItsLine_data();
     void scriptErrorShowsItsLine();
+    void livePreviewFollowsTheTextAndTheFiles();
 
     void rendererFailureIsReportedAndTheWindowGoesOn_data();
     void rendererFailureIsReportedAndTheWindowGoesOn();
@@ -34,6 +35,7 @@ namespace {
 const QRgb red = qRgb(255, 0, 0);
 const QRgb green = qRgb(0, 255, 0);
 const QRgb white = qRgb(255, 255, 255);
+const QRgb blue = qRgb(0, 0, 255);
 // Far beyond what a small painting takes, even on a busy machine.
 const int renderMs = 30000;
 
@@ -315,6 +317,48 @@ void TestPreview::closingDuringARenderClosesAtOnce()
     QVERIFY2(app.waitForExit(5000), qPrintable(app.errorString()));
     QCOMPARE(app.exitCode(), 0);
     QCOMPARE(app.readFile("paintings/Sketchbook.js"), (painting + " // more").toUtf8());
+}
+
+void TestPreview::livePreviewFollowsTheTextAndTheFiles()
+{
+    const QByteArray redPainting = "function render() { r = 1; g = 0; b = 0; }\n";
+    AppSession app;
+    QVERIFY(app.writeFile("paintings/Sketchbook.js", redPainting));
+    QVERIFY2(app.start(), qPrintable(app.errorString()));
+    const QRect client = app.clientArea();
+    auto pictureIs = [&](QRgb colour) { return boundsOfColour(app.grabClient(), colour).width() >= 100; };
+
+    // Turned on, it renders what the editor holds; then every pause in typing renders again.
+    QVERIFY2(app.pressKeys({"ctrl+shift+r"}), qPrintable(app.errorString()));
+    QVERIFY2(waitUntil([&] { return pictureIs(red); }, renderMs), "no live picture appeared");
+    QVERIFY2(app.replaceTextAt(paintingEditorPoint(client),
+                               "function render() { r = 0; g = 1; b = 0; }"),
+             qPrintable(app.errorString()));
+    QVERIFY2(waitUntil([&] { return pictureIs(green); }, renderMs), "the picture did not follow");
+    QCOMPARE(app.readFile("paintings/Sketchbook.js"), redPainting);
+
+    // A typo: said in the status area, no box, the last picture stays but faded.
+    QVERIFY2(app.replaceTextAt(paintingEditorPoint(client), "function render() { g = ; }"),
+             qPrintable(app.errorString()));
+    auto errorShown = [&] {
+        const QImage shown = app.grabClient();
+        return countPixels(shown, statusArea(controlRowItems(shown)), [](QRgb p) {
+                   return qRed(p) > 150 && qGreen(p) < 90 && qBlue(p) < 90;
+               }) > 20;
+    };
+    QVERIFY2(waitUntil(errorShown, renderMs), "no error in the status area");
+    QVERIFY2(waitUntil([&] { return !pictureIs(green); }, renderMs), "the old picture is not faded");
+    QVERIFY(app.waitForWindow("^Script Error$", 1500).isEmpty());
+    QVERIFY(boundsOf(app.grabClient(), [](QRgb p) { return qGreen(p) > qRed(p) + 40; }).width() >= 100);
+
+    // With the external editor, a save on disk is rendered.
+    QVERIFY2(app.chooseOption("Use External Editor"), qPrintable(app.errorString()));
+    QVERIFY(app.writeFile("paintings/Sketchbook.js", "function render() { r = 0; g = 0; b = 1; }\n"));
+    QVERIFY2(waitUntil([&] { return pictureIs(blue); }, renderMs), "the saved file was not rendered");
+
+    QVERIFY2(app.closeThroughWindowManager(), qPrintable(app.errorString()));
+    QVERIFY2(app.waitForExit(), qPrintable(app.errorString()));
+    QCOMPARE(app.exitCode(), 0);
 }
 
 QTEST_MAIN(TestPreview)

@@ -18,7 +18,8 @@
 namespace {
 
 const QStringList optionsMenuItems = {"Low Quality Preview", "Use External Editor",
-                                      "Save With Frame", "Save Copy", "Edit Standard Library"};
+                                      "Save With Frame", "Live Preview", "Save Copy",
+                                      "Edit Standard Library"};
 
 // Polls often enough to keep up with a person, rarely enough to leave the CPU to the program.
 const int pollMs = 50;
