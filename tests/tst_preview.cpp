@@ -55,6 +55,9 @@ void tst_Preview::showsThePictureAndItsTime_data()
     QTest::newRow("odd width at low quality") << red + "width = 641;" << true << QSize(320, 240) << 640;
     QTest::newRow("full quality") << red << false << QSize(640, 480) << 640;
     QTest::newRow("small painting") << red + "width = 300; height = 200;" << true << QSize(150, 100) << 300;
+    QTest::newRow("no-break space in a string reaches the script")
+        << QString("function render() { r = '\\u00a0' == '%1' ? 1 : 0; }").arg(QChar(0xA0)) << true
+        << QSize(320, 240) << 640;
 }
 
 void tst_Preview::showsThePictureAndItsTime()

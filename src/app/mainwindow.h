@@ -23,6 +23,7 @@ class QStackedWidget;
 class QWidget;
 class QTimer;
 class RenderClient;
+struct RenderRequest;
 class RenderJob;
 class ScriptFileWatcher;
 
@@ -67,6 +68,7 @@ private:
     // The whole result of a render in the renderer process, its failures already reported.
     // The window stays responsive meanwhile; a render still running gives way to this one.
     ScriptRenderer::Result renderPicture(int step);
+    RenderRequest renderRequest(int step) const;
     void reportRenderFailure(const ScriptRenderer::Result &result);
     void showRenderRunning();
     void stopRender();

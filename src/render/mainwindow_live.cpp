@@ -83,12 +83,8 @@ void MainWindow::startLiveRender()
         loadFile();
         loadStdlib();
     }
-    RenderRequest request;
-    request.stdlibText = stdlibEditor->toPlainText();
-    request.paintingText = paintingEditor->toPlainText();
-    request.step = lowQuality ? 2 : 1;
-    liveStep = request.step;
-    liveRender = renderClient->start(request);
+    liveStep = lowQuality ? 2 : 1;
+    liveRender = renderClient->start(renderRequest(liveStep));
     liveClock.start();
     connect(liveRender, &RenderJob::finished, this, &MainWindow::liveRenderFinished);
 }

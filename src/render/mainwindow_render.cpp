@@ -1,5 +1,6 @@
 #include "app/mainwindow.h"
 
+#include "library/textfile.h"
 #include "render/renderclient.h"
 
 #include <QAction>
@@ -15,15 +16,22 @@ QImage MainWindow::renderImage(int step)
     return renderPicture(step).image;
 }
 
+// The editors' texts as they would be saved: toPlainText() would turn no-break spaces into
+// spaces and U+2028 into line breaks, inside string literals too.
+RenderRequest MainWindow::renderRequest(int step) const
+{
+    RenderRequest request;
+    request.stdlibText = documentText(stdlibEditor->document());
+    request.paintingText = documentText(paintingEditor->document());
+    request.step = step;
+    return request;
+}
+
 ScriptRenderer::Result MainWindow::renderPicture(int step)
 {
     stopRender();
     noteRenderStart();
-    RenderRequest request;
-    request.stdlibText = stdlibEditor->toPlainText();
-    request.paintingText = paintingEditor->toPlainText();
-    request.step = step;
-    RenderJob *job = renderClient->start(request);
+    RenderJob *job = renderClient->start(renderRequest(step));
     currentRender = job;
     showRenderRunning();
     connect(job, &RenderJob::started, progressBar, [this](int rowCount) {
