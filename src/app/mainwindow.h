@@ -69,6 +69,7 @@ private:
     // The window stays responsive meanwhile; a render still running gives way to this one.
     ScriptRenderer::Result renderPicture(int step);
     RenderRequest renderRequest(int step) const;
+    void showPicture(const QImage &picture, int step);
     void reportRenderFailure(const ScriptRenderer::Result &result);
     void showRenderRunning();
     void stopRender();

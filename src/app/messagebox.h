@@ -8,6 +8,7 @@
 QMessageBox::StandardButton showPlainMessage(
     QWidget *parent, QMessageBox::Icon icon, const QString &title, const QString &text,
     QMessageBox::StandardButtons buttons = QMessageBox::Ok,
-    QMessageBox::StandardButton defaultButton = QMessageBox::NoButton);
+    QMessageBox::StandardButton defaultButton = QMessageBox::NoButton,
+    const QString &informativeText = QString());
 
 #endif // MESSAGEBOX_H

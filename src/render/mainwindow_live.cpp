@@ -7,7 +7,6 @@
 #include <QColor>
 #include <QLabel>
 #include <QPalette>
-#include <QPixmap>
 #include <QPlainTextEdit>
 #include <QTimer>
 
@@ -113,9 +112,7 @@ void MainWindow::liveRenderFinished()
     switch (result.outcome) {
     case ScriptRenderer::Outcome::Picture:
         showStatus(tr("Live: rendered in %1 sec").arg(seconds, 0, 'f', 1), false);
-        imageView->setMaximumWidth(result.image.width() * liveStep);
-        imageView->setPixmap(QPixmap::fromImage(result.image));
-        imageView->setVisible(true);
+        showPicture(result.image, liveStep);
         return;
     case ScriptRenderer::Outcome::Stopped:
         return;

@@ -27,6 +27,12 @@ void MainWindow::updatePreview()
     const double seconds = timer.elapsed() / 1000.0;
 
     showStatus(tr("Rendered in %1 sec").arg(seconds, 0, 'f', 1));
+    showPicture(picture, step);
+}
+
+// The view may grow to the painting's full width, so a half-resolution picture is scaled up.
+void MainWindow::showPicture(const QImage &picture, int step)
+{
     imageView->setMaximumWidth(picture.width() * step);
     imageView->setPixmap(QPixmap::fromImage(picture));
     imageView->setVisible(true);

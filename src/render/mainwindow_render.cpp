@@ -1,5 +1,6 @@
 #include "app/mainwindow.h"
 
+#include "app/messagebox.h"
 #include "library/textfile.h"
 #include "render/renderclient.h"
 
@@ -94,33 +95,21 @@ void MainWindow::reportRenderFailure(const ScriptRenderer::Result &result)
                                  .arg(result.size.width())
                                  .arg(result.size.height()));
         break;
-    case ScriptRenderer::Outcome::RendererFailed: {
-        QMessageBox box(QMessageBox::Warning, tr("Renderer Stopped"),
-                        tr("The renderer stopped before the picture was done: %1.\n\n"
-                           "Your scripts are as they were; the next render starts a new "
-                           "renderer.")
-                            .arg(result.errorText),
-                        QMessageBox::Ok, this);
-        box.setTextFormat(Qt::PlainText);
-        box.exec();
+    case ScriptRenderer::Outcome::RendererFailed:
+        showPlainMessage(this, QMessageBox::Warning, tr("Renderer Stopped"),
+                         tr("The renderer stopped before the picture was done: %1.\n\n"
+                            "Your scripts are as they were; the next render starts a new "
+                            "renderer.")
+                             .arg(result.errorText));
         break;
-    }
     }
 }
 
 void MainWindow::reportScriptError(const ScriptRenderer::Result &result)
 {
-    QMessageBox box(QMessageBox::Critical, tr("Script Error"), result.errorText, QMessageBox::Ok,
-                    this);
-    box.setTextFormat(Qt::PlainText);
-    const QString place = scriptErrorPlace(result);
-    box.setInformativeText(place);
-    // The box sets no format on its informative label, and a painting's name is the user's.
-    for (QLabel *label : box.findChildren<QLabel *>()) {
-        if (label->text() == place)
-            label->setTextFormat(Qt::PlainText);
-    }
-    box.exec();
+    // A painting's name is the user's: the place is plain text too.
+    showPlainMessage(this, QMessageBox::Critical, tr("Script Error"), result.errorText,
+                     QMessageBox::Ok, QMessageBox::NoButton, scriptErrorPlace(result));
     // The external editor holds the text there; the box has named the file and line.
     if (!useExternalEditor)
         showScriptErrorLine(result);
