@@ -334,6 +334,7 @@ int RenderClient::coreCount()
 
 void RenderClient::prepare()
 {
+    keepingSpare = true;
     if (spare && spare->state() != QProcess::NotRunning)
         return;
     delete spare;
@@ -347,6 +348,8 @@ RenderJob *RenderClient::start(const RenderRequest &request)
     QProcess *process = spare;
     spare = nullptr;
     auto *job = new RenderJob(program, request, process, this);
-    connect(job, &RenderJob::finished, this, &RenderClient::prepare);
+    // A client that renders once, as the command line does, has no use for a spare.
+    if (keepingSpare)
+        connect(job, &RenderJob::finished, this, &RenderClient::prepare);
     return job;
 }

@@ -92,7 +92,7 @@ public:
     // How many processes a parallel render uses: one per core.
     static int coreCount();
 
-    // Starts the renderer that the next render will take.
+    // Starts the renderer that the next render will take, and from then on keeps one started.
     void prepare();
     // The job is a child of this client; delete it when done with it. Its signals come from
     // the event loop, never from within this call.
@@ -101,6 +101,7 @@ public:
 private:
     QString program;
     QProcess *spare = nullptr;
+    bool keepingSpare = false;
 };
 
 // Why a renderer process stopped, in words for the user.
