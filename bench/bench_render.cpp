@@ -1,7 +1,7 @@
 // Renders reference paintings and compares the renderer in a process of its own, as the window
 // and the command line run it, with the same renderer running inside the calling process.
-// Wall-clock seconds, best of a few runs: process start and the picture's transfer count. CPU
-// seconds, of this process and the renderers it waited for, tell the same on a busy machine.
+// Wall-clock seconds, process start and the picture's transfer included: the best of a few
+// rounds in which the ways to render take turns.
 
 #include "render/renderclient.h"
 #include "render/scriptrenderer.h"
@@ -10,16 +10,16 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QTimer>
+#include <QVector>
 
 #include <algorithm>
 #include <cstdio>
-#include <ctime>
-
-#include <sys/resource.h>
+#include <functional>
+#include <memory>
 
 namespace {
 
-const int runs = 3;
+const int rounds = 5;
 
 QString rings(int width, int height)
 {
@@ -40,24 +40,6 @@ QString gradient(int width, int height)
         .arg(height);
 }
 
-struct Seconds
-{
-    double wall = 1e300;
-    double cpu = 1e300;
-};
-
-// CPU time of this process and of its children that have ended.
-double cpuSeconds()
-{
-    double seconds = 0;
-    for (int who : {RUSAGE_SELF, RUSAGE_CHILDREN}) {
-        rusage usage;
-        getrusage(who, &usage);
-        seconds += usage.ru_utime.tv_sec + usage.ru_stime.tv_sec
-            + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-    }
-    return seconds;
-}
 
 void wait(int milliseconds)
 {
@@ -66,49 +48,76 @@ void wait(int milliseconds)
     loop.exec();
 }
 
-Seconds inProcessSeconds(const QString &painting, int step)
+double inProcessSeconds(const QString &painting, int step)
 {
-    Seconds best;
-    for (int run = 0; run < runs; ++run) {
-        QElapsedTimer clock;
-        clock.start();
-        const double cpu = cpuSeconds();
-        ScriptRenderer renderer;
-        const ScriptRenderer::Result result = renderer.render(QString(), painting, step);
-        best.wall = std::min(best.wall, clock.nsecsElapsed() / 1e9);
-        best.cpu = std::min(best.cpu, cpuSeconds() - cpu);
-        if (result.outcome != ScriptRenderer::Outcome::Picture)
-            std::printf("  (in-process render failed)\n");
-    }
-    return best;
+    QElapsedTimer clock;
+    clock.start();
+    ScriptRenderer renderer;
+    const ScriptRenderer::Result result = renderer.render(QString(), painting, step);
+    if (result.outcome != ScriptRenderer::Outcome::Picture)
+        std::printf("  (in-process render failed)\n");
+    return clock.nsecsElapsed() / 1e9;
 }
 
-// prepared: a renderer started ahead and waiting for its job, as the window keeps one.
-Seconds processSeconds(const QString &painting, int step, int processes, bool prepared)
+double renderSeconds(RenderClient *client, const RenderRequest &request)
 {
-    Seconds best;
-    for (int run = 0; run < runs; ++run) {
-        RenderClient client;
-        if (prepared) {
-            client.prepare();
+    QElapsedTimer clock;
+    clock.start();
+    RenderJob *job = client->start(request);
+    QEventLoop loop;
+    QObject::connect(job, &RenderJob::finished, &loop, &QEventLoop::quit);
+    loop.exec();
+    const double seconds = clock.nsecsElapsed() / 1e9;
+    if (job->result().outcome != ScriptRenderer::Outcome::Picture)
+        std::printf("  (render failed: %s)\n", qPrintable(job->result().errorText));
+    delete job;
+    return seconds;
+}
+
+enum class Renderer {
+    StartedForTheJob,   // as the command line runs one
+    StartedAhead,       // waiting for its job, as the window keeps one from its start
+    StartedAheadAgain,  // the same, after a render of the same size, as for the window's next one
+};
+
+// One way to render: each call times one render.
+using Way = std::function<double()>;
+
+Way inProcess(const QString &painting, int step)
+{
+    return [painting, step] { return inProcessSeconds(painting, step); };
+}
+
+Way inRenderer(const QString &painting, int step, int processes, Renderer renderer)
+{
+    RenderRequest request;
+    request.paintingText = painting;
+    request.step = step;
+    request.processes = processes;
+    auto again = std::make_shared<RenderClient>();
+    if (renderer == Renderer::StartedAheadAgain) {
+        again->prepare();
+        renderSeconds(again.get(), request);
+    }
+    return [request, renderer, again] {
+        RenderClient fresh;
+        RenderClient *client = renderer == Renderer::StartedAheadAgain ? again.get() : &fresh;
+        if (renderer != Renderer::StartedForTheJob) {
+            client->prepare();
             wait(300);
         }
-        RenderRequest request;
-        request.paintingText = painting;
-        request.step = step;
-        request.processes = processes;
-        QElapsedTimer clock;
-        clock.start();
-        const double cpu = cpuSeconds();
-        RenderJob *job = client.start(request);
-        QEventLoop loop;
-        QObject::connect(job, &RenderJob::finished, &loop, &QEventLoop::quit);
-        loop.exec();
-        best.wall = std::min(best.wall, clock.nsecsElapsed() / 1e9);
-        if (job->result().outcome != ScriptRenderer::Outcome::Picture)
-            std::printf("  (render failed: %s)\n", qPrintable(job->result().errorText));
-        delete job;
-        best.cpu = std::min(best.cpu, cpuSeconds() - cpu);
+        return renderSeconds(client, request);
+    };
+}
+
+// The best time of each way. The ways take turns, so that a machine whose speed drifts, as
+// virtual machines' does, treats them alike.
+QVector<double> bestSeconds(const QVector<Way> &ways)
+{
+    QVector<double> best(ways.size(), 1e300);
+    for (int round = 0; round < rounds; ++round) {
+        for (int i = 0; i < ways.size(); ++i)
+            best[i] = std::min(best[i], ways[i]());
     }
     return best;
 }
@@ -118,47 +127,53 @@ Seconds processSeconds(const QString &painting, int step, int processes, bool pr
 int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
-    std::printf("Wall-clock seconds, best of %d runs, on %d cores.\n\n", runs,
+    std::printf("Wall-clock seconds, best of %d rounds, on %d cores.\n\n", rounds,
                 RenderClient::coreCount());
 
-    std::printf("2400 x 1800, one process\n%-10s %12s %14s %8s %12s %14s %8s\n", "painting",
-                "in-process", "own process", "ratio", "CPU inside", "CPU own", "ratio");
+    std::printf("2400 x 1800, one process: in-process, and in a renderer started for the job,\n"
+                "started ahead, and started ahead after a render of the same size\n"
+                "%-10s %10s %10s %6s %10s %6s %10s %6s\n",
+                "painting", "in-process", "for job", "ratio", "ahead", "ratio", "again", "ratio");
     const struct
     {
         const char *name;
         QString script;
     } paintings[] = {{"rings", rings(2400, 1800)}, {"gradient", gradient(2400, 1800)}};
     for (const auto &painting : paintings) {
-        const Seconds inside = inProcessSeconds(painting.script, 1);
-        const Seconds outside = processSeconds(painting.script, 1, 1, false);
-        std::printf("%-10s %12.3f %14.3f %8.2f %12.3f %14.3f %8.2f\n", painting.name, inside.wall,
-                    outside.wall, outside.wall / inside.wall, inside.cpu, outside.cpu,
-                    outside.cpu / inside.cpu);
+        const QVector<double> seconds = bestSeconds(
+            {inProcess(painting.script, 1),
+             inRenderer(painting.script, 1, 1, Renderer::StartedForTheJob),
+             inRenderer(painting.script, 1, 1, Renderer::StartedAhead),
+             inRenderer(painting.script, 1, 1, Renderer::StartedAheadAgain)});
+        std::printf("%-10s %10.3f", painting.name, seconds[0]);
+        for (int i = 1; i < seconds.size(); ++i)
+            std::printf(" %10.3f %6.2f", seconds[i], seconds[i] / seconds[0]);
+        std::printf("\n");
         std::fflush(stdout);
     }
 
-    std::printf("\n2400 x 1800 rings with parallel = true\n%-10s %12s %10s\n", "processes",
-                "seconds", "speed-up");
+    std::printf("\n2400 x 1800 rings with parallel = true, renderers started for the job\n"
+                "%-10s %12s %10s %8s\n", "processes", "seconds", "speed-up", "ratio");
     QList<int> counts = {1, 2};
     if (RenderClient::coreCount() > 2)
         counts << RenderClient::coreCount();
     const QString parallelRings = QStringLiteral("parallel = true;\n") + rings(2400, 1800);
-    double one = 0;
-    for (int processes : counts) {
-        const double seconds = processSeconds(parallelRings, 1, processes, false).wall;
-        if (processes == 1)
-            one = seconds;
-        std::printf("%-10d %12.3f %9.2fx\n", processes, seconds, one / seconds);
-        std::fflush(stdout);
+    QVector<Way> ways;
+    for (int processes : counts)
+        ways << inRenderer(parallelRings, 1, processes, Renderer::StartedForTheJob);
+    const QVector<double> seconds = bestSeconds(ways);
+    for (int i = 0; i < counts.size(); ++i) {
+        std::printf("%-10d %12.3f %9.2fx %8.2f\n", counts.at(i), seconds[i], seconds[0] / seconds[i],
+                    seconds[i] / seconds[0]);
     }
 
     std::printf("\n640 x 480 rings, half-resolution preview\n%-34s %10s\n", "", "ms");
     const QString preview = rings(640, 480);
-    const double inside = inProcessSeconds(preview, 2).wall * 1000;
-    const double prepared = processSeconds(preview, 2, 1, true).wall * 1000;
-    const double cold = processSeconds(preview, 2, 1, false).wall * 1000;
-    std::printf("%-34s %10.1f\n%-34s %10.1f  (+%.1f)\n%-34s %10.1f  (+%.1f)\n", "in-process", inside,
-                "renderer started ahead", prepared, prepared - inside, "renderer started for the job",
-                cold, cold - inside);
+    const QVector<double> ms = bestSeconds({inProcess(preview, 2),
+                                            inRenderer(preview, 2, 1, Renderer::StartedAheadAgain),
+                                            inRenderer(preview, 2, 1, Renderer::StartedForTheJob)});
+    std::printf("%-34s %10.1f\n%-34s %10.1f  (+%.1f)\n%-34s %10.1f  (+%.1f)\n", "in-process",
+                ms[0] * 1000, "renderer started ahead", ms[1] * 1000, (ms[1] - ms[0]) * 1000,
+                "renderer started for the job", ms[2] * 1000, (ms[2] - ms[0]) * 1000);
     return 0;
 }

@@ -1,5 +1,6 @@
 #include "processrender.h"
 #include "referencerenderer.h"
+#include "testsupport.h"
 #include "render/scriptrenderer.h"
 
 #include <QDir>
@@ -9,6 +10,7 @@
 #include <QtTest>
 
 #include <cmath>
+#include <csignal>
 #include <limits>
 #include <random>
 
@@ -117,6 +119,7 @@ private slots:
     void parallelRenderFailsAtTheFirstPixel_data();
     void parallelRenderFailsAtTheFirstPixel();
     void pictureIsCompleteOrNone();
+    void fileSizeLimitLeavesPicturesAlone();
     void missingRendererIsAFailureNotACrash();
 };
 
@@ -554,6 +557,11 @@ void tst_ScriptRenderer::parallelRenderFailsAtTheFirstPixel_data()
                                                      << Outcome::ScriptError << "Error: lower" << QPoint(1, 8);
     QTest::newRow("a crash below an error") << bands + "function render() { if (y == 9) { " + crash + " } if (y == 4) { slowly(); throw new Error('upper'); } }"
                                             << Outcome::ScriptError << "Error: upper" << QPoint(0, 4);
+    // Each band runs the scripts afresh: a size drawn at random differs from band to band.
+    QTest::newRow("a width that differs between bands") << "width = 1 + Math.floor(Math.random() * 1e6); height = 2;"
+                                                        << Outcome::ScriptError << "Error: the painting chose another picture size in each process of its parallel render" << QPoint(-1, -1);
+    QTest::newRow("a height that differs between bands") << "width = 1; height = 2 + Math.floor(Math.random() * 1e6);"
+                                                         << Outcome::ScriptError << "Error: the painting chose another picture size in each process of its parallel render" << QPoint(-1, -1);
     QTest::newRow("a crash in the lower band only") << bands + "function render() { if (y == 6) { " + crash + " } }"
                                                     << Outcome::RendererFailed << QString() << QPoint(-1, -1);
 }
@@ -591,6 +599,24 @@ void tst_ScriptRenderer::pictureIsCompleteOrNone()
         for (int y = 0; y < 4; ++y)
             for (int x = 0; x < 6; ++x)
                 QCOMPARE(qGreen(result.image.pixel(x, y)), 255);
+    }
+}
+
+// The picture's memory is a file to the system: a file size limit must neither end the program
+// nor fail the render.
+void tst_ScriptRenderer::fileSizeLimitLeavesPicturesAlone()
+{
+    const QString painting = QStringLiteral("width = 200; height = 100; function render() { g = x / width; }");
+    const ScriptRenderer::Result before = render(painting);
+    QCOMPARE(before.outcome, Outcome::Picture);
+    FileSizeLimit limit(4096);
+    std::signal(SIGXFSZ, SIG_DFL);   // going beyond the limit ends this test
+    // A renderer started before the limit, with memory set up for this picture, then one
+    // started under it.
+    for (int i = 0; i < 2; ++i) {
+        const ScriptRenderer::Result result = render(painting);
+        QCOMPARE(result.outcome, Outcome::Picture);
+        QCOMPARE(result.image, before.image);
     }
 }
 

@@ -1,6 +1,7 @@
 #include "render/renderclient.h"
 
 #include "library/apppath.h"
+#include "render/sharedpicture.h"
 
 #include <QDir>
 #include <QMetaObject>
@@ -9,18 +10,56 @@
 #include <csignal>
 #include <cstring>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 using Outcome = ScriptRenderer::Outcome;
+
+namespace {
+
+// The file descriptor under which a renderer finds the shared picture memory.
+constexpr int pictureFileInRenderer = 3;
+// A spare renderer sets up at most this much memory for a picture ahead of its job.
+constexpr qint64 maxReadyBytes = qint64(64) << 20;
+
+} // namespace
+
+// A renderer process, with the memory its picture goes into.
+class RendererProcess : public QProcess
+{
+public:
+    RendererProcess(const QString &program, std::shared_ptr<SharedPicture> picture)
+        : picture(std::move(picture))
+    {
+        setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        setProgram(program);
+        setArguments({QStringLiteral("--serve"), QString::number(pictureFileInRenderer)});
+    }
+
+    const std::shared_ptr<SharedPicture> picture;
+
+protected:
+    // Runs in the child between fork and exec, where only async-signal-safe calls may be made.
+    void setupChildProcess() override
+    {
+        const int file = picture->fileDescriptor();
+        if (file < 0)
+            return;
+        if (file == pictureFileInRenderer)
+            fcntl(file, F_SETFD, 0);
+        else
+            dup2(file, pictureFileInRenderer);
+    }
+};
 
 struct RenderJob::Band
 {
     int index = 0;
-    QProcess *process = nullptr;
+    RendererProcess *process = nullptr;
     QByteArray pending;      // bytes read but not yet taken
     int firstRow = 0;        // the rows it renders, once it has started
     int lastRow = 0;
     int rowsDone = 0;
-    char *pixelTarget = nullptr;
-    qint64 pixelBytesLeft = 0;
     bool resolved = false;
     ScriptRenderer::Result result;
 };
@@ -49,8 +88,8 @@ QString rendererEndReason(int exitCode, QProcess::ExitStatus status)
     return RenderJob::tr("it exited with the code %1").arg(exitCode);
 }
 
-RenderJob::RenderJob(const QString &program, const RenderRequest &request, QProcess *firstProcess,
-                     QObject *parent)
+RenderJob::RenderJob(const QString &program, const RenderRequest &request,
+                     RendererProcess *firstProcess, QObject *parent)
     : QObject(parent)
     , program(program)
 {
@@ -61,6 +100,7 @@ RenderJob::RenderJob(const QString &program, const RenderRequest &request, QProc
     job.lastRow = request.lastRow;
     job.bandCount = request.processes > 0 ? request.processes : RenderClient::coreCount();
     job.splitAlways = request.processes > 0;
+    picture = firstProcess ? firstProcess->picture : std::make_shared<SharedPicture>();
     startBand(0, firstProcess);
 }
 
@@ -70,7 +110,7 @@ RenderJob::~RenderJob()
     qDeleteAll(bands);
 }
 
-void RenderJob::startBand(int index, QProcess *process)
+void RenderJob::startBand(int index, RendererProcess *process)
 {
     auto *band = new Band;
     band->index = index;
@@ -79,10 +119,7 @@ void RenderJob::startBand(int index, QProcess *process)
     const bool fresh = !process || process->state() == QProcess::NotRunning;
     if (fresh) {
         delete process;
-        process = new QProcess;
-        process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        process->setProgram(program);
-        process->setArguments({QStringLiteral("--serve")});
+        process = new RendererProcess(program, picture);
     }
     process->setParent(this);
     band->process = process;
@@ -101,6 +138,11 @@ void RenderJob::startBand(int index, QProcess *process)
         }
     });
 
+    if (!picture->isValid()) {
+        bandFailed(band, tr("the memory for its picture could not be set up (%1)")
+                             .arg(picture->errorString()));
+        return;
+    }
     if (fresh)
         process->start();
     if (band->resolved)
@@ -113,23 +155,6 @@ void RenderJob::startBand(int index, QProcess *process)
 void RenderJob::readFrom(Band *band)
 {
     while (!band->resolved && !done) {
-        if (band->pixelBytesLeft > 0) {
-            qint64 count;
-            if (!band->pending.isEmpty()) {
-                count = qMin<qint64>(band->pending.size(), band->pixelBytesLeft);
-                memcpy(band->pixelTarget, band->pending.constData(), size_t(count));
-                band->pending.remove(0, int(count));
-            } else {
-                count = band->process->read(band->pixelTarget, band->pixelBytesLeft);
-                if (count <= 0)
-                    return;
-            }
-            band->pixelTarget += count;
-            band->pixelBytesLeft -= count;
-            if (band->pixelBytesLeft == 0)
-                takePicture(band);
-            continue;
-        }
         const qint64 length = RenderProtocol::frameLength(band->pending);
         if (length < 0 || band->pending.size() < 4 + length) {
             const QByteArray more = band->process->readAllStandardOutput();
@@ -147,23 +172,9 @@ void RenderJob::readFrom(Band *band)
 void RenderJob::handleMessage(Band *band, const QByteArray &content)
 {
     switch (RenderProtocol::messageType(content)) {
-    case RenderProtocol::Message::Started: {
-        const RenderProtocol::Started message = RenderProtocol::decodeStarted(content);
-        band->firstRow = message.firstRow;
-        band->lastRow = message.lastRow;
-        if (band->index != 0)
-            return;
-        rowCount = message.rowCount;
-        progressInterval = qMax(1, rowCount / 20);
-        job.firstRow = message.rangeFirst;
-        job.lastRow = message.rangeLast;
-        if (message.split) {
-            for (int index = 1; index < job.bandCount; ++index)
-                startBand(index, nullptr);
-        }
-        emit started(rowCount);
+    case RenderProtocol::Message::Started:
+        bandStarted(band, RenderProtocol::decodeStarted(content));
         return;
-    }
     case RenderProtocol::Message::Progress: {
         const int row = RenderProtocol::decodeProgress(content);
         if (bands.size() == 1) {
@@ -174,56 +185,82 @@ void RenderJob::handleMessage(Band *band, const QByteArray &content)
         reportProgress();
         return;
     }
-    case RenderProtocol::Message::Result: {
-        qint64 pixelBytes = 0;
-        QSize imageSize;
-        const ScriptRenderer::Result result =
-            RenderProtocol::decodeResult(content, &pixelBytes, &imageSize);
-        band->result = result;
-        if (result.outcome != Outcome::Picture) {
-            band->resolved = true;
-            settle();
-            return;
-        }
-        const int bandRows = band->lastRow - band->firstRow;
-        const bool fits = result.size.width() > 0 && result.firstRow == band->firstRow
-            && band->firstRow >= job.firstRow && band->lastRow <= job.lastRow
-            && (bandRows == 0 ? pixelBytes == 0
-                              : imageSize == QSize(result.size.width(), bandRows)
-                                    && pixelBytes == qint64(imageSize.width()) * bandRows * 4);
-        if (!fits) {
-            bandFailed(band, tr("it sent a picture that does not fit the render"));
-            return;
-        }
-        if (picture.isNull() && job.lastRow > job.firstRow) {
-            picture = QImage(result.size.width(), job.lastRow - job.firstRow, QImage::Format_RGB32);
-            if (picture.isNull()) {
-                ScriptRenderer::Result tooLarge;
-                tooLarge.outcome = Outcome::TooLarge;
-                tooLarge.size = result.size;
-                finish(tooLarge);
-                return;
-            }
-        }
-        if (pixelBytes == 0) {
-            takePicture(band);
-            return;
-        }
-        band->pixelBytesLeft = pixelBytes;
-        band->pixelTarget = reinterpret_cast<char *>(picture.scanLine(band->firstRow - job.firstRow));
+    case RenderProtocol::Message::Result:
+        bandResult(band, content);
         return;
-    }
     }
     bandFailed(band, tr("it sent a message this program does not know"));
 }
 
-void RenderJob::takePicture(Band *band)
+void RenderJob::bandStarted(Band *band, const RenderProtocol::Started &message)
+{
+    band->firstRow = message.firstRow;
+    band->lastRow = message.lastRow;
+    if (band->index != 0) {
+        // Each band runs the scripts afresh; its rows fit the others' only if its size is the same.
+        if (message.width != width || message.rowCount != rowCount)
+            sizeDiffers();
+        return;
+    }
+    width = message.width;
+    rowCount = message.rowCount;
+    // The first renderer has made the memory as large as the picture: mapped while the rows are
+    // rendered, it is ready to show once they are.
+    picture->map();
+    progressInterval = qMax(1, rowCount / 20);
+    job.firstRow = message.rangeFirst;
+    job.lastRow = message.rangeLast;
+    if (message.split) {
+        for (int index = 1; index < job.bandCount; ++index)
+            startBand(index, nullptr);
+    }
+    emit started(rowCount);
+}
+
+void RenderJob::bandResult(Band *band, const QByteArray &content)
+{
+    QSize imageSize;
+    const ScriptRenderer::Result result = RenderProtocol::decodeResult(content, &imageSize);
+    band->result = result;
+    // A band whose picture could not be made at its size sends no Started message.
+    const bool sized = result.outcome == Outcome::Picture || result.outcome == Outcome::TooLarge
+        || result.outcome == Outcome::NoPixels;
+    if (band->index != 0 && sized && result.size != QSize(width, rowCount)) {
+        sizeDiffers();
+        return;
+    }
+    if (result.outcome != Outcome::Picture) {
+        band->resolved = true;
+        settle();
+        return;
+    }
+    const int bandRows = band->lastRow - band->firstRow;
+    const bool fits = result.size == QSize(width, rowCount) && result.firstRow == band->firstRow
+        && band->firstRow >= job.firstRow && band->lastRow <= job.lastRow
+        && (bandRows == 0 || imageSize == QSize(width, bandRows));
+    if (!fits) {
+        bandFailed(band, tr("it sent a picture that does not fit the render"));
+        return;
+    }
+    bandRendered(band);
+}
+
+void RenderJob::bandRendered(Band *band)
 {
     band->resolved = true;
     band->rowsDone = band->lastRow - band->firstRow;
     if (bands.size() > 1)
         reportProgress();
     settle();
+}
+
+void RenderJob::sizeDiffers()
+{
+    ScriptRenderer::Result differs;
+    differs.outcome = Outcome::ScriptError;
+    differs.errorText = QStringLiteral("Error: the painting chose another picture size in each "
+                                       "process of its parallel render");
+    finish(differs);
 }
 
 void RenderJob::bandEnded(Band *band, int exitCode, QProcess::ExitStatus status)
@@ -258,10 +295,24 @@ void RenderJob::settle()
             return;
         }
     }
+    finish(takePicture());
+}
+
+ScriptRenderer::Result RenderJob::takePicture()
+{
     ScriptRenderer::Result result = bands.first()->result;
-    result.image = picture;
     result.firstRow = job.firstRow;
-    finish(result);
+    if (job.lastRow == job.firstRow)
+        return result;
+    SharedPicture::Failure failure;
+    result.image = picture->takeImage(width, job.lastRow - job.firstRow, &failure);
+    if (failure == SharedPicture::Failure::NoMemory) {
+        result.outcome = Outcome::TooLarge;
+    } else if (failure == SharedPicture::Failure::TooShort) {
+        result.outcome = Outcome::RendererFailed;
+        result.errorText = tr("its picture is missing rows");
+    }
+    return result;
 }
 
 void RenderJob::finish(const ScriptRenderer::Result &result)
@@ -338,18 +389,28 @@ void RenderClient::prepare()
     if (spare && spare->state() != QProcess::NotRunning)
         return;
     delete spare;
-    spare = new QProcess(this);
-    spare->setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    spare->start(program, {QStringLiteral("--serve")});
+    spare = new RendererProcess(program, std::make_shared<SharedPicture>(readyBytes));
+    spare->setParent(this);
+    // Without its memory it could not render: the job that takes it says why.
+    if (spare->picture->isValid())
+        spare->start();
 }
 
 RenderJob *RenderClient::start(const RenderRequest &request)
 {
-    QProcess *process = spare;
+    RendererProcess *process = spare;
     spare = nullptr;
     auto *job = new RenderJob(program, request, process, this);
     // A client that renders once, as the command line does, has no use for a spare.
     if (keepingSpare)
-        connect(job, &RenderJob::finished, this, &RenderClient::prepare);
+        connect(job, &RenderJob::finished, this, [this, job] { jobFinished(job); });
     return job;
+}
+
+void RenderClient::jobFinished(const RenderJob *job)
+{
+    const QImage &image = job->result().image;
+    if (!image.isNull())
+        readyBytes = qMin(qint64(image.sizeInBytes()), maxReadyBytes);
+    prepare();
 }

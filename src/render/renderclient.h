@@ -9,6 +9,11 @@
 #include <QProcess>
 #include <QString>
 
+#include <memory>
+
+class RendererProcess;
+class SharedPicture;
+
 // What to render: the scripts travel as text, never as the paths of their files.
 struct RenderRequest
 {
@@ -52,33 +57,38 @@ private:
     friend class RenderClient;
     struct Band;
 
-    RenderJob(const QString &program, const RenderRequest &request, QProcess *firstProcess,
+    RenderJob(const QString &program, const RenderRequest &request, RendererProcess *firstProcess,
               QObject *parent);
 
-    void startBand(int index, QProcess *process);
+    void startBand(int index, RendererProcess *process);
     void readFrom(Band *band);
     void handleMessage(Band *band, const QByteArray &content);
-    void takePicture(Band *band);
+    void bandStarted(Band *band, const RenderProtocol::Started &message);
+    void bandResult(Band *band, const QByteArray &content);
+    void bandRendered(Band *band);
+    void sizeDiffers();
     void bandEnded(Band *band, int exitCode, QProcess::ExitStatus status);
     void bandFailed(Band *band, const QString &reason);
     void settle();
+    ScriptRenderer::Result takePicture();
     void finish(const ScriptRenderer::Result &result);
     void reportProgress();
     void killAll();
 
     QString program;
     RenderProtocol::Job job;
+    std::shared_ptr<SharedPicture> picture;
     QList<Band *> bands;
+    int width = 0;
     int rowCount = 0;
     int progressInterval = 1;
     int nextProgress = 0;
-    QImage picture;
     ScriptRenderer::Result outcome;
     bool done = false;
 };
 
 // Starts renderer processes, keeping one started ahead of time and waiting for its job, so that
-// a render does not wait for a process to start.
+// a render does not wait for a process to start nor for fresh memory for its picture.
 class RenderClient : public QObject
 {
     Q_OBJECT
@@ -99,9 +109,13 @@ public:
     RenderJob *start(const RenderRequest &request);
 
 private:
+    void jobFinished(const RenderJob *job);
+
     QString program;
-    QProcess *spare = nullptr;
+    RendererProcess *spare = nullptr;
     bool keepingSpare = false;
+    // Memory the spare sets up for its picture: as much as the last picture took.
+    qint64 readyBytes = 0;
 };
 
 // Why a renderer process stopped, in words for the user.

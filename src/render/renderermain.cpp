@@ -1,10 +1,11 @@
 // pictoloom-render: renders a painting in a process of its own. The window runs it with
-// --serve and hands it one job on its standard input; on the command line it renders a
-// painting file into an image file.
+// --serve FD and hands it one job on its standard input, and the picture's rows go into the
+// shared memory FD; on the command line it renders a painting file into an image file.
 
 #include "render/commandline.h"
 #include "render/renderprotocol.h"
 #include "render/scriptrenderer.h"
+#include "render/sharedpicture.h"
 
 #include <QCoreApplication>
 #include <QScriptEngine>
@@ -145,13 +146,25 @@ void capMemory(int processes)
 #endif
 }
 
-// One job from standard input, its messages and picture to standard output.
-int serve()
+// The picture's shared memory is a file to the system, though not one that anybody asked to
+// write: a file size limit, such as a shell's ulimit -f, is not meant for it.
+void liftFileSizeLimit()
+{
+    rlimit limit;
+    if (getrlimit(RLIMIT_FSIZE, &limit) == 0 && limit.rlim_cur != limit.rlim_max) {
+        limit.rlim_cur = limit.rlim_max;
+        setrlimit(RLIMIT_FSIZE, &limit);
+    }
+}
+
+// One job from standard input, its messages to standard output and its picture into the
+// shared memory pictureFile.
+int serve(int pictureFile)
 {
     // Done while the renderer waits for its job, so that a job does not wait for it.
     prepareMemoryCap();
-    // A picture is megabytes: a larger pipe lets the window take it in fewer, larger reads.
-    fcntl(STDOUT_FILENO, F_SETPIPE_SZ, 1 << 20);
+    liftFileSizeLimit();
+    SharedPictureRows picture(pictureFile);
     RenderProtocol::Job job;
     if (!readJob(&job))
         return 0;
@@ -160,7 +173,9 @@ int serve()
 
     RenderProtocol::Started started;
     ScriptRenderer renderer;
-    renderer.chooseRows = [&job, &started](int rowCount, bool parallel) {
+    renderer.chooseRows = [&job, &started](QSize size, bool parallel) {
+        const int rowCount = size.height();
+        started.width = size.width();
         const int first = qBound(0, job.firstRow, rowCount);
         const int last = job.lastRow < 0 ? rowCount : qBound(first, job.lastRow, rowCount);
         started.rowCount = rowCount;
@@ -178,14 +193,16 @@ int serve()
         started.lastRow = first + int(qint64(last - first) * (band + 1) / bands);
         return ScriptRenderer::Rows{started.firstRow, started.lastRow};
     };
+    // The first process makes room for every band's rows; each writes its own.
+    renderer.createImage = [&job, &started, &picture](int width, int rows) {
+        if (job.band < 0)
+            picture.reserve(pictureBytes(width, started.rangeLast - started.rangeFirst));
+        return picture.rows(width, started.firstRow - started.rangeFirst, rows);
+    };
     renderer.onStarted = [&started](int) { writeAll(RenderProtocol::encodeStarted(started)); };
     renderer.onProgress = [](int row) { writeAll(RenderProtocol::encodeProgress(row)); };
     const ScriptRenderer::Result result = renderer.render(job.stdlibText, job.paintingText, job.step);
     writeAll(RenderProtocol::encodeResult(result));
-    if (!result.image.isNull()) {
-        writeAll(reinterpret_cast<const char *>(result.image.constBits()),
-                 qint64(result.image.width()) * result.image.height() * 4);
-    }
     // The engine's teardown would only cost time: the process ends here.
     std::fflush(nullptr);
     _exit(0);
@@ -207,7 +224,14 @@ int main(int argc, char *argv[])
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("pictoloom-render"));
     const QStringList arguments = QCoreApplication::arguments();
-    if (arguments.size() == 2 && arguments.at(1) == QLatin1String("--serve"))
-        return serve();
+    if (arguments.size() == 3 && arguments.at(1) == QLatin1String("--serve")) {
+        bool isNumber = false;
+        const int pictureFile = arguments.at(2).toInt(&isNumber);
+        if (!isNumber || pictureFile < 0) {
+            std::fprintf(stderr, "pictoloom-render: --serve needs the picture's file descriptor\n");
+            return 2;
+        }
+        return serve(pictureFile);
+    }
     return runCommandLine(arguments);
 }

@@ -8,7 +8,7 @@ namespace RenderProtocol {
 
 namespace {
 
-constexpr qint32 jobVersion = 1;
+constexpr qint32 jobVersion = 2;
 
 QDataStream &operator<<(QDataStream &out, Message type)
 {
@@ -62,7 +62,7 @@ QByteArray encodeStarted(const Started &started)
 {
     QByteArray content;
     QDataStream out(&content, QIODevice::WriteOnly);
-    out << Message::Started << qint32(started.rowCount) << qint32(started.firstRow)
+    out << Message::Started << qint32(started.width) << qint32(started.rowCount) << qint32(started.firstRow)
         << qint32(started.lastRow) << qint32(started.rangeFirst) << qint32(started.rangeLast)
         << started.split;
     return frame(content);
@@ -84,7 +84,7 @@ QByteArray encodeResult(const ScriptRenderer::Result &result)
     out << Message::Result << qint32(result.outcome) << result.errorText
         << qint32(result.errorSource) << qint32(result.errorLine) << result.errorPixel << result.size
         << result.scriptWidth << result.scriptHeight << qint32(result.firstRow)
-        << image.size() << qint64(image.isNull() ? 0 : qint64(image.width()) * image.height() * 4);
+        << image.size();
     return frame(content);
 }
 
@@ -99,9 +99,10 @@ Message messageType(const QByteArray &content)
 Started decodeStarted(const QByteArray &content)
 {
     QDataStream in(content);
-    qint32 type, rowCount = 0, firstRow = 0, lastRow = 0, rangeFirst = 0, rangeLast = 0;
+    qint32 type, width = 0, rowCount = 0, firstRow = 0, lastRow = 0, rangeFirst = 0, rangeLast = 0;
     Started started;
-    in >> type >> rowCount >> firstRow >> lastRow >> rangeFirst >> rangeLast >> started.split;
+    in >> type >> width >> rowCount >> firstRow >> lastRow >> rangeFirst >> rangeLast >> started.split;
+    started.width = width;
     started.rowCount = rowCount;
     started.firstRow = firstRow;
     started.lastRow = lastRow;
@@ -118,14 +119,14 @@ int decodeProgress(const QByteArray &content)
     return row;
 }
 
-ScriptRenderer::Result decodeResult(const QByteArray &content, qint64 *pixelBytes, QSize *imageSize)
+ScriptRenderer::Result decodeResult(const QByteArray &content, QSize *imageSize)
 {
     QDataStream in(content);
     qint32 type, outcome = 0, firstRow = 0, errorSource = 0, errorLine = 0;
     ScriptRenderer::Result result;
     in >> type >> outcome >> result.errorText >> errorSource >> errorLine >> result.errorPixel
        >> result.size >> result.scriptWidth
-        >> result.scriptHeight >> firstRow >> *imageSize >> *pixelBytes;
+        >> result.scriptHeight >> firstRow >> *imageSize;
     result.outcome = ScriptRenderer::Outcome(outcome);
     result.firstRow = firstRow;
     result.errorSource = ScriptRenderer::ErrorSource(errorSource);

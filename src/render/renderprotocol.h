@@ -8,8 +8,8 @@
 
 // What the window and a renderer process say to each other. Every message is a frame: its
 // length as a big-endian 32-bit number, then its content in QDataStream's encoding. A job goes
-// to the renderer's standard input; messages come back on its standard output, and a Result
-// that holds a picture is followed by the picture's pixels, row after row, outside any frame.
+// to the renderer's standard input; messages come back on its standard output. The picture's
+// pixels are not among them: the renderers write them into a SharedPicture.
 namespace RenderProtocol {
 
 // The exit code of a renderer that ran out of the memory it may use.
@@ -35,7 +35,8 @@ enum class Message : qint32 { Started = 1, Progress, Result };
 
 struct Started
 {
-    int rowCount = 0;   // of the whole picture
+    int width = 0;      // of the whole picture
+    int rowCount = 0;
     int firstRow = 0;   // the rows this process renders
     int lastRow = 0;
     int rangeFirst = 0; // the rows that all bands together render
@@ -52,15 +53,15 @@ bool decodeJob(const QByteArray &content, Job *job);
 
 QByteArray encodeStarted(const Started &started);
 QByteArray encodeProgress(int row);
-// The result without its picture; pixelBytes tells how many bytes of pixels follow it.
+// The result without its picture, which is in the shared memory: only its size.
 QByteArray encodeResult(const ScriptRenderer::Result &result);
 
 // Reads the message type and, for the other messages, their content.
 Message messageType(const QByteArray &content);
 Started decodeStarted(const QByteArray &content);
 int decodeProgress(const QByteArray &content);
-// The result, its image still null, and the number of pixel bytes that follow it.
-ScriptRenderer::Result decodeResult(const QByteArray &content, qint64 *pixelBytes, QSize *imageSize);
+// The result, its image still null, and the size of the image the renderer made.
+ScriptRenderer::Result decodeResult(const QByteArray &content, QSize *imageSize);
 
 } // namespace RenderProtocol
 

@@ -218,10 +218,11 @@ ScriptRenderer::Result ScriptRenderer::render(const QString &stdlibText, const Q
 
     Rows rows{0, height};
     if (chooseRows)
-        rows = chooseRows(height, settings.property(5).toBool());
+        rows = chooseRows(result.size, settings.property(5).toBool());
     rows.first = qBound(0, rows.first, height);
     rows.last = qBound(rows.first, rows.last, height);
-    QImage image(width, rows.last - rows.first, QImage::Format_RGB32);
+    QImage image = createImage ? createImage(width, rows.last - rows.first)
+                               : QImage(width, rows.last - rows.first, QImage::Format_RGB32);
     if (rows.last > rows.first && image.isNull()) {
         result.outcome = Outcome::TooLarge;
         return result;

@@ -54,9 +54,12 @@ public:
         int last = 0;   // one past the last row
     };
 
-    // Called once the scripts have run, with the picture's row count and whether the scripts
-    // set the global parallel to true; returns the rows to render. All of them when unset.
-    std::function<Rows(int rowCount, bool parallel)> chooseRows;
+    // Called once the scripts have run, with the picture's size and whether the scripts set
+    // the global parallel to true; returns the rows to render. All of them when unset.
+    std::function<Rows(QSize size, bool parallel)> chooseRows;
+    // Makes the image that the chosen rows are rendered into; null when the picture is too
+    // large. An image of its own when unset.
+    std::function<QImage(int width, int rows)> createImage;
     // Called once the picture exists, before the first pixel, with its number of rows.
     std::function<void(int rowCount)> onStarted;
     // Called with the row about to be rendered, on every progress interval's row.

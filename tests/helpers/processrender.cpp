@@ -9,8 +9,11 @@ ProcessRender renderInProcess(const RenderRequest &request, int stopAfterMs)
 {
     // One client for the whole test, as the window keeps one: each render takes the renderer
     // that the client started ahead while the previous one ran.
-    static RenderClient *client = new RenderClient(RenderClient::defaultProgram(),
-                                                   QCoreApplication::instance());
+    static RenderClient *client = [] {
+        auto *client = new RenderClient(RenderClient::defaultProgram(), QCoreApplication::instance());
+        client->prepare();
+        return client;
+    }();
     ProcessRender render;
     RenderJob *job = client->start(request);
     QObject::connect(job, &RenderJob::started, [&render](int rows) { render.started << rows; });
