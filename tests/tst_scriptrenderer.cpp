@@ -116,6 +116,8 @@ private slots:
     void stopsScriptsThatNeverReturn();
     void parallelRenderInBands_data();
     void parallelRenderInBands();
+    void parallelRenderSharesRowsOut();
+    void processesStartedAheadForAParallelPainting();
     void parallelRenderFailsAtTheFirstPixel_data();
     void parallelRenderFailsAtTheFirstPixel();
     void pictureIsCompleteOrNone();
@@ -506,9 +508,6 @@ void tst_ScriptRenderer::parallelRenderInBands_data()
     QTest::newRow("three processes, rows not divisible") << rings << 1 << 3 << true;
     QTest::newRow("more processes than rows") << rings + "height = 3;" << 1 << 5 << true;
     QTest::newRow("the library asks") << rings + "parallel = !!this.parallel;" << 1 << 0 << true;
-    // Each band runs the scripts afresh, so state kept from pixel to pixel starts over.
-    QTest::newRow("a counter starts over in each band")
-        << "parallel = true; width = 4; height = 8; var n = 0; function render() { r = n++ / 255; }" << 1 << 0 << false;
     QTest::newRow("a counter without parallel stays exact")
         << "width = 4; height = 8; var n = 0; function render() { r = n++ / 255; }" << 1 << 0 << true;
 }
@@ -538,6 +537,46 @@ void tst_ScriptRenderer::parallelRenderInBands()
     QCOMPARE(bands.progress.first(), 0);
 }
 
+// Each process runs the scripts afresh and so draws its own shade. Rows slow enough for the
+// second process to start before the first is done alone get both shades, each row whole.
+void tst_ScriptRenderer::parallelRenderSharesRowsOut()
+{
+    RenderRequest request;
+    request.paintingText = QStringLiteral(
+        "width = 8; height = 100; var shade = [Math.random(), Math.random(), Math.random()];\n"
+        "function render() { if (x == 0) { var t = new Date().getTime(); while (new Date().getTime() - t < 10) {} }"
+        " r = shade[0]; g = shade[1]; b = shade[2]; }");
+    request.processes = 2;
+    const QImage image = renderInProcess(request).result.image;
+    QCOMPARE(image.size(), QSize(8, 100));
+    QSet<QRgb> shades;
+    for (int y = 0; y < image.height(); ++y) {
+        shades << image.pixel(0, y);
+        for (int x = 1; x < image.width(); ++x)
+            QCOMPARE(image.pixel(x, y), image.pixel(0, y));
+    }
+    QCOMPARE(shades.size(), 2);
+}
+
+// After a render that shared its rows out, the next one starts its other processes with the
+// first. They take part when the painting asks for it again, and are dismissed when it does not.
+void tst_ScriptRenderer::processesStartedAheadForAParallelPainting()
+{
+    if (RenderClient::coreCount() < 2)
+        QSKIP("one core: rows are never shared out");
+    const QString rings = QStringLiteral(
+        "parallel = true; width = 61; height = 47;\n"
+        "function render() { var d = Math.sqrt((x - 30) * (x - 30) + (y - 20) * (y - 20));"
+        " r = 0.5 + 0.5 * Math.sin(d / 3); g = x / width; b = y / height; }\n");
+    const QImage first = render(rings).image;
+    QVERIFY(!first.isNull());
+    QCOMPARE(render(rings).image, first);
+    const QImage counted = render(QStringLiteral("width = 4; height = 8; var n = 0; function render() { r = n++ / 255; }")).image;
+    QCOMPARE(counted.size(), QSize(4, 8));
+    for (int i = 0; i < 32; ++i)
+        QCOMPARE(qRed(counted.pixel(i % 4, i / 4)), expectedByte(i / 255.0));
+}
+
 void tst_ScriptRenderer::parallelRenderFailsAtTheFirstPixel_data()
 {
     QTest::addColumn<QString>("painting");
@@ -557,10 +596,12 @@ void tst_ScriptRenderer::parallelRenderFailsAtTheFirstPixel_data()
                                                      << Outcome::ScriptError << "Error: lower" << QPoint(1, 8);
     QTest::newRow("a crash below an error") << bands + "function render() { if (y == 9) { " + crash + " } if (y == 4) { slowly(); throw new Error('upper'); } }"
                                             << Outcome::ScriptError << "Error: upper" << QPoint(0, 4);
-    // Each band runs the scripts afresh: a size drawn at random differs from band to band.
-    QTest::newRow("a width that differs between bands") << "width = 1 + Math.floor(Math.random() * 1e6); height = 2;"
+    // Each process runs the scripts afresh: a size drawn at random differs from one to the
+    // other. The pictures are large enough for the second process to start before the first
+    // is done alone.
+    QTest::newRow("a width that differs between bands") << "width = 100000 + Math.floor(Math.random() * 1e6); height = 20;"
                                                         << Outcome::ScriptError << "Error: the painting chose another picture size in each process of its parallel render" << QPoint(-1, -1);
-    QTest::newRow("a height that differs between bands") << "width = 1; height = 2 + Math.floor(Math.random() * 1e6);"
+    QTest::newRow("a height that differs between bands") << "width = 1; height = 100000 + Math.floor(Math.random() * 1e6);"
                                                          << Outcome::ScriptError << "Error: the painting chose another picture size in each process of its parallel render" << QPoint(-1, -1);
     QTest::newRow("a crash in the lower band only") << bands + "function render() { if (y == 6) { " + crash + " } }"
                                                     << Outcome::RendererFailed << QString() << QPoint(-1, -1);

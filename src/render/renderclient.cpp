@@ -52,16 +52,17 @@ protected:
     }
 };
 
-struct RenderJob::Band
+// One renderer process of the render.
+struct RenderJob::Worker
 {
     int index = 0;
     RendererProcess *process = nullptr;
-    QByteArray pending;      // bytes read but not yet taken
-    int firstRow = 0;        // the rows it renders, once it has started
-    int lastRow = 0;
-    int rowsDone = 0;
-    bool resolved = false;
-    ScriptRenderer::Result result;
+    QByteArray pending;    // bytes read but not yet taken
+    bool started = false;  // its scripts have run, and made a picture of this size:
+    QSize size;
+    int chunk = -1;        // the run of rows it renders, when they are shared out
+    int rowsInChunk = 0;   // of which it has done this many
+    bool out = false;      // it failed or sent its result: it has no more part in the render
 };
 
 namespace {
@@ -89,7 +90,7 @@ QString rendererEndReason(int exitCode, QProcess::ExitStatus status)
 }
 
 RenderJob::RenderJob(const QString &program, const RenderRequest &request,
-                     RendererProcess *firstProcess, QObject *parent)
+                     RendererProcess *firstProcess, bool expectShared, QObject *parent)
     : QObject(parent)
     , program(program)
 {
@@ -98,23 +99,29 @@ RenderJob::RenderJob(const QString &program, const RenderRequest &request,
     job.step = request.step;
     job.firstRow = request.firstRow;
     job.lastRow = request.lastRow;
-    job.bandCount = request.processes > 0 ? request.processes : RenderClient::coreCount();
-    job.splitAlways = request.processes > 0;
+    job.processCount = request.processes > 0 ? request.processes : RenderClient::coreCount();
+    job.shareAlways = request.processes > 0;
     picture = firstProcess ? firstProcess->picture : std::make_shared<SharedPicture>();
-    startBand(0, firstProcess);
+    startWorker(0, firstProcess);
+    // Started with the first, the other processes run their scripts while it runs its own. When
+    // it then turns out that the painting does not share its rows out, they are dismissed.
+    if (request.processes > 1 || (request.processes == 0 && expectShared)) {
+        for (int index = 1; index < job.processCount; ++index)
+            startWorker(index, nullptr);
+    }
 }
 
 RenderJob::~RenderJob()
 {
     killAll();
-    qDeleteAll(bands);
+    qDeleteAll(workers);
 }
 
-void RenderJob::startBand(int index, RendererProcess *process)
+void RenderJob::startWorker(int index, RendererProcess *process)
 {
-    auto *band = new Band;
-    band->index = index;
-    bands.append(band);
+    auto *worker = new Worker;
+    worker->index = index;
+    workers.append(worker);
     // A renderer started ahead of time that has ended since cannot take the job.
     const bool fresh = !process || process->state() == QProcess::NotRunning;
     if (fresh) {
@@ -122,136 +129,210 @@ void RenderJob::startBand(int index, RendererProcess *process)
         process = new RendererProcess(program, picture);
     }
     process->setParent(this);
-    band->process = process;
-    connect(process, &QProcess::readyReadStandardOutput, this, [this, band] { readFrom(band); });
+    worker->process = process;
+    connect(process, &QProcess::readyReadStandardOutput, this, [this, worker] { readFrom(worker); });
     connect(process, QOverload<int, QProcess::ExitStatus>::of(&QProcess::finished), this,
-            [this, band](int exitCode, QProcess::ExitStatus status) {
+            [this, worker](int exitCode, QProcess::ExitStatus status) {
                 // Whatever it wrote before it ended counts.
-                readFrom(band);
-                bandEnded(band, exitCode, status);
+                readFrom(worker);
+                workerEnded(worker, exitCode, status);
             });
-    connect(process, &QProcess::errorOccurred, this, [this, band](QProcess::ProcessError error) {
+    connect(process, &QProcess::errorOccurred, this, [this, worker](QProcess::ProcessError error) {
         if (error == QProcess::FailedToStart) {
-            bandFailed(band, tr("the renderer program %1 could not be started: %2")
-                                 .arg(QDir::toNativeSeparators(this->program),
-                                      band->process->errorString()));
+            workerFailed(worker, tr("the renderer program %1 could not be started: %2")
+                                     .arg(QDir::toNativeSeparators(this->program),
+                                          worker->process->errorString()));
         }
     });
 
     if (!picture->isValid()) {
-        bandFailed(band, tr("the memory for its picture could not be set up (%1)")
-                             .arg(picture->errorString()));
+        workerFailed(worker, tr("the memory for its picture could not be set up (%1)")
+                                 .arg(picture->errorString()));
         return;
     }
     if (fresh)
         process->start();
-    if (band->resolved)
+    if (worker->out)
         return;
-    RenderProtocol::Job bandJob = job;
-    bandJob.band = index == 0 ? -1 : index;
-    process->write(RenderProtocol::encodeJob(bandJob));
+    RenderProtocol::Job workerJob = job;
+    workerJob.process = index == 0 ? -1 : index;
+    process->write(RenderProtocol::encodeJob(workerJob));
 }
 
-void RenderJob::readFrom(Band *band)
+void RenderJob::readFrom(Worker *worker)
 {
-    while (!band->resolved && !done) {
-        const qint64 length = RenderProtocol::frameLength(band->pending);
-        if (length < 0 || band->pending.size() < 4 + length) {
-            const QByteArray more = band->process->readAllStandardOutput();
+    while (!worker->out && !done) {
+        const qint64 length = RenderProtocol::frameLength(worker->pending);
+        if (length < 0 || worker->pending.size() < 4 + length) {
+            const QByteArray more = worker->process->readAllStandardOutput();
             if (more.isEmpty())
                 return;
-            band->pending += more;
+            worker->pending += more;
             continue;
         }
-        const QByteArray content = band->pending.mid(4, int(length));
-        band->pending.remove(0, int(4 + length));
-        handleMessage(band, content);
+        const QByteArray content = worker->pending.mid(4, int(length));
+        worker->pending.remove(0, int(4 + length));
+        handleMessage(worker, content);
     }
 }
 
-void RenderJob::handleMessage(Band *band, const QByteArray &content)
+void RenderJob::handleMessage(Worker *worker, const QByteArray &content)
 {
     switch (RenderProtocol::messageType(content)) {
     case RenderProtocol::Message::Started:
-        bandStarted(band, RenderProtocol::decodeStarted(content));
+        workerStarted(worker, RenderProtocol::decodeStarted(content));
         return;
-    case RenderProtocol::Message::Progress: {
-        const int row = RenderProtocol::decodeProgress(content);
-        if (bands.size() == 1) {
-            emit progress(row);
-            return;
-        }
-        band->rowsDone = qBound(0, row - band->firstRow, band->lastRow - band->firstRow);
-        reportProgress();
+    case RenderProtocol::Message::Progress:
+        workerProgress(worker, RenderProtocol::decodeProgress(content));
         return;
-    }
+    case RenderProtocol::Message::RowsDone:
+        rowsDone(worker);
+        return;
     case RenderProtocol::Message::Result:
-        bandResult(band, content);
+        workerResult(worker, content);
         return;
+    case RenderProtocol::Message::Rows:
+        break;
     }
-    bandFailed(band, tr("it sent a message this program does not know"));
+    workerFailed(worker, tr("it sent a message this program does not know"));
 }
 
-void RenderJob::bandStarted(Band *band, const RenderProtocol::Started &message)
+void RenderJob::workerStarted(Worker *worker, const RenderProtocol::Started &message)
 {
-    band->firstRow = message.firstRow;
-    band->lastRow = message.lastRow;
-    if (band->index != 0) {
-        // Each band runs the scripts afresh; its rows fit the others' only if its size is the same.
-        if (message.width != width || message.rowCount != rowCount)
-            sizeDiffers();
-        return;
-    }
+    worker->started = true;
+    worker->size = QSize(message.width, message.rowCount);
+    if (worker->index == 0)
+        firstStarted(message);
+    else if (workers.first()->started)
+        joinIn(worker);
+}
+
+void RenderJob::firstStarted(const RenderProtocol::Started &message)
+{
     width = message.width;
     rowCount = message.rowCount;
-    // The first renderer has made the memory as large as the picture: mapped while the rows are
-    // rendered, it is ready to show once they are.
-    picture->map();
     progressInterval = qMax(1, rowCount / 20);
     job.firstRow = message.rangeFirst;
     job.lastRow = message.rangeLast;
-    if (message.split) {
-        for (int index = 1; index < job.bandCount; ++index)
-            startBand(index, nullptr);
+    // The first renderer has made the memory as large as the picture: mapped while the rows are
+    // rendered, it is ready to show once they are.
+    picture->map();
+    if (message.shared)
+        shareRowsOut();
+    for (int index = 1; index < workers.size() && !done; ++index) {
+        Worker *other = workers.at(index);
+        if (!message.shared)
+            dismiss(other);
+        else if (other->started)
+            joinIn(other);
     }
+    if (done)
+        return;
+    for (int index = workers.size(); index < qMin(job.processCount, chunks.size()); ++index)
+        startWorker(index, nullptr);
     emit started(rowCount);
 }
 
-void RenderJob::bandResult(Band *band, const QByteArray &content)
+// Small runs even the processes out; too small ones would cost more in messages than they save.
+void RenderJob::shareRowsOut()
+{
+    const int rows = job.lastRow - job.firstRow;
+    const int count = qMin(rows, job.processCount * 8);
+    for (int i = 0; i < count; ++i) {
+        Chunk chunk;
+        chunk.first = job.firstRow + int(qint64(rows) * i / count);
+        chunk.last = job.firstRow + int(qint64(rows) * (i + 1) / count);
+        chunks.append(chunk);
+    }
+    // As one process would, from the first row.
+    reportProgress();
+    giveRows(workers.first());
+}
+
+// A process other than the first, once both have run their scripts.
+void RenderJob::joinIn(Worker *worker)
+{
+    // Each process runs the scripts afresh; its rows fit the others' only if its size is the same.
+    if (worker->size != QSize(width, rowCount))
+        sizeDiffers();
+    else
+        giveRows(worker);
+}
+
+void RenderJob::dismiss(Worker *worker)
+{
+    worker->out = true;
+    disconnect(worker->process, nullptr, this, nullptr);
+    worker->process->kill();
+}
+
+// Rows are given out in order, so every run above a failure has been given out.
+void RenderJob::giveRows(Worker *worker)
+{
+    if (failed || nextChunk >= chunks.size())
+        return;
+    worker->chunk = nextChunk++;
+    worker->rowsInChunk = 0;
+    const Chunk &chunk = chunks.at(worker->chunk);
+    worker->process->write(RenderProtocol::encodeRows(chunk.first, chunk.last));
+}
+
+void RenderJob::rowsDone(Worker *worker)
+{
+    if (worker->chunk < 0) {
+        workerFailed(worker, tr("it sent a message this program does not know"));
+        return;
+    }
+    Chunk &chunk = chunks[worker->chunk];
+    chunk.done = true;
+    rowsInDoneChunks += chunk.last - chunk.first;
+    worker->chunk = -1;
+    worker->rowsInChunk = 0;
+    reportProgress();
+    giveRows(worker);
+    settle();
+}
+
+void RenderJob::workerProgress(Worker *worker, int row)
+{
+    if (chunks.isEmpty()) {
+        emit progress(row);
+        return;
+    }
+    if (worker->chunk < 0)
+        return;
+    const Chunk &chunk = chunks.at(worker->chunk);
+    worker->rowsInChunk = qBound(0, row - chunk.first, chunk.last - chunk.first);
+    reportProgress();
+}
+
+void RenderJob::workerResult(Worker *worker, const QByteArray &content)
 {
     QSize imageSize;
     const ScriptRenderer::Result result = RenderProtocol::decodeResult(content, &imageSize);
-    band->result = result;
-    // A band whose picture could not be made at its size sends no Started message.
+    // A process whose picture could not be made at its size sends no Started message.
     const bool sized = result.outcome == Outcome::Picture || result.outcome == Outcome::TooLarge
         || result.outcome == Outcome::NoPixels;
-    if (band->index != 0 && sized && result.size != QSize(width, rowCount)) {
+    if (worker->index != 0 && workers.first()->started && sized
+        && result.size != QSize(width, rowCount)) {
         sizeDiffers();
         return;
     }
     if (result.outcome != Outcome::Picture) {
-        band->resolved = true;
-        settle();
+        fail(worker, result);
         return;
     }
-    const int bandRows = band->lastRow - band->firstRow;
-    const bool fits = result.size == QSize(width, rowCount) && result.firstRow == band->firstRow
-        && band->firstRow >= job.firstRow && band->lastRow <= job.lastRow
-        && (bandRows == 0 || imageSize == QSize(width, bandRows));
+    // With the rows shared out, the runs done make the picture, and the processes are never
+    // told to end on their own.
+    const int rows = job.lastRow - job.firstRow;
+    const bool fits = chunks.isEmpty() && result.size == QSize(width, rowCount)
+        && result.firstRow == job.firstRow && (rows == 0 || imageSize == QSize(width, rows));
     if (!fits) {
-        bandFailed(band, tr("it sent a picture that does not fit the render"));
+        workerFailed(worker, tr("it sent a picture that does not fit the render"));
         return;
     }
-    bandRendered(band);
-}
-
-void RenderJob::bandRendered(Band *band)
-{
-    band->resolved = true;
-    band->rowsDone = band->lastRow - band->firstRow;
-    if (bands.size() > 1)
-        reportProgress();
-    settle();
+    worker->out = true;
+    finish(takePicture());
 }
 
 void RenderJob::sizeDiffers()
@@ -263,44 +344,60 @@ void RenderJob::sizeDiffers()
     finish(differs);
 }
 
-void RenderJob::bandEnded(Band *band, int exitCode, QProcess::ExitStatus status)
+void RenderJob::workerEnded(Worker *worker, int exitCode, QProcess::ExitStatus status)
 {
-    if (!band->resolved)
-        bandFailed(band, rendererEndReason(exitCode, status));
+    if (!worker->out)
+        workerFailed(worker, rendererEndReason(exitCode, status));
 }
 
-void RenderJob::bandFailed(Band *band, const QString &reason)
+void RenderJob::workerFailed(Worker *worker, const QString &reason)
 {
-    if (band->resolved)
+    if (worker->out)
         return;
-    band->resolved = true;
-    band->result = ScriptRenderer::Result();
-    band->result.outcome = Outcome::RendererFailed;
-    band->result.errorText = reason;
+    ScriptRenderer::Result failed;
+    failed.outcome = Outcome::RendererFailed;
+    failed.errorText = reason;
+    fail(worker, failed);
+}
+
+void RenderJob::fail(Worker *worker, const ScriptRenderer::Result &result)
+{
+    worker->out = true;
+    // The first process renders every row that the others do not take: another one that
+    // holds none leaves them to the rest.
+    if (worker->index != 0 && worker->chunk < 0)
+        return;
+    if (!failed || worker->chunk < failedChunk) {
+        failed = true;
+        failedChunk = worker->chunk;
+        failure = result;
+    }
     settle();
 }
 
-// The first band in row order that did not make its picture decides, once every band above it
-// has made its own: so a parallel render fails at the first failing pixel in row-major order,
-// as one process would.
+// A failure decides once every run of rows above it has been rendered: so a render whose rows
+// are shared out fails at the first failing pixel in row-major order, as one process would.
 void RenderJob::settle()
 {
     if (done)
         return;
-    for (Band *band : qAsConst(bands)) {
-        if (!band->resolved)
-            return;
-        if (band->result.outcome != Outcome::Picture) {
-            finish(band->result);
-            return;
-        }
+    int doneBefore = 0;
+    while (doneBefore < chunks.size() && chunks.at(doneBefore).done)
+        ++doneBefore;
+    if (failed) {
+        if (doneBefore >= failedChunk)
+            finish(failure);
+        return;
     }
-    finish(takePicture());
+    if (!chunks.isEmpty() && doneBefore == chunks.size())
+        finish(takePicture());
 }
 
 ScriptRenderer::Result RenderJob::takePicture()
 {
-    ScriptRenderer::Result result = bands.first()->result;
+    ScriptRenderer::Result result;
+    result.outcome = Outcome::Picture;
+    result.size = QSize(width, rowCount);
     result.firstRow = job.firstRow;
     if (job.lastRow == job.firstRow)
         return result;
@@ -338,9 +435,9 @@ void RenderJob::stop()
 
 void RenderJob::reportProgress()
 {
-    int total = 0;
-    for (const Band *band : qAsConst(bands))
-        total += band->rowsDone;
+    int total = rowsInDoneChunks;
+    for (const Worker *worker : qAsConst(workers))
+        total += worker->chunk >= 0 ? worker->rowsInChunk : 0;
     if (total < nextProgress)
         return;
     nextProgress = (total / progressInterval + 1) * progressInterval;
@@ -349,8 +446,8 @@ void RenderJob::reportProgress()
 
 void RenderJob::killAll()
 {
-    for (Band *band : qAsConst(bands)) {
-        QProcess *process = band->process;
+    for (Worker *worker : qAsConst(workers)) {
+        QProcess *process = worker->process;
         disconnect(process, nullptr, this, nullptr);
         if (process->state() != QProcess::NotRunning) {
             process->kill();
@@ -400,7 +497,7 @@ RenderJob *RenderClient::start(const RenderRequest &request)
 {
     RendererProcess *process = spare;
     spare = nullptr;
-    auto *job = new RenderJob(program, request, process, this);
+    auto *job = new RenderJob(program, request, process, lastShared, this);
     // A client that renders once, as the command line does, has no use for a spare.
     if (keepingSpare)
         connect(job, &RenderJob::finished, this, [this, job] { jobFinished(job); });
@@ -410,6 +507,8 @@ RenderJob *RenderClient::start(const RenderRequest &request)
 void RenderClient::jobFinished(const RenderJob *job)
 {
     const QImage &image = job->result().image;
+    if (job->result().outcome != Outcome::Stopped)
+        lastShared = !job->chunks.isEmpty();
     if (!image.isNull())
         readyBytes = qMin(qint64(image.sizeInBytes()), maxReadyBytes);
     prepare();

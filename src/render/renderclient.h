@@ -8,6 +8,7 @@
 #include <QObject>
 #include <QProcess>
 #include <QString>
+#include <QVector>
 
 #include <memory>
 
@@ -28,9 +29,11 @@ struct RenderRequest
     int processes = 0;
 };
 
-// One render, run by one renderer process or, in bands of rows, by several. Its picture is
-// complete or there is none. It finishes exactly once: with the renderers' result, with
-// RendererFailed when a renderer could not start or stopped before its result, or with Stopped.
+// One render, run by one renderer process or by several that share its rows out: each takes
+// the next run of rows once done with one, so that fast and slow cores, and easy and hard rows,
+// even out. Its picture is complete or there is none. It finishes exactly once: with the
+// renderers' result, with RendererFailed when a renderer could not start or stopped before its
+// result, or with Stopped.
 class RenderJob : public QObject
 {
     Q_OBJECT
@@ -55,20 +58,34 @@ signals:
 
 private:
     friend class RenderClient;
-    struct Band;
+    struct Worker;
+    struct Chunk
+    {
+        int first = 0;
+        int last = 0;
+        bool done = false;
+    };
 
+    // expectShared: the painting is likely to share its rows out, as the last one did.
     RenderJob(const QString &program, const RenderRequest &request, RendererProcess *firstProcess,
-              QObject *parent);
+              bool expectShared, QObject *parent);
 
-    void startBand(int index, RendererProcess *process);
-    void readFrom(Band *band);
-    void handleMessage(Band *band, const QByteArray &content);
-    void bandStarted(Band *band, const RenderProtocol::Started &message);
-    void bandResult(Band *band, const QByteArray &content);
-    void bandRendered(Band *band);
+    void startWorker(int index, RendererProcess *process);
+    void readFrom(Worker *worker);
+    void handleMessage(Worker *worker, const QByteArray &content);
+    void workerStarted(Worker *worker, const RenderProtocol::Started &message);
+    void firstStarted(const RenderProtocol::Started &message);
+    void shareRowsOut();
+    void joinIn(Worker *worker);
+    void dismiss(Worker *worker);
+    void giveRows(Worker *worker);
+    void rowsDone(Worker *worker);
+    void workerProgress(Worker *worker, int row);
+    void workerResult(Worker *worker, const QByteArray &content);
     void sizeDiffers();
-    void bandEnded(Band *band, int exitCode, QProcess::ExitStatus status);
-    void bandFailed(Band *band, const QString &reason);
+    void workerEnded(Worker *worker, int exitCode, QProcess::ExitStatus status);
+    void workerFailed(Worker *worker, const QString &reason);
+    void fail(Worker *worker, const ScriptRenderer::Result &result);
     void settle();
     ScriptRenderer::Result takePicture();
     void finish(const ScriptRenderer::Result &result);
@@ -78,9 +95,18 @@ private:
     QString program;
     RenderProtocol::Job job;
     std::shared_ptr<SharedPicture> picture;
-    QList<Band *> bands;
+    QList<Worker *> workers;
     int width = 0;
     int rowCount = 0;
+    // The runs of rows, when they are shared out; those before nextChunk have been given out.
+    QVector<Chunk> chunks;
+    int nextChunk = 0;
+    int rowsInDoneChunks = 0;
+    // The first failure in row order, and the chunk it happened in: -1 when it came before any
+    // pixel, or from the only renderer.
+    bool failed = false;
+    int failedChunk = 0;
+    ScriptRenderer::Result failure;
     int progressInterval = 1;
     int nextProgress = 0;
     ScriptRenderer::Result outcome;
@@ -116,6 +142,7 @@ private:
     bool keepingSpare = false;
     // Memory the spare sets up for its picture: as much as the last picture took.
     qint64 readyBytes = 0;
+    bool lastShared = false;   // the last render shared its rows out
 };
 
 // Why a renderer process stopped, in words for the user.

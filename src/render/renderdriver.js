@@ -154,10 +154,10 @@
             ++j;
         }
     }
-    // Renders rows first to last - 1 in runs, handing each run's bytes to the host. The progress
-    // interval counts from the top of the whole picture, so a band reports the rows that a
-    // render of the whole picture would.
-    function drive(width, firstRow, lastRow, runLength, interval, progress, deliver, isError) {
+    // Renders rows firstRow to lastRow - 1 in runs, handing each run's bytes to the host. The
+    // progress interval counts from the top of the whole picture, so a process that renders some
+    // of the rows reports the rows that a render of the whole picture would.
+    function drive(firstRow, lastRow, width, interval, runLength, progress, deliver, isError) {
         var i, first, last, result;
         for (i = firstRow; i < lastRow; ++i) {
             if (i % interval === 0)

@@ -15,6 +15,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <limits>
 #include <new>
 
 #include <fcntl.h>
@@ -59,13 +60,17 @@ bool readAll(char *data, qint64 size)
     return true;
 }
 
-bool readJob(RenderProtocol::Job *job)
+// The content of the next frame on standard input.
+bool readMessage(QByteArray *content)
 {
     QByteArray header(4, Qt::Uninitialized);
     if (!readAll(header.data(), 4))
         return false;
-    QByteArray content(int(RenderProtocol::frameLength(header)), Qt::Uninitialized);
-    return readAll(content.data(), content.size()) && RenderProtocol::decodeJob(content, job);
+    const qint64 length = RenderProtocol::frameLength(header);
+    if (length > std::numeric_limits<int>::max())
+        return false;
+    content->resize(int(length));
+    return readAll(content->data(), content->size());
 }
 
 [[noreturn]] void outOfMemory()
@@ -165,42 +170,56 @@ int serve(int pictureFile)
     prepareMemoryCap();
     liftFileSizeLimit();
     SharedPictureRows picture(pictureFile);
+    QByteArray content;
     RenderProtocol::Job job;
-    if (!readJob(&job))
+    if (!readMessage(&content) || !RenderProtocol::decodeJob(content, &job))
         return 0;
-    // The first process does not know yet whether the render will be split.
-    capMemory(job.band < 0 ? 1 : job.bandCount);
+    // The first process does not know yet whether the rows will be shared out.
+    capMemory(job.process < 0 ? 1 : job.processCount);
 
     RenderProtocol::Started started;
+    // The other processes of a render render the rows that Rows messages give them.
+    bool shared = job.process >= 0;
     ScriptRenderer renderer;
-    renderer.chooseRows = [&job, &started](QSize size, bool parallel) {
-        const int rowCount = size.height();
+    renderer.chooseRows = [&job, &started, &shared](QSize size, bool parallel) {
         started.width = size.width();
-        const int first = qBound(0, job.firstRow, rowCount);
-        const int last = job.lastRow < 0 ? rowCount : qBound(first, job.lastRow, rowCount);
-        started.rowCount = rowCount;
-        started.rangeFirst = first;
-        started.rangeLast = last;
-        int band = job.band;
-        if (band < 0) {
-            started.split = job.bandCount > 1 && (parallel || job.splitAlways) && last - first > 1;
-            band = 0;
+        started.rowCount = size.height();
+        started.rangeFirst = qBound(0, job.firstRow, size.height());
+        started.rangeLast = job.lastRow < 0 ? size.height()
+                                            : qBound(started.rangeFirst, job.lastRow, size.height());
+        if (job.process < 0) {
+            started.shared = job.processCount > 1 && (parallel || job.shareAlways)
+                && started.rangeLast - started.rangeFirst > 1;
+            shared = started.shared;
         }
-        const int bands = job.band < 0 && !started.split ? 1 : job.bandCount;
-        if (started.split)
-            capMemory(bands);
-        started.firstRow = first + int(qint64(last - first) * band / bands);
-        started.lastRow = first + int(qint64(last - first) * (band + 1) / bands);
-        return ScriptRenderer::Rows{started.firstRow, started.lastRow};
+        if (shared)
+            capMemory(job.processCount);
+        return ScriptRenderer::Rows{started.rangeFirst, started.rangeLast};
     };
-    // The first process makes room for every band's rows; each writes its own.
-    renderer.createImage = [&job, &started, &picture](int width, int rows) {
-        if (job.band < 0)
-            picture.reserve(pictureBytes(width, started.rangeLast - started.rangeFirst));
-        return picture.rows(width, started.firstRow - started.rangeFirst, rows);
+    // Each process makes room for all the rows, whichever comes first, and writes those it
+    // renders.
+    renderer.createImage = [&picture](int width, int rows) {
+        picture.reserve(pictureBytes(width, rows));
+        return picture.rows(width, 0, rows);
     };
     renderer.onStarted = [&started](int) { writeAll(RenderProtocol::encodeStarted(started)); };
     renderer.onProgress = [](int row) { writeAll(RenderProtocol::encodeProgress(row)); };
+    bool rendering = false;
+    renderer.nextRows = [&shared, &started, &rendering, &content]() -> ScriptRenderer::Rows {
+        if (!shared) {
+            const bool first = !rendering;
+            rendering = true;
+            return first ? ScriptRenderer::Rows{started.rangeFirst, started.rangeLast}
+                         : ScriptRenderer::Rows{};
+        }
+        if (rendering)
+            writeAll(RenderProtocol::encodeRowsDone());
+        rendering = true;
+        ScriptRenderer::Rows rows;
+        if (!readMessage(&content) || !RenderProtocol::decodeRows(content, &rows.first, &rows.last))
+            return ScriptRenderer::Rows{};
+        return rows;
+    };
     const ScriptRenderer::Result result = renderer.render(job.stdlibText, job.paintingText, job.step);
     writeAll(RenderProtocol::encodeResult(result));
     // The engine's teardown would only cost time: the process ends here.

@@ -8,7 +8,7 @@ namespace RenderProtocol {
 
 namespace {
 
-constexpr qint32 jobVersion = 2;
+constexpr qint32 jobVersion = 3;
 
 QDataStream &operator<<(QDataStream &out, Message type)
 {
@@ -36,35 +36,50 @@ QByteArray encodeJob(const Job &job)
     QByteArray content;
     QDataStream out(&content, QIODevice::WriteOnly);
     out << jobVersion << job.stdlibText << job.paintingText << qint32(job.step)
-        << qint32(job.firstRow) << qint32(job.lastRow) << qint32(job.bandCount) << qint32(job.band)
-        << job.splitAlways;
+        << qint32(job.firstRow) << qint32(job.lastRow) << qint32(job.processCount)
+        << qint32(job.process) << job.shareAlways;
     return frame(content);
 }
 
 bool decodeJob(const QByteArray &content, Job *job)
 {
     QDataStream in(content);
-    qint32 version = 0, step = 0, firstRow = 0, lastRow = 0, bandCount = 0, band = 0;
+    qint32 version = 0, step = 0, firstRow = 0, lastRow = 0, processCount = 0, process = 0;
     in >> version;
     if (version != jobVersion)
         return false;
-    in >> job->stdlibText >> job->paintingText >> step >> firstRow >> lastRow >> bandCount >> band
-        >> job->splitAlways;
+    in >> job->stdlibText >> job->paintingText >> step >> firstRow >> lastRow >> processCount
+        >> process >> job->shareAlways;
     job->step = step;
     job->firstRow = firstRow;
     job->lastRow = lastRow;
-    job->bandCount = bandCount;
-    job->band = band;
-    return in.status() == QDataStream::Ok && step > 0 && bandCount > 0 && band < bandCount;
+    job->processCount = processCount;
+    job->process = process;
+    return in.status() == QDataStream::Ok && step > 0 && processCount > 0 && process < processCount;
 }
 
 QByteArray encodeStarted(const Started &started)
 {
     QByteArray content;
     QDataStream out(&content, QIODevice::WriteOnly);
-    out << Message::Started << qint32(started.width) << qint32(started.rowCount) << qint32(started.firstRow)
-        << qint32(started.lastRow) << qint32(started.rangeFirst) << qint32(started.rangeLast)
-        << started.split;
+    out << Message::Started << qint32(started.width) << qint32(started.rowCount)
+        << qint32(started.rangeFirst) << qint32(started.rangeLast) << started.shared;
+    return frame(content);
+}
+
+QByteArray encodeRows(int first, int last)
+{
+    QByteArray content;
+    QDataStream out(&content, QIODevice::WriteOnly);
+    out << Message::Rows << qint32(first) << qint32(last);
+    return frame(content);
+}
+
+QByteArray encodeRowsDone()
+{
+    QByteArray content;
+    QDataStream out(&content, QIODevice::WriteOnly);
+    out << Message::RowsDone;
     return frame(content);
 }
 
@@ -99,16 +114,24 @@ Message messageType(const QByteArray &content)
 Started decodeStarted(const QByteArray &content)
 {
     QDataStream in(content);
-    qint32 type, width = 0, rowCount = 0, firstRow = 0, lastRow = 0, rangeFirst = 0, rangeLast = 0;
+    qint32 type, width = 0, rowCount = 0, rangeFirst = 0, rangeLast = 0;
     Started started;
-    in >> type >> width >> rowCount >> firstRow >> lastRow >> rangeFirst >> rangeLast >> started.split;
+    in >> type >> width >> rowCount >> rangeFirst >> rangeLast >> started.shared;
     started.width = width;
     started.rowCount = rowCount;
-    started.firstRow = firstRow;
-    started.lastRow = lastRow;
     started.rangeFirst = rangeFirst;
     started.rangeLast = rangeLast;
     return started;
+}
+
+bool decodeRows(const QByteArray &content, int *first, int *last)
+{
+    QDataStream in(content);
+    qint32 type = 0, rowsFirst = 0, rowsLast = 0;
+    in >> type >> rowsFirst >> rowsLast;
+    *first = rowsFirst;
+    *last = rowsLast;
+    return in.status() == QDataStream::Ok && Message(type) == Message::Rows;
 }
 
 int decodeProgress(const QByteArray &content)

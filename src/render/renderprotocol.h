@@ -23,25 +23,25 @@ struct Job
     // Picture rows [firstRow, lastRow) to render; lastRow -1 means to the bottom.
     int firstRow = 0;
     int lastRow = -1;
-    // The rows are split into bandCount bands, one per process. A job with band -1 comes first:
-    // once the scripts have run it renders band 0 when it splits, or every row when it does
-    // not, and says which in its Started message. Jobs for the other bands name theirs.
-    int bandCount = 1;
-    int band = -1;
-    bool splitAlways = false;   // split even when the painting does not ask for it
+    // Up to processCount processes share the rows out. The job with process -1 comes first:
+    // once its scripts have run it says in its Started message whether the rows are shared out.
+    // If they are not, it renders every row. If they are, it and the other processes render the
+    // runs of rows that Rows messages give them, one after the other, and say RowsDone after
+    // each. Jobs for the other processes number them from 1.
+    int processCount = 1;
+    int process = -1;
+    bool shareAlways = false;   // share the rows out even when the painting does not ask for it
 };
 
-enum class Message : qint32 { Started = 1, Progress, Result };
+enum class Message : qint32 { Started = 1, Progress, Result, Rows, RowsDone };
 
 struct Started
 {
     int width = 0;      // of the whole picture
     int rowCount = 0;
-    int firstRow = 0;   // the rows this process renders
-    int lastRow = 0;
-    int rangeFirst = 0; // the rows that all bands together render
+    int rangeFirst = 0; // the rows to render
     int rangeLast = 0;
-    bool split = false; // the first process asks for the other bands
+    bool shared = false; // the first process asks for the rows to be shared out
 };
 
 QByteArray frame(const QByteArray &content);
@@ -52,6 +52,9 @@ QByteArray encodeJob(const Job &job);
 bool decodeJob(const QByteArray &content, Job *job);
 
 QByteArray encodeStarted(const Started &started);
+// Rows [first, last) to render next; none, first == last, when there are no more.
+QByteArray encodeRows(int first, int last);
+QByteArray encodeRowsDone();
 QByteArray encodeProgress(int row);
 // The result without its picture, which is in the shared memory: only its size.
 QByteArray encodeResult(const ScriptRenderer::Result &result);
@@ -60,6 +63,8 @@ QByteArray encodeResult(const ScriptRenderer::Result &result);
 Message messageType(const QByteArray &content);
 Started decodeStarted(const QByteArray &content);
 int decodeProgress(const QByteArray &content);
+// The rows of a Rows message, false when the message is not one.
+bool decodeRows(const QByteArray &content, int *first, int *last);
 // The result, its image still null, and the size of the image the renderer made.
 ScriptRenderer::Result decodeResult(const QByteArray &content, QSize *imageSize);
 

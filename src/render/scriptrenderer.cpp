@@ -236,26 +236,34 @@ ScriptRenderer::Result ScriptRenderer::render(const QString &stdlibText, const Q
     functions.configure.call(QScriptValue(),
                              QScriptValueList() << renderFunction << renderFunction.isFunction()
                                                 << step << state.bytes);
-    const QScriptValue outcome = functions.drive.call(
-        QScriptValue(),
-        QScriptValueList() << width << rows.first << rows.last << runLength
-                           << (height / 20 > 0 ? height / 20 : 1)
-                           << engine.newFunction(reportProgress, &state)
-                           << engine.newFunction(deliverRun, &state)
-                           << engine.newFunction(isErrorObject));
-    // Anything else than the bytes is an Error from render, or something the driver itself
-    // could not catch.
-    if (!outcome.strictlyEquals(state.bytes)) {
-        scriptError(outcome, ErrorSource::None);
-        const QScriptValue pixel = functions.failedPixel.call();
-        result.errorPixel = QPoint(pixel.property(0).toInt32(), pixel.property(1).toInt32());
-        return result;
-    }
-    if (state.disturbed || state.nextRow != rows.last) {
-        result.outcome = Outcome::ScriptError;
-        result.errorText = QStringLiteral("Error: the painting interfered with the renderer, "
-                                          "so some pixels were not rendered");
-        return result;
+    const QScriptValueList driveArguments = QScriptValueList()
+        << width << (height / 20 > 0 ? height / 20 : 1) << runLength
+        << engine.newFunction(reportProgress, &state) << engine.newFunction(deliverRun, &state)
+        << engine.newFunction(isErrorObject);
+    for (bool firstRun = true;; firstRun = false) {
+        Rows run = nextRows ? nextRows() : firstRun ? rows : Rows{};
+        run.first = qBound(rows.first, run.first, rows.last);
+        run.last = qBound(run.first, run.last, rows.last);
+        if (run.first == run.last)
+            break;
+        state.nextRow = run.first;
+        state.nextColumn = 0;
+        const QScriptValue outcome = functions.drive.call(
+            QScriptValue(), QScriptValueList() << run.first << run.last << driveArguments);
+        // Anything else than the bytes is an Error from render, or something the driver itself
+        // could not catch.
+        if (!outcome.strictlyEquals(state.bytes)) {
+            scriptError(outcome, ErrorSource::None);
+            const QScriptValue pixel = functions.failedPixel.call();
+            result.errorPixel = QPoint(pixel.property(0).toInt32(), pixel.property(1).toInt32());
+            return result;
+        }
+        if (state.disturbed || state.nextRow != run.last) {
+            result.outcome = Outcome::ScriptError;
+            result.errorText = QStringLiteral("Error: the painting interfered with the renderer, "
+                                              "so some pixels were not rendered");
+            return result;
+        }
     }
     result.outcome = Outcome::Picture;
     result.image = image;

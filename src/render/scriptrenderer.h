@@ -60,6 +60,9 @@ public:
     // Makes the image that the chosen rows are rendered into; null when the picture is too
     // large. An image of its own when unset.
     std::function<QImage(int width, int rows)> createImage;
+    // Called before each run of rows, the first included; returns the chosen rows to render
+    // next, and none when there are no more. The chosen rows in one run when unset.
+    std::function<Rows()> nextRows;
     // Called once the picture exists, before the first pixel, with its number of rows.
     std::function<void(int rowCount)> onStarted;
     // Called with the row about to be rendered, on every progress interval's row.
