@@ -105,7 +105,7 @@ RenderJob::RenderJob(const QString &program, const RenderRequest &request,
     startWorker(0, firstProcess);
     // Started with the first, the other processes run their scripts while it runs its own. When
     // it then turns out that the painting does not share its rows out, they are dismissed.
-    if (request.processes > 1 || (request.processes == 0 && expectShared)) {
+    if (!done && (request.processes > 1 || (request.processes == 0 && expectShared))) {
         for (int index = 1; index < job.processCount; ++index)
             startWorker(index, nullptr);
     }
