@@ -2,6 +2,7 @@
 #include "referencerenderer.h"
 #include "testsupport.h"
 #include "render/scriptrenderer.h"
+#include "render/sharedpicture.h"
 
 #include <QDir>
 #include <QFile>
@@ -9,6 +10,7 @@
 #include <QScriptSyntaxCheckResult>
 #include <QtTest>
 
+#include <climits>
 #include <cmath>
 #include <csignal>
 #include <limits>
@@ -116,6 +118,10 @@ private slots:
     void stopsScriptsThatNeverReturn();
     void parallelRenderInBands_data();
     void parallelRenderInBands();
+    void pictureBytes_data();
+    void pictureBytes();
+    void sharedPictureRows_data();
+    void sharedPictureRows();
     void parallelRenderSharesRowsOut();
     void processesStartedAheadForAParallelPainting();
     void parallelRenderFailsAtTheFirstPixel_data();
@@ -537,6 +543,87 @@ void tst_ScriptRenderer::parallelRenderInBands()
     QCOMPARE(bands.progress.first(), 0);
 }
 
+void tst_ScriptRenderer::pictureBytes_data()
+{
+    QTest::addColumn<int>("width");
+    QTest::addColumn<int>("rows");
+    QTest::addColumn<qint64>("bytes");
+
+    QTest::newRow("default size") << 640 << 480 << qint64(1228800);
+    QTest::newRow("no rows") << 10 << 0 << qint64(0);
+    QTest::newRow("no columns") << 0 << 10 << qint64(0);
+    QTest::newRow("negative width") << -1 << 5 << qint64(-1);
+    QTest::newRow("negative rows") << 5 << -1 << qint64(-1);
+    QTest::newRow("largest square") << 23170 << 23170 << qint64(2147395600);
+    QTest::newRow("one more column and row") << 23171 << 23171 << qint64(-1);
+    QTest::newRow("widest single row") << 536870911 << 1 << qint64(2147483644);
+    QTest::newRow("one pixel wider") << 536870912 << 1 << qint64(-1);
+    QTest::newRow("both at the limit of int") << INT_MAX << INT_MAX << qint64(-1);
+}
+
+void tst_ScriptRenderer::pictureBytes()
+{
+    QFETCH(int, width);
+    QFETCH(int, rows);
+    QFETCH(qint64, bytes);
+    QCOMPARE(::pictureBytes(width, rows), bytes);
+}
+
+// Processes write runs of rows that start and end anywhere in a page, each through mappings of
+// its own; the window sees every row where it belongs, for as long as it keeps the image.
+void tst_ScriptRenderer::sharedPictureRows_data()
+{
+    QTest::addColumn<int>("width");
+    QTest::addColumn<qint64>("readyBytes");
+    QTest::addColumn<QList<int>>("runs");   // the rows where each run starts, then the height
+
+    QTest::newRow("runs across page boundaries") << 3 << qint64(0) << QList<int>{0, 341, 342, 700, 1000};
+    QTest::newRow("ready memory larger than the picture") << 3 << qint64(65536) << QList<int>{0, 500, 1000};
+    QTest::newRow("ready memory smaller than the picture") << 100 << qint64(4096) << QList<int>{0, 7, 50};
+    QTest::newRow("one pixel") << 1 << qint64(0) << QList<int>{0, 1};
+}
+
+void tst_ScriptRenderer::sharedPictureRows()
+{
+    QFETCH(int, width);
+    QFETCH(qint64, readyBytes);
+    QFETCH(QList<int>, runs);
+    const int height = runs.last();
+
+    QImage image;
+    {
+        SharedPicture picture(readyBytes);
+        QVERIFY2(picture.isValid(), qPrintable(picture.errorString()));
+        SharedPictureRows first(picture.fileDescriptor());
+        QVERIFY(first.reserve(::pictureBytes(width, height)));
+        for (int i = 0; i + 1 < runs.size(); ++i) {
+            SharedPictureRows process(picture.fileDescriptor());
+            QImage rows = process.rows(width, runs.at(i), runs.at(i + 1) - runs.at(i));
+            QCOMPARE(rows.size(), QSize(width, runs.at(i + 1) - runs.at(i)));
+            for (int y = 0; y < rows.height(); ++y) {
+                for (int x = 0; x < width; ++x)
+                    rows.setPixel(x, y, qRgb(x % 256, (runs.at(i) + y) % 256, (runs.at(i) + y) / 256));
+            }
+        }
+        // Rows that the memory does not hold.
+        QVERIFY(first.rows(width, qMax(height, int(readyBytes / 4 / width)), 1).isNull());
+        picture.map();
+        SharedPicture::Failure failure;
+        image = picture.takeImage(width, height, &failure);
+        QCOMPARE(failure, SharedPicture::Failure::None);
+    }
+    QCOMPARE(image.size(), QSize(width, height));
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x)
+            QCOMPARE(image.pixel(x, y), qRgb(x % 256, y % 256, y / 256));
+    }
+
+    SharedPicture empty;
+    SharedPicture::Failure failure;
+    QVERIFY(empty.takeImage(width, height, &failure).isNull());
+    QCOMPARE(failure, SharedPicture::Failure::TooShort);
+}
+
 // Each process runs the scripts afresh and so draws its own shade. Rows slow enough for the
 // second process to start before the first is done alone get both shades, each row whole.
 void tst_ScriptRenderer::parallelRenderSharesRowsOut()
@@ -547,8 +634,16 @@ void tst_ScriptRenderer::parallelRenderSharesRowsOut()
         "function render() { if (x == 0) { var t = new Date().getTime(); while (new Date().getTime() - t < 10) {} }"
         " r = shade[0]; g = shade[1]; b = shade[2]; }");
     request.processes = 2;
-    const QImage image = renderInProcess(request).result.image;
+    const ProcessRender render = renderInProcess(request);
+    const QImage &image = render.result.image;
     QCOMPARE(image.size(), QSize(8, 100));
+    // Progress as one process reports it: from row 0, once in every twentieth of the picture.
+    QVERIFY(!render.progress.isEmpty());
+    QCOMPARE(render.progress.first(), 0);
+    for (int i = 1; i < render.progress.size(); ++i) {
+        QVERIFY(render.progress.at(i) / 5 > render.progress.at(i - 1) / 5);
+        QVERIFY(render.progress.at(i) < 100);
+    }
     QSet<QRgb> shades;
     for (int y = 0; y < image.height(); ++y) {
         shades << image.pixel(0, y);

@@ -438,7 +438,8 @@ void RenderJob::reportProgress()
     int total = rowsInDoneChunks;
     for (const Worker *worker : qAsConst(workers))
         total += worker->chunk >= 0 ? worker->rowsInChunk : 0;
-    if (total < nextProgress)
+    // As from one process, which reports the row it is about to render: never the end.
+    if (total < nextProgress || total >= job.lastRow - job.firstRow)
         return;
     nextProgress = (total / progressInterval + 1) * progressInterval;
     emit progress(total);
