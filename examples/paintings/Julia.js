@@ -3,8 +3,10 @@
 // the pixel's point is where z starts. It
 // takes many steps per pixel, so it asks for
 // all the processor's cores: with parallel
-// set to true the picture is rendered in
-// bands side by side. That works because
+// set to true its rows are shared out
+// among several renderers at once, each
+// taking the next few rows when done with
+// its last. That works because
 // render() only reads x and y and writes r, g
 // and b, and keeps nothing from one pixel to
 // the next.
