@@ -17,10 +17,15 @@ QString systemError(const char *action)
     return QStringLiteral("%1: %2").arg(QLatin1String(action), QString::fromLocal8Bit(strerror(errno)));
 }
 
-// MAP_POPULATE sets every page up in one call rather than in one fault per page.
-uchar *mapShared(int file, qint64 offset, qint64 bytes, int protection)
+// MAP_POPULATE sets every page up in one call rather than in one fault per page. The window
+// maps the picture while it stays responsive, so there it does so only for pictures of up to
+// this size; larger ones take their faults as they are shown.
+constexpr qint64 maxWindowPopulated = qint64(64) << 20;
+
+uchar *mapShared(int file, qint64 offset, qint64 bytes, int protection, bool populate = true)
 {
-    void *address = mmap(nullptr, size_t(bytes), protection, MAP_SHARED | MAP_POPULATE, file, offset);
+    void *address = mmap(nullptr, size_t(bytes), protection,
+                         MAP_SHARED | (populate ? MAP_POPULATE : 0), file, offset);
     return address == MAP_FAILED ? nullptr : static_cast<uchar *>(address);
 }
 
@@ -93,7 +98,7 @@ void SharedPicture::map()
 {
     const qint64 bytes = file >= 0 && !mapping ? fileSize(file) : 0;
     if (bytes > 0) {
-        mapping = mapShared(file, 0, bytes, PROT_READ);
+        mapping = mapShared(file, 0, bytes, PROT_READ, bytes <= maxWindowPopulated);
         mappedBytes = mapping ? bytes : 0;
     }
 }
@@ -117,7 +122,7 @@ QImage SharedPicture::takeImage(int width, int rows, Failure *failure)
     if (mappedBytes < bytes) {
         if (mapping)
             munmap(mapping, size_t(mappedBytes));
-        mapping = mapShared(file, 0, bytes, PROT_READ);
+        mapping = mapShared(file, 0, bytes, PROT_READ, bytes <= maxWindowPopulated);
         mappedBytes = mapping ? bytes : 0;
         if (!mapping) {
             error = systemError("mmap");
