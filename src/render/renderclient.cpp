@@ -22,6 +22,16 @@ constexpr int pictureFileInRenderer = 3;
 // A spare renderer sets up at most this much memory for a picture ahead of its job.
 constexpr qint64 maxReadyBytes = qint64(64) << 20;
 
+// Ends a process at once and deletes it.
+void dismissProcess(QProcess *process)
+{
+    if (process->state() != QProcess::NotRunning) {
+        process->kill();
+        process->waitForFinished(1000);
+    }
+    delete process;
+}
+
 } // namespace
 
 // A renderer process, with the memory its picture goes into.
@@ -90,7 +100,7 @@ QString rendererEndReason(int exitCode, QProcess::ExitStatus status)
 }
 
 RenderJob::RenderJob(const QString &program, const RenderRequest &request,
-                     RendererProcess *firstProcess, bool expectShared, QObject *parent)
+                     const QList<RendererProcess *> &ready, bool expectShared, QObject *parent)
     : QObject(parent)
     , program(program)
 {
@@ -101,14 +111,16 @@ RenderJob::RenderJob(const QString &program, const RenderRequest &request,
     job.lastRow = request.lastRow;
     job.processCount = request.processes > 0 ? request.processes : RenderClient::coreCount();
     job.shareAlways = request.processes > 0;
-    picture = firstProcess ? firstProcess->picture : std::make_shared<SharedPicture>();
-    startWorker(0, firstProcess);
+    picture = ready.isEmpty() ? std::make_shared<SharedPicture>() : ready.first()->picture;
+    startWorker(0, ready.value(0));
     // Started with the first, the other processes run their scripts while it runs its own. When
     // it then turns out that the painting does not share its rows out, they are dismissed.
     if (!done && (request.processes > 1 || (request.processes == 0 && expectShared))) {
         for (int index = 1; index < job.processCount; ++index)
-            startWorker(index, nullptr);
+            startWorker(index, ready.value(index));
     }
+    for (int index = workers.size(); index < ready.size(); ++index)
+        dismissProcess(ready.at(index));
 }
 
 RenderJob::~RenderJob()
@@ -465,10 +477,8 @@ RenderClient::RenderClient(const QString &program, QObject *parent)
 
 RenderClient::~RenderClient()
 {
-    if (spare && spare->state() != QProcess::NotRunning) {
-        spare->kill();
-        spare->waitForFinished(1000);
-    }
+    for (RendererProcess *spare : qAsConst(spares))
+        dismissProcess(spare);
 }
 
 QString RenderClient::defaultProgram()
@@ -481,24 +491,36 @@ int RenderClient::coreCount()
     return qMax(1, QThread::idealThreadCount());
 }
 
+// One renderer, or one per core after a render that shared its rows out; all of them write
+// into the same memory, so that they can render one picture together.
 void RenderClient::prepare()
 {
     keepingSpare = true;
-    if (spare && spare->state() != QProcess::NotRunning)
-        return;
-    delete spare;
-    spare = new RendererProcess(program, std::make_shared<SharedPicture>(readyBytes));
-    spare->setParent(this);
-    // Without its memory it could not render: the job that takes it says why.
-    if (spare->picture->isValid())
-        spare->start();
+    if (!spares.isEmpty() && spares.first()->state() == QProcess::NotRunning) {
+        for (RendererProcess *spare : qAsConst(spares))
+            dismissProcess(spare);
+        spares.clear();
+    }
+    const int wanted = lastShared ? coreCount() : 1;
+    while (spares.size() > wanted)
+        dismissProcess(spares.takeLast());
+    while (spares.size() < wanted) {
+        auto picture = spares.isEmpty() ? std::make_shared<SharedPicture>(readyBytes)
+                                        : spares.first()->picture;
+        auto *spare = new RendererProcess(program, picture);
+        spare->setParent(this);
+        // Without its memory it could not render: the job that takes it says why.
+        if (picture->isValid())
+            spare->start();
+        spares.append(spare);
+    }
 }
 
 RenderJob *RenderClient::start(const RenderRequest &request)
 {
-    RendererProcess *process = spare;
-    spare = nullptr;
-    auto *job = new RenderJob(program, request, process, lastShared, this);
+    const QList<RendererProcess *> ready = spares;
+    spares.clear();
+    auto *job = new RenderJob(program, request, ready, lastShared, this);
     // A client that renders once, as the command line does, has no use for a spare.
     if (keepingSpare)
         connect(job, &RenderJob::finished, this, [this, job] { jobFinished(job); });

@@ -67,8 +67,10 @@ private:
     };
 
     // expectShared: the painting is likely to share its rows out, as the last one did.
-    RenderJob(const QString &program, const RenderRequest &request, RendererProcess *firstProcess,
-              bool expectShared, QObject *parent);
+    // ready: renderers started ahead, all with the same picture memory, the first for the first
+    // process; those the render does not use are ended.
+    RenderJob(const QString &program, const RenderRequest &request,
+              const QList<RendererProcess *> &ready, bool expectShared, QObject *parent);
 
     void startWorker(int index, RendererProcess *process);
     void readFrom(Worker *worker);
@@ -138,7 +140,7 @@ private:
     void jobFinished(const RenderJob *job);
 
     QString program;
-    RendererProcess *spare = nullptr;
+    QList<RendererProcess *> spares;
     bool keepingSpare = false;
     // Memory the spare sets up for its picture: as much as the last picture took.
     qint64 readyBytes = 0;
