@@ -111,6 +111,8 @@ private slots:
     void agreesWithThePlainRenderer();
     void progress_data();
     void progress();
+    void progressOfSomeRows_data();
+    void progressOfSomeRows();
     void everyRenderStartsAfresh();
     void getterOnlyPropertiesIgnoreAssignment_data();
     void getterOnlyPropertiesIgnoreAssignment();
@@ -416,6 +418,30 @@ void tst_ScriptRenderer::progress()
     QCOMPARE(run.result.outcome, Outcome::Picture);
     QCOMPARE(run.started, QList<int>{height});
     QCOMPARE(run.progress, rows);
+}
+
+void tst_ScriptRenderer::progressOfSomeRows_data()
+{
+    QTest::addColumn<int>("processes");
+    QTest::newRow("one process") << 1;
+    QTest::newRow("three processes") << 3;
+}
+
+// Rows 30 to 59 of 100: progress names rows of the picture, from the first one rendered.
+void tst_ScriptRenderer::progressOfSomeRows()
+{
+    QFETCH(int, processes);
+    RenderRequest request;
+    request.paintingText = QStringLiteral("width = 3; height = 100;");
+    request.firstRow = 30;
+    request.lastRow = 60;
+    request.processes = processes;
+    const ProcessRender run = renderInProcess(request);
+    QCOMPARE(run.result.image.size(), QSize(3, 30));
+    QVERIFY(!run.progress.isEmpty());
+    QCOMPARE(run.progress.first(), 30);
+    for (int row : run.progress)
+        QVERIFY2(row >= 30 && row < 60, qPrintable(QString::number(row)));
 }
 
 void tst_ScriptRenderer::everyRenderStartsAfresh()

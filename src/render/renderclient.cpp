@@ -450,11 +450,12 @@ void RenderJob::reportProgress()
     int total = rowsInDoneChunks;
     for (const Worker *worker : qAsConst(workers))
         total += worker->chunk >= 0 ? worker->rowsInChunk : 0;
-    // As from one process, which reports the row it is about to render: never the end.
+    // As from one process, which reports the row of the picture it is about to render: counted
+    // from the first row it renders, and never the end.
     if (total < nextProgress || total >= job.lastRow - job.firstRow)
         return;
     nextProgress = (total / progressInterval + 1) * progressInterval;
-    emit progress(total);
+    emit progress(job.firstRow + total);
 }
 
 void RenderJob::killAll()
