@@ -22,13 +22,18 @@ constexpr int pictureFileInRenderer = 3;
 // A spare renderer sets up at most this much memory for a picture ahead of its job.
 constexpr qint64 maxReadyBytes = qint64(64) << 20;
 
-// Ends a process at once and deletes it.
-void dismissProcess(QProcess *process)
+// Ends a process at once, whatever it is doing.
+void endProcess(QProcess *process)
 {
     if (process->state() != QProcess::NotRunning) {
         process->kill();
         process->waitForFinished(1000);
     }
+}
+
+void dismissProcess(QProcess *process)
+{
+    endProcess(process);
     delete process;
 }
 
@@ -461,12 +466,8 @@ void RenderJob::reportProgress()
 void RenderJob::killAll()
 {
     for (Worker *worker : qAsConst(workers)) {
-        QProcess *process = worker->process;
-        disconnect(process, nullptr, this, nullptr);
-        if (process->state() != QProcess::NotRunning) {
-            process->kill();
-            process->waitForFinished(1000);
-        }
+        disconnect(worker->process, nullptr, this, nullptr);
+        endProcess(worker->process);
     }
 }
 
