@@ -1,8 +1,8 @@
 // Renders every example painting with the starter standard library at 640 x 480, as a user's
 // first preview at full quality would, and prints how long each takes.
 
-#include "library/textfile.h"
-#include "render/scriptrenderer.h"
+#include "core/textfile.h"
+#include "engine/scriptrenderer.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -45,10 +45,10 @@ int main(int argc, char *argv[])
     for (const QFileInfo &painting : paintings) {
         ScriptRenderer renderer;
         const double start = cpuSeconds();
-        const ScriptRenderer::Result result = renderer.render(stdlib,
+        const RenderResult result = renderer.render(stdlib,
                                                               scriptText(painting.filePath()), 1);
         const double seconds = cpuSeconds() - start;
-        const bool ok = result.outcome == ScriptRenderer::Outcome::Picture;
+        const bool ok = result.outcome == RenderResult::Outcome::Picture;
         failures += ok ? 0 : 1;
         std::printf("%-16s %8.3f%s\n", qPrintable(painting.completeBaseName()), seconds,
                     ok ? "" : qPrintable(QStringLiteral("  failed: ") + result.errorText));

@@ -3,8 +3,8 @@
 // Wall-clock seconds, process start and the picture's transfer included: the best of a few
 // rounds in which the ways to render take turns.
 
-#include "render/renderclient.h"
-#include "render/scriptrenderer.h"
+#include "client/renderclient.h"
+#include "engine/scriptrenderer.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -53,8 +53,8 @@ double inProcessSeconds(const QString &painting, int step)
     QElapsedTimer clock;
     clock.start();
     ScriptRenderer renderer;
-    const ScriptRenderer::Result result = renderer.render(QString(), painting, step);
-    if (result.outcome != ScriptRenderer::Outcome::Picture)
+    const RenderResult result = renderer.render(QString(), painting, step);
+    if (result.outcome != RenderResult::Outcome::Picture)
         std::printf("  (in-process render failed)\n");
     return clock.nsecsElapsed() / 1e9;
 }
@@ -68,7 +68,7 @@ double renderSeconds(RenderClient *client, const RenderRequest &request)
     QObject::connect(job, &RenderJob::finished, &loop, &QEventLoop::quit);
     loop.exec();
     const double seconds = clock.nsecsElapsed() / 1e9;
-    if (job->result().outcome != ScriptRenderer::Outcome::Picture)
+    if (job->result().outcome != RenderResult::Outcome::Picture)
         std::printf("  (render failed: %s)\n", qPrintable(job->result().errorText));
     delete job;
     return seconds;

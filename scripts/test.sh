@@ -9,7 +9,7 @@ bash "$source_dir/scripts/install-deps.sh" "${build_packages[@]}" "${test_packag
 
 jobs=$(nproc)
 build_dir="$source_dir/build-tests"
-cmake -S "$source_dir" -B "$build_dir" -DCMAKE_BUILD_TYPE=Release > /dev/null
+cmake -S "$source_dir" -B "$build_dir" -DCMAKE_BUILD_TYPE=Release -DPICTOLOOM_BUILD_BENCHMARKS=ON > /dev/null
 cmake --build "$build_dir" -j "$jobs"
 (cd "$build_dir" && ctest --output-on-failure -j "$jobs")
 

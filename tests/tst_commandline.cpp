@@ -1,7 +1,7 @@
 // pictoloom-render on the command line, run as a user would run it: no display, its options,
 // its exit codes and the one line it says on failure.
 
-#include "render/commandline.h"
+#include "renderer/commandline.h"
 #include "testsupport.h"
 
 #include <QDir>

@@ -1,5 +1,5 @@
-#include "library/textfile.h"
-#include "render/scriptrenderer.h"
+#include "core/textfile.h"
+#include "engine/scriptrenderer.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -65,8 +65,8 @@ void tst_Examples::eachPaintingRendersAPicture()
     QFETCH(QString, path);
 
     ScriptRenderer renderer;
-    const ScriptRenderer::Result result = renderer.render(starterStdlib(), scriptText(path), 1);
-    QVERIFY2(result.outcome == ScriptRenderer::Outcome::Picture, qPrintable(result.errorText));
+    const RenderResult result = renderer.render(starterStdlib(), scriptText(path), 1);
+    QVERIFY2(result.outcome == RenderResult::Outcome::Picture, qPrintable(result.errorText));
     QCOMPARE(result.image.size(), QSize(640, 480));
     // A helper missing from the library gives NaN, and NaN gives black: a picture, but a flat one.
     QSet<QRgb> colours;

@@ -1,6 +1,6 @@
-#include "view/imageview.h"
+#include "app/imageview.h"
 #include "app/mainwindow.h"
-#include "render/scriptrenderer.h"
+#include "engine/scriptrenderer.h"
 #include "testsupport.h"
 
 #include <QAction>

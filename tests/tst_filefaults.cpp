@@ -1,7 +1,7 @@
 // The file faults a user can run into, seen from the window: whatever fails, the text in the
 // editors stays, the files on disk keep what they held, and the user is told.
 
-#include "view/imageview.h"
+#include "app/imageview.h"
 #include "app/mainwindow.h"
 #include "testsupport.h"
 
@@ -19,8 +19,8 @@ namespace {
 class LockedFolder
 {
 public:
-    explicit LockedFolder(const QString &path)
-        : path(path)
+    explicit LockedFolder(const QString &folder)
+        : path(folder)
     {
         if (geteuid() == 0)
             locked = QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("+i"), path}) == 0;

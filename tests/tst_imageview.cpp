@@ -1,4 +1,4 @@
-#include "view/imageview.h"
+#include "app/imageview.h"
 
 #include <QColor>
 #include <QImage>

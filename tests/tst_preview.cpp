@@ -1,4 +1,4 @@
-#include "view/imageview.h"
+#include "app/imageview.h"
 #include "app/mainwindow.h"
 #include "testsupport.h"
 

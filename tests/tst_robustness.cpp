@@ -2,11 +2,11 @@
 // picture too large to make, never a crash, and none may hold the renderer past the bound.
 
 #include "processrender.h"
-#include "render/scriptrenderer.h"
+#include "engine/scriptrenderer.h"
 
 #include <QtTest>
 
-using Outcome = ScriptRenderer::Outcome;
+using Outcome = RenderResult::Outcome;
 
 namespace {
 
@@ -181,7 +181,7 @@ void tst_Robustness::hostileScripts()
         request.stdlibText = stdlib;
         request.paintingText = painting;
         request.step = step;
-        const ScriptRenderer::Result result = renderInProcess(request, boundMilliseconds).result;
+        const RenderResult result = renderInProcess(request, boundMilliseconds).result;
 
         switch (result.outcome) {
         case Outcome::Picture:

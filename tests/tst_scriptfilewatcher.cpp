@@ -1,4 +1,4 @@
-#include "library/scriptfilewatcher.h"
+#include "app/scriptfilewatcher.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,8 +1,8 @@
 #include "processrender.h"
 #include "referencerenderer.h"
 #include "testsupport.h"
-#include "render/scriptrenderer.h"
-#include "render/sharedpicture.h"
+#include "engine/scriptrenderer.h"
+#include "protocol/sharedpicture.h"
 
 #include <QDir>
 #include <QFile>
@@ -16,10 +16,10 @@
 #include <limits>
 #include <random>
 
-using Outcome = ScriptRenderer::Outcome;
-using Source = ScriptRenderer::ErrorSource;
-Q_DECLARE_METATYPE(ScriptRenderer::Outcome)
-Q_DECLARE_METATYPE(ScriptRenderer::ErrorSource)
+using Outcome = RenderResult::Outcome;
+using Source = RenderResult::ErrorSource;
+Q_DECLARE_METATYPE(RenderResult::Outcome)
+Q_DECLARE_METATYPE(RenderResult::ErrorSource)
 
 namespace {
 
@@ -79,7 +79,7 @@ QList<double> trickyChannelValues()
 }
 
 // Every render goes the window's way, through a renderer process.
-ScriptRenderer::Result render(const QString &painting, int step = 1, const QString &stdlib = QString())
+RenderResult render(const QString &painting, int step = 1, const QString &stdlib = QString())
 {
     return renderInProcess(stdlib, painting, step).result;
 }
@@ -178,7 +178,7 @@ void tst_ScriptRenderer::channelRuleInsideTheEngineMatchesTheHost()
     const QString painting = QStringLiteral("var v = [%1];\nwidth = v.length; height = 1;\n"
                                             "function render() { r = v[x]; g = -v[x]; b = v[x] * 2; }")
                                  .arg(literals.join(QLatin1Char(',')));
-    const ScriptRenderer::Result result = render(painting);
+    const RenderResult result = render(painting);
     QCOMPARE(result.outcome, Outcome::Picture);
     QCOMPARE(result.image.width(), values.size());
     for (int i = 0; i < values.size(); ++i) {
@@ -230,7 +230,7 @@ void tst_ScriptRenderer::pictureSize()
     QFETCH(Outcome, outcome);
     QFETCH(QSize, size);
 
-    const ScriptRenderer::Result result = render(painting, step, stdlib);
+    const RenderResult result = render(painting, step, stdlib);
     QCOMPARE(result.outcome, outcome);
     if (outcome == Outcome::Picture) {
         QCOMPARE(result.image.size(), size);
@@ -266,19 +266,19 @@ void tst_ScriptRenderer::coordinatesAndOrder()
 
 void tst_ScriptRenderer::channelsPersistBetweenPixels()
 {
-    const ScriptRenderer::Result onlyRed = render(QStringLiteral(
+    const RenderResult onlyRed = render(QStringLiteral(
         "width = 4; height = 1; g = 0.5;"
         "function render() { r = x / 4; if (x == 2) b = 1; }"));
     QCOMPARE(onlyRed.image.pixel(0, 0) & 0xFFFFFF, pixel(0, 127, 0));
     QCOMPARE(onlyRed.image.pixel(3, 0) & 0xFFFFFF, pixel(191, 127, 255));
 
-    const ScriptRenderer::Result noRender = render(QStringLiteral("width = 3; height = 2; r = 1;"));
+    const RenderResult noRender = render(QStringLiteral("width = 3; height = 2; r = 1;"));
     QCOMPARE(noRender.outcome, Outcome::Picture);
     for (int y = 0; y < 2; ++y)
         for (int x = 0; x < 3; ++x)
             QCOMPARE(noRender.image.pixel(x, y) & 0xFFFFFF, pixel(255, 0, 0));
 
-    const ScriptRenderer::Result parameters = render(QStringLiteral(
+    const RenderResult parameters = render(QStringLiteral(
         "width = 2; height = 2; function render(x, y) { r = x / width; g = 1; }"));
     QCOMPARE(parameters.image.pixel(1, 1) & 0xFFFFFF, pixel(0, 255, 0));
 }
@@ -314,7 +314,7 @@ void tst_ScriptRenderer::scriptErrors()
     QFETCH(QPoint, pixel);
 
     const ProcessRender run = renderInProcess(stdlib, painting, 1);
-    const ScriptRenderer::Result &result = run.result;
+    const RenderResult &result = run.result;
     const int started = run.started.size();
     QCOMPARE(result.outcome, Outcome::ScriptError);
     QCOMPARE(result.errorText, message);
@@ -327,7 +327,7 @@ void tst_ScriptRenderer::scriptErrors()
 
 void tst_ScriptRenderer::errorInStandardLibraryStopsBeforeThePainting()
 {
-    const ScriptRenderer::Result result =
+    const RenderResult result =
         render(QStringLiteral("throw new Error('painting ran');"), 1, QStringLiteral("throw new Error('library');"));
     QCOMPARE(result.errorText, QStringLiteral("Error: library"));
 }
@@ -383,8 +383,8 @@ void tst_ScriptRenderer::agreesWithThePlainRenderer()
 {
     QFETCH(QString, painting);
     for (int step : {1, 2}) {
-        const ScriptRenderer::Result expected = referenceRender(QString(), painting, step);
-        const ScriptRenderer::Result actual = render(painting, step);
+        const RenderResult expected = referenceRender(QString(), painting, step);
+        const RenderResult actual = render(painting, step);
         QCOMPARE(actual.outcome, expected.outcome);
         QCOMPARE(actual.errorText, expected.errorText);
         QCOMPARE(actual.image, expected.image);
@@ -454,7 +454,7 @@ void tst_ScriptRenderer::everyRenderStartsAfresh()
     QCOMPARE(first.size(), QSize(2, 1));
     QCOMPARE(second, first);
     QCOMPARE(qRed(second.pixel(1, 0)), 2);
-    const ScriptRenderer::Result failed = render(QStringLiteral("leftover = 1; width = 5; throw new Error('x');"));
+    const RenderResult failed = render(QStringLiteral("leftover = 1; width = 5; throw new Error('x');"));
     QCOMPARE(failed.outcome, Outcome::ScriptError);
     QCOMPARE(render(QStringLiteral("if (typeof leftover != 'undefined') width = 1;")).image.size(),
              QSize(640, 480));
@@ -487,7 +487,7 @@ void tst_ScriptRenderer::getterOnlyPropertiesIgnoreAssignment()
                                             "width = 3; height = 2;\n"
                                             "function render() { o.v = 1; o.v = 1; r = o.v; if (o === this) r = x + y; }")
                                  .arg(definition);
-    const ScriptRenderer::Result result = render(painting);
+    const RenderResult result = render(painting);
     QCOMPARE(result.outcome, outcome);
     if (outcome == Outcome::Picture)
         QCOMPARE(qRed(result.image.pixel(2, 1)), red);
@@ -738,7 +738,7 @@ void tst_ScriptRenderer::parallelRenderFailsAtTheFirstPixel()
     RenderRequest request;
     request.paintingText = painting;
     request.processes = 2;
-    const ScriptRenderer::Result result = renderInProcess(request).result;
+    const RenderResult result = renderInProcess(request).result;
     QCOMPARE(result.outcome, outcome);
     QVERIFY(result.image.isNull());
     QCOMPARE(result.errorPixel, pixel);
@@ -752,7 +752,7 @@ void tst_ScriptRenderer::parallelRenderFailsAtTheFirstPixel()
 // a picture with pixels that were never rendered.
 void tst_ScriptRenderer::pictureIsCompleteOrNone()
 {
-    const ScriptRenderer::Result result = render(QStringLiteral(
+    const RenderResult result = render(QStringLiteral(
         "width = 6; height = 4; function render() { var c = arguments.callee.caller; if (c && x == 0 && y == 0) {"
         " var f = c; while (f && f.caller) f = f.caller; try { f.arguments[6](0, 0, 6); f.arguments[6](1, 0, 6); } catch (e) {} } g = 1; }"));
     QVERIFY2(result.outcome == Outcome::ScriptError || result.outcome == Outcome::Picture,
@@ -769,14 +769,14 @@ void tst_ScriptRenderer::pictureIsCompleteOrNone()
 void tst_ScriptRenderer::fileSizeLimitLeavesPicturesAlone()
 {
     const QString painting = QStringLiteral("width = 200; height = 100; function render() { g = x / width; }");
-    const ScriptRenderer::Result before = render(painting);
+    const RenderResult before = render(painting);
     QCOMPARE(before.outcome, Outcome::Picture);
     FileSizeLimit limit(4096);
     std::signal(SIGXFSZ, SIG_DFL);   // going beyond the limit ends this test
     // A renderer started before the limit, with memory set up for this picture, then one
     // started under it.
     for (int i = 0; i < 2; ++i) {
-        const ScriptRenderer::Result result = render(painting);
+        const RenderResult result = render(painting);
         QCOMPARE(result.outcome, Outcome::Picture);
         QCOMPARE(result.image, before.image);
     }

@@ -53,9 +53,9 @@ private:
 class LineNumberGutter : public QWidget
 {
 public:
-    explicit LineNumberGutter(CodeEditor *editor)
-        : QWidget(editor)
-        , editor(editor)
+    explicit LineNumberGutter(CodeEditor *owner)
+        : QWidget(owner)
+        , editor(owner)
     {
         setObjectName(QStringLiteral("lineNumberGutter"));
     }

@@ -10,9 +10,9 @@
 #include <QTextDocument>
 #include <QToolButton>
 
-FindBar::FindBar(QPlainTextEdit *editor, QWidget *parent)
+FindBar::FindBar(QPlainTextEdit *searched, QWidget *parent)
     : QWidget(parent)
-    , editor(editor)
+    , editor(searched)
     , findText(new QLineEdit)
 {
     setAutoFillBackground(true);

@@ -1,9 +1,9 @@
 #include "app/mainwindow.h"
 
 #include "app/codeeditor.h"
-#include "library/apppath.h"
-#include "render/renderclient.h"
-#include "view/imageview.h"
+#include "core/apppath.h"
+#include "client/renderclient.h"
+#include "app/imageview.h"
 
 #include <QAction>
 #include <QComboBox>

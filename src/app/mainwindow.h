@@ -2,8 +2,8 @@
 #define MAINWINDOW_H
 
 #include "app/codeeditor.h"
-#include "library/documentfile.h"
-#include "render/scriptrenderer.h"
+#include "app/documentfile.h"
+#include "engine/scriptrenderer.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -67,19 +67,19 @@ private:
     QImage renderImage(int step);
     // The whole result of a render in the renderer process, its failures already reported.
     // The window stays responsive meanwhile; a render still running gives way to this one.
-    ScriptRenderer::Result renderPicture(int step);
+    RenderResult renderPicture(int step);
     RenderRequest renderRequest(int step) const;
     void showPicture(const QImage &picture, int step);
-    void reportRenderFailure(const ScriptRenderer::Result &result);
+    void reportRenderFailure(const RenderResult &result);
     void showRenderRunning();
     void stopRender();
     // The "Script Error" box for a render that ended in a script error.
-    void reportScriptError(const ScriptRenderer::Result &result);
+    void reportScriptError(const RenderResult &result);
     // Where the error happened, for the box: script and line, pixel; empty when unknown.
-    QString scriptErrorPlace(const ScriptRenderer::Result &result) const;
+    QString scriptErrorPlace(const RenderResult &result) const;
     // Shows the error's line in the editor that holds it, on its page, marked until the next
     // edit or render; not in a text edited since the render began, whose lines have moved.
-    void showScriptErrorLine(const ScriptRenderer::Result &result);
+    void showScriptErrorLine(const RenderResult &result);
     // Clears the marks of the last error and notes the texts that the render starting runs.
     void noteRenderStart();
     void fillPaintingList();
@@ -93,7 +93,7 @@ private:
     void startLiveRender();
     void stopLiveRender();
     void liveRenderFinished();
-    QString liveErrorText(const ScriptRenderer::Result &result) const;
+    QString liveErrorText(const RenderResult &result) const;
     // Sets the status text; an error shows in a colour that stands out.
     void showStatus(const QString &text, bool isError = false);
 

@@ -4,12 +4,12 @@
 #include <QFileInfo>
 #include <QStackedWidget>
 
-QString MainWindow::scriptErrorPlace(const ScriptRenderer::Result &result) const
+QString MainWindow::scriptErrorPlace(const RenderResult &result) const
 {
     QString script;
-    if (result.errorSource == ScriptRenderer::ErrorSource::Stdlib)
+    if (result.errorSource == RenderResult::ErrorSource::Stdlib)
         script = QFileInfo(stdlibPath).fileName();
-    else if (result.errorSource == ScriptRenderer::ErrorSource::Painting)
+    else if (result.errorSource == RenderResult::ErrorSource::Painting)
         // The user edits a file of their own in the external editor, and a painting otherwise.
         script = useExternalEditor ? QFileInfo(paintingPath).fileName()
                                    : paintingList->currentText();
@@ -23,18 +23,18 @@ QString MainWindow::scriptErrorPlace(const ScriptRenderer::Result &result) const
                             : tr("%1, at pixel %2").arg(script, pixel);
 }
 
-void MainWindow::showScriptErrorLine(const ScriptRenderer::Result &result)
+void MainWindow::showScriptErrorLine(const RenderResult &result)
 {
     if (result.errorLine <= 0)
         return;
-    if (result.errorSource == ScriptRenderer::ErrorSource::Stdlib) {
+    if (result.errorSource == RenderResult::ErrorSource::Stdlib) {
         if (stdlibEditor->editCount() != stdlibEditsAtRender)
             return;
         if (editorStack->currentWidget() != stdlibPage)
             openStdlibView();
         stdlibEditor->showErrorLine(result.errorLine);
         stdlibEditor->setFocus(Qt::OtherFocusReason);
-    } else if (result.errorSource == ScriptRenderer::ErrorSource::Painting) {
+    } else if (result.errorSource == RenderResult::ErrorSource::Painting) {
         if (paintingEditor->editCount() != paintingEditsAtRender)
             return;
         if (editorStack->currentWidget() != paintingPage)

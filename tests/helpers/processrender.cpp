@@ -10,9 +10,9 @@ ProcessRender renderInProcess(const RenderRequest &request, int stopAfterMs)
     // One client for the whole test, as the window keeps one: each render takes the renderer
     // that the client started ahead while the previous one ran.
     static RenderClient *client = [] {
-        auto *client = new RenderClient(RenderClient::defaultProgram(), QCoreApplication::instance());
-        client->prepare();
-        return client;
+        auto *shared = new RenderClient(RenderClient::defaultProgram(), QCoreApplication::instance());
+        shared->prepare();
+        return shared;
     }();
     ProcessRender render;
     RenderJob *job = client->start(request);

@@ -1,14 +1,14 @@
 #ifndef PROCESSRENDER_H
 #define PROCESSRENDER_H
 
-#include "render/renderclient.h"
+#include "client/renderclient.h"
 
 #include <QList>
 
 // A render as the window runs it, in renderer processes beside the test, and what it reported.
 struct ProcessRender
 {
-    ScriptRenderer::Result result;
+    RenderResult result;
     QList<int> started;    // the row counts of started()
     QList<int> progress;   // the rows of progress()
     qint64 stopMs = -1;    // from stop() to finished(), when it was stopped

@@ -31,10 +31,10 @@ quint8 channelByte(double value)
     return quint8(qint64(product) & 0xFF);
 }
 
-ScriptRenderer::Result referenceRender(const QString &stdlibText, const QString &paintingText,
+RenderResult referenceRender(const QString &stdlibText, const QString &paintingText,
                                        int step)
 {
-    ScriptRenderer::Result result;
+    RenderResult result;
     QScriptEngine engine;
     QScriptValue global = engine.globalObject();
     global.setProperty(QStringLiteral("width"), QScriptValue(640));
@@ -42,7 +42,7 @@ ScriptRenderer::Result referenceRender(const QString &stdlibText, const QString 
     for (const QString &text : {stdlibText, paintingText}) {
         const QScriptValue value = engine.evaluate(text, QString(), 1);
         if (value.isError()) {
-            result.outcome = ScriptRenderer::Outcome::ScriptError;
+            result.outcome = RenderResult::Outcome::ScriptError;
             result.errorText = value.toString();
             return result;
         }
@@ -56,7 +56,7 @@ ScriptRenderer::Result referenceRender(const QString &stdlibText, const QString 
         return result;
     QImage image(width, height, QImage::Format_RGB32);
     if (image.isNull()) {
-        result.outcome = ScriptRenderer::Outcome::TooLarge;
+        result.outcome = RenderResult::Outcome::TooLarge;
         result.size = QSize(width, height);
         return result;
     }
@@ -78,7 +78,7 @@ ScriptRenderer::Result referenceRender(const QString &stdlibText, const QString 
             const QScriptValue returned = render.call();
             engine.clearExceptions();
             if (returned.isError()) {
-                result.outcome = ScriptRenderer::Outcome::ScriptError;
+                result.outcome = RenderResult::Outcome::ScriptError;
                 result.errorText = returned.toString();
                 return result;
             }
@@ -88,7 +88,7 @@ ScriptRenderer::Result referenceRender(const QString &stdlibText, const QString 
             line[j] = (QRgb(red) << 16) | (QRgb(green) << 8) | blue;
         }
     }
-    result.outcome = ScriptRenderer::Outcome::Picture;
+    result.outcome = RenderResult::Outcome::Picture;
     result.image = image;
     return result;
 }

@@ -1,7 +1,7 @@
 #ifndef REFERENCERENDERER_H
 #define REFERENCERENDERER_H
 
-#include "render/scriptrenderer.h"
+#include "engine/scriptrenderer.h"
 
 // The plainest possible renderer: one host call per pixel, every global set and read through
 // the engine's API. Slow, but obviously right, so the real renderer is checked against it.
@@ -11,7 +11,7 @@
 // zero; 0 for values that are not finite or whose product leaves 32 bits.
 quint8 channelByte(double value);
 
-ScriptRenderer::Result referenceRender(const QString &stdlibText, const QString &paintingText,
+RenderResult referenceRender(const QString &stdlibText, const QString &paintingText,
                                        int step);
 
 #endif // REFERENCERENDERER_H

@@ -1,6 +1,6 @@
 #include "testsupport.h"
 
-#include "view/imageview.h"
+#include "app/imageview.h"
 
 #include <QAbstractButton>
 #include <QAction>

@@ -1,0 +1,60 @@
+#ifndef RENDERRESULT_H
+#define RENDERRESULT_H
+
+#include <QImage>
+#include <QMetaType>
+#include <QObject>
+#include <QPoint>
+#include <QSize>
+#include <QString>
+
+// A range of picture rows [first, last), counted from the top of the whole picture.
+struct RowRange
+{
+    int first = 0;
+    int last = 0;   // one past the last row
+
+    int count() const { return last - first; }
+    bool isEmpty() const { return last <= first; }
+    friend bool operator==(const RowRange &a, const RowRange &b)
+    {
+        return a.first == b.first && a.last == b.last;
+    }
+};
+
+// How a render ended: its picture, or why there is none and where the scripts failed.
+struct RenderResult
+{
+    Q_GADGET
+
+public:
+    enum class Outcome {
+        Picture,
+        ScriptError,
+        NoPixels,
+        TooLarge,
+        Stopped,
+        RendererFailed   // the renderer process could not start or stopped before its result
+    };
+    Q_ENUM(Outcome)
+    // Which script an error comes from, as far as the engine tells.
+    enum class ErrorSource { None, Stdlib, Painting };
+    Q_ENUM(ErrorSource)
+
+    Outcome outcome = Outcome::NoPixels;
+    // The rendered rows, from firstRow on; null unless outcome is Picture. A whole picture
+    // starts at row 0 and is size.height() rows high.
+    QImage image;
+    int firstRow = 0;
+    QString errorText;   // the Error object as a string, for ScriptError; why, for RendererFailed
+    ErrorSource errorSource = ErrorSource::None;
+    int errorLine = 0;                  // 1-based line in errorSource; 0 when unknown
+    QPoint errorPixel = QPoint(-1, -1); // script units, for an error from render()
+    QSize size;          // the picture size the script asked for, for Picture and TooLarge
+    QString scriptWidth; // width and height as the script left them, for NoPixels and TooLarge
+    QString scriptHeight;
+};
+
+Q_DECLARE_METATYPE(RenderResult)
+
+#endif // RENDERRESULT_H

@@ -1,0 +1,275 @@
+#include "engine/scriptrenderer.h"
+
+#include "engine/accessorguard.h"
+
+#include <QFile>
+#include <QPoint>
+#include <QScriptContext>
+#include <QScriptEngine>
+#include <QScriptValue>
+#include <QScriptValueList>
+
+#include <cmath>
+#include <limits>
+
+static void initRenderResources()
+{
+    Q_INIT_RESOURCE(render);
+}
+
+namespace {
+
+const QString driverFileName = QStringLiteral(":/render/renderdriver.js");
+
+// The driver's text, read once; without it no render could run at all.
+const QString &driverSource()
+{
+    static const QString source = [] {
+        initRenderResources();
+        QFile file(driverFileName);
+        if (!file.open(QIODevice::ReadOnly))
+            qFatal("The render driver %s is missing", qPrintable(driverFileName));
+        return QString::fromUtf8(file.readAll());
+    }();
+    return source;
+}
+
+// Longer runs would pass more arguments to fromCharCode than the engine's stack allows.
+constexpr int maxRunLength = 2048;
+
+// ToInteger, divided by the step and truncated; anything outside 32 bits counts as negative.
+int sampledLength(double length, int step)
+{
+    const double integer = std::isnan(length) ? 0 : std::trunc(length);
+    const double quotient = std::trunc(integer / step);
+    if (!(quotient >= std::numeric_limits<int>::min() && quotient <= std::numeric_limits<int>::max()))
+        return -1;
+    return int(quotient);
+}
+
+void unpackRun(const QString &bytes, QRgb *pixels, int count)
+{
+    const ushort *units = bytes.utf16();
+    for (int j = 0; j < count; ++j)
+        pixels[j] = (QRgb(units[2 * j]) << 8) | (units[2 * j + 1] & 0xFF);
+}
+
+// The functions of the host program, taken out once, before any script could change them.
+struct HostFunctions
+{
+    explicit HostFunctions(const QScriptValue &host)
+        : configure(host.property(QStringLiteral("configure")))
+        , drive(host.property(QStringLiteral("drive")))
+        , failedPixel(host.property(QStringLiteral("failedPixel")))
+        , origin(host.property(QStringLiteral("origin")))
+        , settings(host.property(QStringLiteral("settings")))
+        , text(host.property(QStringLiteral("text")))
+    {
+    }
+
+    QScriptValue configure;
+    QScriptValue drive;
+    QScriptValue failedPixel;
+    QScriptValue origin;
+    QScriptValue settings;
+    QScriptValue text;
+};
+
+// What the host functions that the driver calls work on.
+struct RenderState
+{
+    QImage *image;
+    int firstRow;
+    int runLength;
+    QScriptValue fromCharCode;
+    QScriptValue bytes;
+    const std::function<void(int)> *onProgress;
+    // The next run the host expects. A script can reach the host's functions through the
+    // callers of render, so runs are taken only in order and whole: a picture is complete
+    // or there is none.
+    int nextRow;
+    int nextColumn = 0;
+    bool disturbed = false;
+};
+
+QScriptValue reportProgress(QScriptContext *context, QScriptEngine *, void *data)
+{
+    const auto *state = static_cast<RenderState *>(data);
+    if (*state->onProgress)
+        (*state->onProgress)(context->argument(0).toInt32());
+    return QScriptValue();
+}
+
+QScriptValue deliverRun(QScriptContext *context, QScriptEngine *, void *data)
+{
+    auto *state = static_cast<RenderState *>(data);
+    const int row = context->argument(0).toInt32();
+    const int first = context->argument(1).toInt32();
+    const int last = context->argument(2).toInt32();
+    const int width = state->image->width();
+    if (state->disturbed || row != state->nextRow || first != state->nextColumn
+        || last != qMin(first + state->runLength, width)
+        || state->bytes.property(QStringLiteral("length")).toUInt32() != quint32(2 * state->runLength)) {
+        state->disturbed = true;
+        return QScriptValue();
+    }
+    const QString bytes = state->fromCharCode.call(QScriptValue(), state->bytes).toString();
+    if (bytes.size() < 2 * (last - first)) {
+        state->disturbed = true;
+        return QScriptValue();
+    }
+    auto *line = reinterpret_cast<QRgb *>(state->image->scanLine(row - state->firstRow));
+    unpackRun(bytes, line + first, last - first);
+    state->nextColumn = last;
+    if (last == width) {
+        ++state->nextRow;
+        state->nextColumn = 0;
+    }
+    return QScriptValue();
+}
+
+QScriptValue isErrorObject(QScriptContext *context, QScriptEngine *)
+{
+    return QScriptValue(context->argument(0).isError());
+}
+
+// The names the two scripts are evaluated under; thrown errors carry them back.
+QString scriptFileName(RenderResult::ErrorSource source)
+{
+    switch (source) {
+    case RenderResult::ErrorSource::Stdlib:
+        return QStringLiteral("stdlib.js");
+    case RenderResult::ErrorSource::Painting:
+        return QStringLiteral("painting.js");
+    case RenderResult::ErrorSource::None:
+        break;
+    }
+    return QString();
+}
+
+// origin is what the driver's origin() returned: the error's file name and line.
+void locateError(const QScriptValue &origin, RenderResult::ErrorSource running,
+                 RenderResult *result)
+{
+    result->errorSource = running;
+    result->errorLine = 0;
+    const QString fileName = origin.property(0).toString();
+    for (auto source : {RenderResult::ErrorSource::Stdlib, RenderResult::ErrorSource::Painting}) {
+        if (!fileName.isEmpty() && fileName == scriptFileName(source)) {
+            result->errorSource = source;
+            result->errorLine = qMax(0, origin.property(1).toInt32());
+            return;
+        }
+    }
+}
+
+} // namespace
+
+using Outcome = RenderResult::Outcome;
+using ErrorSource = RenderResult::ErrorSource;
+
+RenderResult ScriptRenderer::render(const QString &stdlibText, const QString &paintingText,
+                                              int step)
+{
+    QScriptEngine engine;
+    RenderResult result;
+    QScriptValue global = engine.globalObject();
+    guardHostCoordinates(engine);
+    global.setProperty(QStringLiteral("width"), QScriptValue(640));
+    global.setProperty(QStringLiteral("height"), QScriptValue(480));
+    // Made before the scripts run, so that nothing they redefine can reach the host's work.
+    const QScriptValue host = engine.evaluate(driverSource(), driverFileName);
+    if (!host.isObject())
+        qFatal("The render driver failed: %s", qPrintable(host.toString()));
+    const QScriptValue fromCharCode =
+        global.property(QStringLiteral("String")).property(QStringLiteral("fromCharCode"));
+    HostFunctions functions{host};
+    // The script that was running tells the source of an error that carries no location of
+    // its own: only thrown errors get a file name and line from the engine.
+    auto scriptError = [&](const QScriptValue &error, ErrorSource running) -> RenderResult & {
+        const QString text = functions.text.call(QScriptValue(), QScriptValueList() << error).toString();
+        const QScriptValue origin = functions.origin.call(QScriptValue(), QScriptValueList() << error);
+        result.outcome = Outcome::ScriptError;
+        result.errorText = text.isEmpty() ? QStringLiteral("Error") : text;
+        locateError(origin, running, &result);
+        return result;
+    };
+
+    const struct
+    {
+        const QString &text;
+        ErrorSource source;
+    } scripts[] = {{stdlibText, ErrorSource::Stdlib}, {paintingText, ErrorSource::Painting}};
+    for (const auto &script : scripts) {
+        const QScriptValue value = engine.evaluate(script.text, scriptFileName(script.source), 1);
+        if (value.isError())
+            return scriptError(value, script.source);
+    }
+    engine.clearExceptions();
+
+    const QScriptValue settings = functions.settings.call();
+    const QScriptValue renderFunction = settings.property(0);
+    const int width = sampledLength(settings.property(1).toNumber(), step);
+    const int height = sampledLength(settings.property(2).toNumber(), step);
+    if (width <= 0 || height <= 0) {
+        result.outcome = Outcome::NoPixels;
+        result.scriptWidth = settings.property(3).toString();
+        result.scriptHeight = settings.property(4).toString();
+        return result;
+    }
+    result.size = QSize(width, height);
+
+    RowRange rows{0, height};
+    if (chooseRows)
+        rows = chooseRows(result.size, settings.property(5).toBool());
+    rows.first = qBound(0, rows.first, height);
+    rows.last = qBound(rows.first, rows.last, height);
+    QImage image = createImage ? createImage(width, rows.last - rows.first)
+                               : QImage(width, rows.last - rows.first, QImage::Format_RGB32);
+    if (rows.last > rows.first && image.isNull()) {
+        result.outcome = Outcome::TooLarge;
+        return result;
+    }
+
+    if (onStarted)
+        onStarted(height);
+    const int runLength = qMin(width, maxRunLength);
+    RenderState state{&image, rows.first, runLength, fromCharCode, engine.newArray(2 * runLength),
+                      &onProgress, rows.first};
+    functions.configure.call(QScriptValue(),
+                             QScriptValueList() << renderFunction << renderFunction.isFunction()
+                                                << step << state.bytes);
+    const QScriptValueList driveArguments = QScriptValueList()
+        << width << (height / 20 > 0 ? height / 20 : 1) << runLength
+        << engine.newFunction(reportProgress, &state) << engine.newFunction(deliverRun, &state)
+        << engine.newFunction(isErrorObject);
+    for (bool firstRun = true;; firstRun = false) {
+        RowRange run = nextRows ? nextRows() : firstRun ? rows : RowRange{};
+        run.first = qBound(rows.first, run.first, rows.last);
+        run.last = qBound(run.first, run.last, rows.last);
+        if (run.first == run.last)
+            break;
+        state.nextRow = run.first;
+        state.nextColumn = 0;
+        const QScriptValue outcome = functions.drive.call(
+            QScriptValue(), QScriptValueList() << run.first << run.last << driveArguments);
+        // Anything else than the bytes is an Error from render, or something the driver itself
+        // could not catch.
+        if (!outcome.strictlyEquals(state.bytes)) {
+            scriptError(outcome, ErrorSource::None);
+            const QScriptValue pixel = functions.failedPixel.call();
+            result.errorPixel = QPoint(pixel.property(0).toInt32(), pixel.property(1).toInt32());
+            return result;
+        }
+        if (state.disturbed || state.nextRow != run.last) {
+            result.outcome = Outcome::ScriptError;
+            result.errorText = QStringLiteral("Error: the painting interfered with the renderer, "
+                                              "so some pixels were not rendered");
+            return result;
+        }
+    }
+    result.outcome = Outcome::Picture;
+    result.image = image;
+    result.firstRow = rows.first;
+    return result;
+}

@@ -1,0 +1,35 @@
+#ifndef SCRIPTRENDERER_H
+#define SCRIPTRENDERER_H
+
+#include "core/renderresult.h"
+
+#include <QSize>
+#include <QString>
+
+#include <functional>
+
+// Turns a standard library and a painting script into a picture: a fresh engine per render,
+// width and height preset to 640 x 480, both scripts evaluated, then render() called for every
+// sampled pixel with x and y set before and r, g, b read after. It runs in the renderer process;
+// the window reaches it through RenderClient.
+class ScriptRenderer
+{
+public:
+    // Called once the scripts have run, with the picture's size and whether the scripts set
+    // the global parallel to true; returns the rows to render. All of them when unset.
+    std::function<RowRange(QSize size, bool parallel)> chooseRows;
+    // Makes the image that the chosen rows are rendered into; null when the picture is too
+    // large. An image of its own when unset.
+    std::function<QImage(int width, int rows)> createImage;
+    // Called before each run of rows, the first included; returns the chosen rows to render
+    // next, and none when there are no more. The chosen rows in one run when unset.
+    std::function<RowRange()> nextRows;
+    // Called once the picture exists, before the first pixel, with its number of rows.
+    std::function<void(int rowCount)> onStarted;
+    // Called with the row about to be rendered, on every progress interval's row.
+    std::function<void(int row)> onProgress;
+
+    RenderResult render(const QString &stdlibText, const QString &paintingText, int step);
+};
+
+#endif // SCRIPTRENDERER_H

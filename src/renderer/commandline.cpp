@@ -1,0 +1,205 @@
+#include "renderer/commandline.h"
+
+#include "core/apppath.h"
+#include "core/textfile.h"
+#include "client/renderclient.h"
+#include "export/pictureexport.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QDir>
+#include <QEventLoop>
+#include <QFileInfo>
+#include <QRegularExpression>
+
+#include <cstdio>
+
+#include <unistd.h>
+
+namespace {
+
+const char programName[] = "pictoloom-render";
+
+int fail(int code, const QString &message)
+{
+    QString line = message;
+    line.replace(QLatin1Char('\n'), QLatin1Char(' '));
+    std::fprintf(stderr, "%s: %s\n", programName, qPrintable(line));
+    return code;
+}
+
+// A bar on the terminal, redrawn in place; nothing when stderr goes to a file or a pipe.
+class ProgressBar
+{
+public:
+    ProgressBar() : shown(isatty(STDERR_FILENO)) {}
+    ~ProgressBar() { clear(); }
+
+    void start(int rows) { rowCount = qMax(1, rows); draw(0); }
+    void draw(int row)
+    {
+        if (!shown)
+            return;
+        const int width = 40;
+        const int filled = int(qint64(row) * width / rowCount);
+        std::fprintf(stderr, "\r[%s%s] %3d%%", QByteArray(filled, '#').constData(),
+                     QByteArray(width - filled, ' ').constData(), int(qint64(row) * 100 / rowCount));
+        std::fflush(stderr);
+        drawn = true;
+    }
+    void clear()
+    {
+        if (shown && drawn)
+            std::fprintf(stderr, "\r%s\r", QByteArray(52, ' ').constData());
+        drawn = false;
+    }
+
+private:
+    bool shown;
+    bool drawn = false;
+    int rowCount = 1;
+};
+
+QString readScript(const QString &path, bool missingIsEmpty, QString *error)
+{
+    TextFileContent content;
+    QString reason;
+    if (!readTextFile(path, &content, &reason)) {
+        *error = QStringLiteral("cannot read %1: %2").arg(QDir::toNativeSeparators(path), reason);
+    } else if (!content.stamp.exists && !missingIsEmpty) {
+        *error = QStringLiteral("cannot read %1: no such file").arg(QDir::toNativeSeparators(path));
+    }
+    return content.text;
+}
+
+RenderResult render(const RenderRequest &request)
+{
+    RenderClient client(QCoreApplication::applicationFilePath());
+    RenderJob *job = client.start(request);
+    ProgressBar bar;
+    QObject::connect(job, &RenderJob::started, [&bar](int rows) { bar.start(rows); });
+    QObject::connect(job, &RenderJob::progress, [&bar](int row) { bar.draw(row); });
+    QEventLoop loop;
+    QObject::connect(job, &RenderJob::finished, &loop, &QEventLoop::quit);
+    loop.exec();
+    return job->result();
+}
+
+QString failureText(const RenderResult &result, const QString &painting,
+                    const QString &stdlib)
+{
+    switch (result.outcome) {
+    case RenderResult::Outcome::ScriptError: {
+        const QString file = QDir::toNativeSeparators(
+            result.errorSource == RenderResult::ErrorSource::Stdlib ? stdlib : painting);
+        if (result.errorLine > 0)
+            return QStringLiteral("%1:%2: %3").arg(file).arg(result.errorLine).arg(result.errorText);
+        return QStringLiteral("%1: %2").arg(file, result.errorText);
+    }
+    case RenderResult::Outcome::NoPixels:
+        return QStringLiteral("the painting's size, %1 x %2, leaves no pixels")
+            .arg(result.scriptWidth, result.scriptHeight);
+    case RenderResult::Outcome::TooLarge:
+        return QStringLiteral("a picture of %1 x %2 pixels is too large to create")
+            .arg(result.size.width())
+            .arg(result.size.height());
+    case RenderResult::Outcome::RendererFailed:
+        return QStringLiteral("the renderer stopped: %1").arg(result.errorText);
+    case RenderResult::Outcome::Stopped:
+        return QStringLiteral("the render was stopped");
+    case RenderResult::Outcome::Picture:
+        break;
+    }
+    return QString();
+}
+
+} // namespace
+
+int runCommandLine(const QStringList &arguments)
+{
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+        "Renders a painting script into an image file; the file name's suffix picks the format."));
+    const QCommandLineOption stdlibOption(
+        QStringLiteral("stdlib"),
+        QStringLiteral("The standard library to run first (default: stdlib.js beside this "
+                       "program; a missing file counts as empty)."),
+        QStringLiteral("FILE"));
+    const QCommandLineOption lowQualityOption(QStringLiteral("low-quality"),
+                                              QStringLiteral("Render at half resolution."));
+    const QCommandLineOption frameOption(QStringLiteral("frame"),
+                                         QStringLiteral("Add a 20-pixel white frame."));
+    const QCommandLineOption jobsOption(
+        QStringLiteral("jobs"),
+        QStringLiteral("Render with N processes, 0 for one per core (default: as the painting's "
+                       "global parallel says)."),
+        QStringLiteral("N"));
+    const QCommandLineOption rowsOption(
+        QStringLiteral("rows"),
+        QStringLiteral("Render only the picture rows FIRST to LAST, counted from 0, both "
+                       "included."),
+        QStringLiteral("FIRST:LAST"));
+    const QCommandLineOption helpOption = parser.addHelpOption();
+    parser.addOptions({stdlibOption, lowQualityOption, frameOption, jobsOption, rowsOption});
+    parser.addPositionalArgument(QStringLiteral("PAINTING"), QStringLiteral("The painting script."));
+    parser.addPositionalArgument(QStringLiteral("OUTPUT"), QStringLiteral("The image file to write."));
+
+    if (!parser.parse(arguments))
+        return fail(ExitCode::badUsage, parser.errorText() + QStringLiteral(" (see --help)"));
+    if (parser.isSet(helpOption)) {
+        std::printf("%s", qPrintable(parser.helpText()));
+        return ExitCode::rendered;
+    }
+    const QStringList files = parser.positionalArguments();
+    if (files.size() != 2)
+        return fail(ExitCode::badUsage, QStringLiteral("needs a PAINTING and an OUTPUT (see --help)"));
+
+    RenderRequest request;
+    request.step = parser.isSet(lowQualityOption) ? 2 : 1;
+    if (parser.isSet(jobsOption)) {
+        bool ok = false;
+        const int jobs = parser.value(jobsOption).toInt(&ok);
+        if (!ok || jobs < 0)
+            return fail(ExitCode::badUsage, QStringLiteral("--jobs needs a number of 0 or more"));
+        request.processes = jobs == 0 ? RenderClient::coreCount() : jobs;
+    }
+    if (parser.isSet(rowsOption)) {
+        const QRegularExpressionMatch match =
+            QRegularExpression(QStringLiteral("^(\\d+):(\\d+)$")).match(parser.value(rowsOption));
+        if (!match.hasMatch() || match.captured(1).toInt() > match.captured(2).toInt())
+            return fail(ExitCode::badUsage, QStringLiteral("--rows needs FIRST:LAST, FIRST <= LAST"));
+        if (parser.isSet(frameOption))
+            return fail(ExitCode::badUsage, QStringLiteral("--rows and --frame do not go together"));
+        request.firstRow = match.captured(1).toInt();
+        request.lastRow = match.captured(2).toInt() + 1;
+    }
+
+    const QString painting = files.at(0);
+    const QString output = files.at(1);
+    QString error;
+    request.paintingText = readScript(painting, false, &error);
+    if (!error.isEmpty())
+        return fail(ExitCode::unreadableScript, error);
+    const QString stdlib = parser.isSet(stdlibOption) ? parser.value(stdlibOption)
+                                                      : appRelativePath(QStringLiteral("stdlib.js"));
+    request.stdlibText = readScript(stdlib, true, &error);
+    if (!error.isEmpty())
+        return fail(ExitCode::unreadableScript, error);
+
+    const RenderResult result = render(request);
+    if (result.outcome != RenderResult::Outcome::Picture)
+        return fail(ExitCode::renderFailed, failureText(result, painting, stdlib));
+    if (result.image.height() == 0)
+        return fail(ExitCode::renderFailed, QStringLiteral("--rows names no row of the picture"));
+
+    const QImage picture = parser.isSet(frameOption) ? PictureExport::framed(result.image)
+                                                     : result.image;
+    if (picture.isNull())
+        return fail(ExitCode::renderFailed, QStringLiteral("the framed picture is too large to create"));
+    QString reason;
+    if (!PictureExport::write(picture, output, &reason)) {
+        return fail(ExitCode::unwritableOutput,
+                    QStringLiteral("cannot write %1: %2").arg(QDir::toNativeSeparators(output), reason));
+    }
+    return ExitCode::rendered;
+}
