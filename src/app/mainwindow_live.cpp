@@ -2,6 +2,7 @@
 
 #include "app/scriptfilewatcher.h"
 #include "client/renderclient.h"
+#include "client/renderfailure.h"
 #include "app/imageview.h"
 
 #include <QColor>
@@ -119,19 +120,8 @@ void MainWindow::liveRenderFinished()
     case RenderResult::Outcome::ScriptError:
         showStatus(liveErrorText(result), true);
         break;
-    case RenderResult::Outcome::NoPixels:
-        showStatus(tr("Live: the painting's size, %1 × %2, leaves no pixels")
-                           .arg(result.scriptWidth, result.scriptHeight),
-                       true);
-        break;
-    case RenderResult::Outcome::TooLarge:
-        showStatus(tr("Live: a picture of %1 × %2 pixels is too large to create")
-                           .arg(result.size.width())
-                           .arg(result.size.height()),
-                       true);
-        break;
-    case RenderResult::Outcome::RendererFailed:
-        showStatus(tr("Live: the renderer stopped: %1").arg(result.errorText), true);
+    default:
+        showStatus(tr("Live: %1").arg(renderFailureText(result)), true);
         break;
     }
     // The last good picture stays, marked as no longer showing the text.

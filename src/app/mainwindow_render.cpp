@@ -3,6 +3,7 @@
 #include "app/messagebox.h"
 #include "core/textfile.h"
 #include "client/renderclient.h"
+#include "client/renderfailure.h"
 
 #include <QAction>
 #include <QEventLoop>
@@ -11,6 +12,17 @@
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QStackedWidget>
+
+namespace {
+
+QString capitalized(QString text)
+{
+    if (!text.isEmpty())
+        text[0] = text.at(0).toUpper();
+    return text;
+}
+
+} // namespace
 
 QImage MainWindow::renderImage(int step)
 {
@@ -91,9 +103,7 @@ void MainWindow::reportRenderFailure(const RenderResult &result)
         break;
     case RenderResult::Outcome::TooLarge:
         QMessageBox::warning(this, tr("Picture Too Large"),
-                             tr("A picture of %1 × %2 pixels is too large to create.")
-                                 .arg(result.size.width())
-                                 .arg(result.size.height()));
+                             capitalized(renderFailureText(result)) + QLatin1Char('.'));
         break;
     case RenderResult::Outcome::RendererFailed:
         showPlainMessage(this, QMessageBox::Warning, tr("Renderer Stopped"),

@@ -3,6 +3,7 @@
 #include "core/apppath.h"
 #include "core/textfile.h"
 #include "client/renderclient.h"
+#include "client/renderfailure.h"
 #include "export/pictureexport.h"
 
 #include <QCommandLineParser>
@@ -24,7 +25,7 @@ int fail(int code, const QString &message)
 {
     QString line = message;
     line.replace(QLatin1Char('\n'), QLatin1Char(' '));
-    std::fprintf(stderr, "%s: %s\n", programName, qPrintable(line));
+    std::fprintf(stderr, "%s: %s\n", programName, line.toUtf8().constData());
     return code;
 }
 
@@ -96,21 +97,9 @@ QString failureText(const RenderResult &result, const QString &painting,
             return QStringLiteral("%1:%2: %3").arg(file).arg(result.errorLine).arg(result.errorText);
         return QStringLiteral("%1: %2").arg(file, result.errorText);
     }
-    case RenderResult::Outcome::NoPixels:
-        return QStringLiteral("the painting's size, %1 x %2, leaves no pixels")
-            .arg(result.scriptWidth, result.scriptHeight);
-    case RenderResult::Outcome::TooLarge:
-        return QStringLiteral("a picture of %1 x %2 pixels is too large to create")
-            .arg(result.size.width())
-            .arg(result.size.height());
-    case RenderResult::Outcome::RendererFailed:
-        return QStringLiteral("the renderer stopped: %1").arg(result.errorText);
-    case RenderResult::Outcome::Stopped:
-        return QStringLiteral("the render was stopped");
-    case RenderResult::Outcome::Picture:
-        break;
+    default:
+        return renderFailureText(result);
     }
-    return QString();
 }
 
 } // namespace
