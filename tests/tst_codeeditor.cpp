@@ -1,8 +1,14 @@
 #include "app/codeeditor.h"
 
+#include <KSyntaxHighlighting/Repository>
+#include <KSyntaxHighlighting/Theme>
+
+#include <QAction>
 #include <QApplication>
+#include <QHBoxLayout>
 #include <QLineEdit>
 #include <QPalette>
+#include <QWheelEvent>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextLayout>
@@ -54,6 +60,73 @@ QLineEdit *findField(CodeEditor *editor)
     return editor->findChild<QLineEdit *>(QStringLiteral("findText"));
 }
 
+// A row's text: "|" stands for the cursor, "^" for the other end of a selection.
+void setTextAndCursor(CodeEditor *editor, QString text)
+{
+    int anchor = text.indexOf(QLatin1Char('^'));
+    if (anchor >= 0)
+        text.remove(anchor, 1);
+    const int position = text.indexOf(QLatin1Char('|'));
+    text.remove(position, 1);
+    if (anchor > position)
+        --anchor;
+    editor->setPlainText(text);
+    QTextCursor cursor = editor->textCursor();
+    cursor.setPosition(anchor >= 0 ? anchor : position);
+    cursor.setPosition(position, QTextCursor::KeepAnchor);
+    editor->setTextCursor(cursor);
+}
+
+QString textAndCursor(const CodeEditor *editor)
+{
+    const QTextCursor cursor = editor->textCursor();
+    QString text = editor->toPlainText();
+    text.insert(cursor.position(), QLatin1Char('|'));
+    if (cursor.hasSelection())
+        text.insert(cursor.anchor() + (cursor.anchor() > cursor.position() ? 1 : 0), QLatin1Char('^'));
+    return text;
+}
+
+void pressKeys(QWidget *widget, const QStringList &keys)
+{
+    for (const QString &key : keys) {
+        if (key == "Return")
+            QTest::keyClick(widget, Qt::Key_Return);
+        else if (key == "Tab")
+            QTest::keyClick(widget, Qt::Key_Tab);
+        else if (key == "Backtab")
+            QTest::keyClick(widget, Qt::Key_Backtab, Qt::ShiftModifier);
+        else if (key == "Ctrl+Plus")
+            QTest::keyClick(widget, Qt::Key_Plus, Qt::ControlModifier | Qt::ShiftModifier);
+        else if (key == "Ctrl+=")
+            QTest::keyClick(widget, Qt::Key_Equal, Qt::ControlModifier);
+        else if (key == "Ctrl+Minus")
+            QTest::keyClick(widget, Qt::Key_Minus, Qt::ControlModifier);
+        else if (key == "Ctrl+0")
+            QTest::keyClick(widget, Qt::Key_0, Qt::ControlModifier);
+        else
+            QTest::keyClicks(widget, key);
+    }
+}
+
+// The brackets marked in the editor, drawn under its text: "^" in the colour of a pair, "!" in
+// another (a bracket without a partner).
+QString bracketMarks(const CodeEditor *editor, const QColor &paired)
+{
+    QString marks(editor->document()->characterCount() - 1, QLatin1Char(' '));
+    const QList<QTextEdit::ExtraSelection> selections = editor->extraSelections();
+    for (const QTextEdit::ExtraSelection &selection : selections) {
+        if (selection.format.property(QTextFormat::FullWidthSelection).toBool())
+            continue;
+        const QColor colour = selection.format.background().color();
+        const int at = selection.cursor.selectionStart();
+        if (marks.at(at) != QLatin1Char(' ') || selection.cursor.selectedText().size() != 1)
+            return QStringLiteral("a bracket marked twice, or a mark not on one character");
+        marks[at] = colour == paired ? QLatin1Char('^') : QLatin1Char('!');
+    }
+    return marks;
+}
+
 } // namespace
 
 class tst_CodeEditor : public QObject
@@ -69,7 +142,33 @@ private slots:
     void escapeClosesTheFindBar();
     void errorLine_data();
     void errorLine();
+    void indentation_data();
+    void indentation();
+    void brackets_data();
+    void brackets();
+    void bracketsFollowACommentOpenedAbove();
+    void textSize_data();
+    void textSize();
+    void initTestCase();
+    void cleanup();
+
+private:
+    QColor pairedColour;
 };
+
+// The colour of a pair in the theme that a light palette picks.
+void tst_CodeEditor::initTestCase()
+{
+    using KSyntaxHighlighting::Theme;
+    KSyntaxHighlighting::Repository repository;
+    const Theme theme = repository.defaultTheme(KSyntaxHighlighting::Repository::LightTheme);
+    pairedColour = QColor(theme.editorColor(Theme::BracketMatching));
+}
+
+void tst_CodeEditor::cleanup()
+{
+    CodeEditor::setTextSize(CodeEditor::startTextSize);
+}
 
 void tst_CodeEditor::highlightingFollowsTheTextAndThePalette_data()
 {
@@ -267,6 +366,214 @@ void tst_CodeEditor::errorLine()
     editor->textCursor().insertText(QStringLiteral("x"));
     QCOMPARE(editor->errorLine(), 0);
     QCOMPARE(editor->extraSelections().size(), 1);
+}
+
+void tst_CodeEditor::indentation_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QStringList>("keys");
+    QTest::addColumn<QString>("result");
+
+    QTest::newRow("a block typed in")
+        << "|" << QStringList{"function render() {", "Return", "r = 1;", "Return", "}"}
+        << "function render() {\n    r = 1;\n}|";
+    QTest::newRow("Return keeps the indentation") << "    a = 1;|" << QStringList{"Return"}
+                                                  << "    a = 1;\n    |";
+    QTest::newRow("Return keeps tabs") << "\tif (a)|" << QStringList{"Return"} << "\tif (a)\n\t|";
+    QTest::newRow("a brace adds a level") << "    if (a) {|" << QStringList{"Return"}
+                                          << "    if (a) {\n        |";
+    QTest::newRow("a brace before trailing spaces") << "if (a) {  |" << QStringList{"Return"}
+                                                    << "if (a) {  \n    |";
+    QTest::newRow("only the text before the cursor counts") << "  f({|});" << QStringList{"Return"}
+                                                             << "  f({\n      |});";
+    QTest::newRow("Return replaces the selection") << "a {^old|" << QStringList{"Return"}
+                                                   << "a {\n    |";
+    QTest::newRow("a brace on a blank line takes a level") << "        |" << QStringList{"}"}
+                                                           << "    }|";
+    QTest::newRow("a brace on a blank line, the cursor inside") << "  |    " << QStringList{"}"}
+                                                               << "  }|";
+    QTest::newRow("a brace after text stays") << "    a|" << QStringList{"}"} << "    a}|";
+    QTest::newRow("a brace before text stays") << "    |a" << QStringList{"}"} << "    }|a";
+    QTest::newRow("a brace at the start") << "|" << QStringList{"}"} << "}|";
+    QTest::newRow("Tab without a selection") << "a|b" << QStringList{"Tab"} << "a\t|b";
+    QTest::newRow("Tab on a selection in one line") << "a^bc|d" << QStringList{"Tab"}
+                                                    << "a\t|d";
+    QTest::newRow("Tab on lines") << "x^a\nb\nc|" << QStringList{"Tab"}
+                                  << "^    xa\n    b\n    c|";
+    QTest::newRow("Tab twice") << "|a\nb^" << QStringList{"Tab", "Tab"}
+                               << "^        a\n        b|";
+    QTest::newRow("Tab leaves the line the selection ends at the start of")
+        << "^a\nb\n|c" << QStringList{"Tab"} << "^    a\n    b|\nc";
+    QTest::newRow("Tab leaves empty lines empty") << "^a\n\nb|" << QStringList{"Tab"}
+                                                  << "^    a\n\n    b|";
+    QTest::newRow("Backtab on lines") << "^    a\n  b\n\tc\nd\n      e|"
+                                      << QStringList{"Backtab"} << "^a\nb\nc\nd\n  e|";
+    QTest::newRow("Backtab on the cursor's line") << "        a|b" << QStringList{"Backtab"}
+                                                  << "    a|b";
+    QTest::newRow("Backtab on an unindented line") << "a|b" << QStringList{"Backtab"} << "a|b";
+}
+
+void tst_CodeEditor::indentation()
+{
+    QFETCH(QString, text);
+    QFETCH(QStringList, keys);
+    QFETCH(QString, result);
+
+    auto editor = shownEditor(QString());
+    QVERIFY(editor);
+    setTextAndCursor(editor.get(), text);
+    pressKeys(editor.get(), keys.mid(0, keys.size() - 1));
+    const QString beforeLastKey = editor->toPlainText();
+    pressKeys(editor.get(), keys.mid(keys.size() - 1));
+    QCOMPARE(textAndCursor(editor.get()), result);
+
+    // Each key is one step to undo.
+    editor->undo();
+    QCOMPARE(editor->toPlainText(), beforeLastKey);
+}
+
+void tst_CodeEditor::brackets_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("marks");
+
+    QTest::newRow("after an opening") << "f(|a)" << " ^ ^";
+    QTest::newRow("before an opening") << "f|(a)" << " ^ ^";
+    QTest::newRow("after a closing") << "f(a)|" << " ^ ^";
+    QTest::newRow("the outer pair of nested ones") << "|{ [ ( ) ] }" << "^         ^";
+    QTest::newRow("a bracket on each side") << "a[b(c)|]" << " ^ ^ ^^";
+    QTest::newRow("a pair on both sides is marked once") << "(|)" << "^^";
+    QTest::newRow("no bracket") << "a|b" << "  ";
+    QTest::newRow("across lines") << "f() {|\n  g();\n}" << "    ^" + QString(8, ' ') + "^";
+    QTest::newRow("a bracket in a string is left out") << "a = (')' + b|);"
+                                                        << "    ^       ^ ";
+    QTest::newRow("at a bracket in a string") << "s = '(|';" << "        ";
+    QTest::newRow("in a line comment") << "f( // )\n)|" << " ^      ^";
+    QTest::newRow("in a comment across lines") << "f(/*\n ) ]\n*/|)" << " ^          ^";
+    QTest::newRow("in a template string") << "f(`)`|)" << " ^   ^";
+    QTest::newRow("without a partner: opening") << "f(|a" << " ! ";
+    QTest::newRow("without a partner: closing") << "a)|" << " !";
+    QTest::newRow("a partner only in a string") << "'('|)" << "   !";
+    QTest::newRow("of different kinds") << "(|]" << "!!";
+    QTest::newRow("crossed") << "( [ ) ]|" << "      !";
+    QTest::newRow("far within a long line") << "(|" + QString(60000, ' ') + ")"
+                                            << "^" + QString(60000, ' ') + "^";
+    QTest::newRow("too far to know") << "(|" + QString(200000, ' ') + ")"
+                                     << QString(200002, ' ');
+}
+
+void tst_CodeEditor::brackets()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, marks);
+
+    std::unique_ptr<CodeEditor> editor(createCodeEditor());
+    editor->setPalette(paletteWithBase(Qt::white));
+    setTextAndCursor(editor.get(), text);
+    QCOMPARE(bracketMarks(editor.get(), pairedColour), marks);
+    // Beside the mark of the cursor's line.
+    QCOMPARE(editor->extraSelections().first().cursor.blockNumber(),
+             editor->textCursor().blockNumber());
+}
+
+void tst_CodeEditor::bracketsFollowACommentOpenedAbove()
+{
+    std::unique_ptr<CodeEditor> editor(createCodeEditor());
+    editor->setPalette(paletteWithBase(Qt::white));
+    setTextAndCursor(editor.get(), "x\nf(\n)|");
+    QCOMPARE(bracketMarks(editor.get(), pairedColour), "   ^ ^");
+
+    QTextCursor(editor->document()).insertText(QStringLiteral("/*"));
+    QTRY_COMPARE(bracketMarks(editor.get(), pairedColour), "        ");
+    QTextCursor(editor->document()).deleteChar();
+    QTRY_COMPARE(bracketMarks(editor.get(), pairedColour), "    ^ ^");
+}
+
+void tst_CodeEditor::textSize_data()
+{
+    QTest::addColumn<QStringList>("keys");
+    QTest::addColumn<QString>("typedIn");
+    QTest::addColumn<int>("size");
+
+    QTest::newRow("Ctrl+Plus") << QStringList{"Ctrl+Plus"} << "first" << 11;
+    QTest::newRow("Ctrl+=") << QStringList{"Ctrl+="} << "first" << 11;
+    QTest::newRow("Ctrl+Minus") << QStringList{"Ctrl+Minus"} << "first" << 9;
+    QTest::newRow("Ctrl+0 goes back to the start")
+        << QStringList{"Ctrl+=", "Ctrl+=", "Ctrl+Minus", "Ctrl+=", "Ctrl+0"} << "first" << 10;
+    QTest::newRow("no larger than 40") << QStringList(QVector<QString>(35, "Ctrl+=").toList()) << "first" << 40;
+    QTest::newRow("no smaller than 6") << QStringList(QVector<QString>(5, "Ctrl+Minus").toList()) << "first" << 6;
+    QTest::newRow("in the other editor") << QStringList{"Ctrl+Plus", "Ctrl+Plus"} << "second"
+                                         << 12;
+    QTest::newRow("from the find bar") << QStringList{"Ctrl+Minus"} << "find bar" << 9;
+    QTest::newRow("Ctrl with the wheel") << QStringList{"wheel up"} << "first" << 11;
+}
+
+void tst_CodeEditor::textSize()
+{
+    QFETCH(QStringList, keys);
+    QFETCH(QString, typedIn);
+    QFETCH(int, size);
+
+    QWidget window;
+    auto *layout = new QHBoxLayout(&window);
+    CodeEditor *editors[] = {createCodeEditor(), createCodeEditor()};
+    for (CodeEditor *editor : editors) {
+        editor->setPlainText(QStringLiteral("a\n\tb"));
+        layout->addWidget(editor);
+    }
+    // The window's own shortcuts on the same keys do not take them from an editor.
+    // (The find bar shares them: there the two would be ambiguous.)
+    auto *windowAction = new QAction(&window);
+    if (typedIn != "find bar") {
+        windowAction->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_Equal),
+                                    QKeySequence(Qt::CTRL | Qt::Key_Plus),
+                                    QKeySequence(Qt::CTRL | Qt::Key_Minus),
+                                    QKeySequence(Qt::CTRL | Qt::Key_0)});
+    }
+    window.addAction(windowAction);
+    QSignalSpy windowShortcuts(windowAction, &QAction::triggered);
+    window.show();
+    QApplication::setActiveWindow(&window);
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+    const int gutterAtStart = editors[0]->gutterWidth();
+
+    CodeEditor *target = editors[typedIn == "second" ? 1 : 0];
+    target->setFocus();
+    QTRY_VERIFY(target->hasFocus());
+    QWidget *receiver = target;
+    if (typedIn == "find bar") {
+        QTest::keyClick(target, Qt::Key_F, Qt::ControlModifier);
+        receiver = findField(target);
+        QTRY_VERIFY(receiver->hasFocus());
+    }
+    if (keys == QStringList{"wheel up"}) {
+        QWheelEvent wheel(QPointF(5, 5), target->viewport()->mapToGlobal(QPoint(5, 5)), QPoint(),
+                          QPoint(0, QWheelEvent::DefaultDeltasPerStep), Qt::NoButton,
+                          Qt::ControlModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(target->viewport(), &wheel);
+    } else {
+        pressKeys(receiver, keys);
+    }
+
+    QCOMPARE(CodeEditor::textSize(), size);
+    for (CodeEditor *editor : editors) {
+        QCOMPARE(editor->font().pointSize(), size);
+        QCOMPARE(editor->tabStopDistance(),
+                 qreal(editor->fontMetrics().horizontalAdvance(QStringLiteral("    "))));
+        // The gutter follows, and the text stays beside it.
+        auto *gutter = editor->findChild<QWidget *>(QStringLiteral("lineNumberGutter"));
+        QCOMPARE(gutter->width(), editor->gutterWidth());
+        QCOMPARE(editor->viewport()->x(), gutter->geometry().right() + 1);
+        if (size > CodeEditor::startTextSize)
+            QVERIFY(gutter->width() > gutterAtStart);
+        else
+            QVERIFY(gutter->width() <= gutterAtStart);
+    }
+    QCOMPARE(editors[0]->toPlainText(), QStringLiteral("a\n\tb"));
+    QCOMPARE(windowShortcuts.count(), 0);
+    // An editor made later starts at the size the others show.
+    std::unique_ptr<CodeEditor> later(createCodeEditor());
+    QCOMPARE(later->font().pointSize(), size);
 }
 
 QTEST_MAIN(tst_CodeEditor)

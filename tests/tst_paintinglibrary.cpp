@@ -334,7 +334,7 @@ void tst_PaintingLibrary::textIsBackAfterARestart()
         editor->setFocus();
         QTest::keyClicks(editor, QStringLiteral("function render() {"));
         QTest::keyClick(editor, Qt::Key_Return);
-        QTest::keyClicks(editor, QStringLiteral("    r = x / width;"));
+        QTest::keyClicks(editor, QStringLiteral("r = x / width;"));
         QTest::keyClick(editor, Qt::Key_Return);
         QTest::keyClicks(editor, QStringLiteral("}"));
         window.close();

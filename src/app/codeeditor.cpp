@@ -1,14 +1,16 @@
 #include "app/codeeditor.h"
 
+#include "app/bracketmatcher.h"
+#include "app/codehighlighter.h"
 #include "app/findbar.h"
 
 #include <KSyntaxHighlighting/Definition>
 #include <KSyntaxHighlighting/Repository>
-#include <KSyntaxHighlighting/SyntaxHighlighter>
 #include <KSyntaxHighlighting/Theme>
 
 #include <QFont>
 #include <QFontMetrics>
+#include <QKeyEvent>
 #include <QKeySequence>
 #include <QList>
 #include <QPaintEvent>
@@ -19,6 +21,9 @@
 #include <QTextCursor>
 #include <QTextEdit>
 #include <QTextFormat>
+#include <QWheelEvent>
+
+#include <algorithm>
 
 namespace {
 
@@ -32,23 +37,75 @@ Repository &syntaxRepository()
     return repository;
 }
 
-// A line of many thousand characters is data or minified code rather than something to read,
-// and colouring it would slow every layout of it.
-class CodeHighlighter : public KSyntaxHighlighting::SyntaxHighlighter
+// The text size that every code editor shows, and the editors that show it.
+struct SharedTextSize
 {
-public:
-    using SyntaxHighlighter::SyntaxHighlighter;
-
-protected:
-    void highlightBlock(const QString &text) override
-    {
-        if (text.size() <= longestHighlightedLine)
-            SyntaxHighlighter::highlightBlock(text);
-    }
-
-private:
-    static constexpr int longestHighlightedLine = 10000;
+    int points = CodeEditor::startTextSize;
+    QList<CodeEditor *> editors;
 };
+
+SharedTextSize &sharedTextSize()
+{
+    static SharedTextSize size;
+    return size;
+}
+
+enum class TextSizeKey { None, Larger, Smaller, Start };
+
+// Ctrl with + (Shift+= on many keyboards, or the keypad's), =, - or 0.
+TextSizeKey textSizeKey(const QKeyEvent *event)
+{
+    const Qt::KeyboardModifiers modifiers =
+        event->modifiers() & ~(Qt::ShiftModifier | Qt::KeypadModifier);
+    if (modifiers != Qt::ControlModifier)
+        return TextSizeKey::None;
+    switch (event->key()) {
+    case Qt::Key_Plus:
+    case Qt::Key_Equal:
+        return TextSizeKey::Larger;
+    case Qt::Key_Minus:
+        return TextSizeKey::Smaller;
+    case Qt::Key_0:
+        return TextSizeKey::Start;
+    default:
+        return TextSizeKey::None;
+    }
+}
+
+const QString indentLevel = QStringLiteral("    ");
+
+bool isIndentation(QChar character)
+{
+    return character == QLatin1Char(' ') || character == QLatin1Char('\t');
+}
+
+QString leadingWhitespace(const QString &line)
+{
+    int length = 0;
+    while (length < line.size() && isIndentation(line.at(length)))
+        ++length;
+    return line.left(length);
+}
+
+bool endsWithOpeningBrace(const QString &line)
+{
+    int last = line.size() - 1;
+    while (last >= 0 && line.at(last).isSpace())
+        --last;
+    return last >= 0 && line.at(last) == QLatin1Char('{');
+}
+
+// The characters at the start of a line that make its first level of indentation: a tab, or up
+// to four spaces.
+int firstLevelLength(const QString &line)
+{
+    if (line.startsWith(QLatin1Char('\t')))
+        return 1;
+    int length = 0;
+    while (length < indentLevel.size() && length < line.size() && line.at(length) == QLatin1Char(' '))
+        ++length;
+    return length;
+}
 
 class LineNumberGutter : public QWidget
 {
@@ -79,20 +136,25 @@ CodeEditor::CodeEditor(QWidget *parent)
     , gutter(new LineNumberGutter(this))
     , findBar(new FindBar(this, this))
 {
+    sharedTextSize().editors.append(this);
     highlighter->setDefinition(syntaxRepository().definitionForName(QStringLiteral("JavaScript")));
     applyTheme();
     findBar->setObjectName(QStringLiteral("findBar"));
     findBar->hide();
+    bracketRefresh.setSingleShot(true);
+    bracketRefresh.setInterval(50);
 
     connect(this, &QPlainTextEdit::blockCountChanged, this, &CodeEditor::updateMargins);
     connect(this, &QPlainTextEdit::updateRequest, this, &CodeEditor::scrollGutter);
-    connect(this, &QPlainTextEdit::cursorPositionChanged, this, &CodeEditor::updateLineMarks);
+    connect(this, &QPlainTextEdit::cursorPositionChanged, this, &CodeEditor::updateMarks);
     connect(document(), &QTextDocument::contentsChange, this, [this](int, int removed, int added) {
         if (removed || added) {
             ++edits;
             clearErrorLine();
         }
     });
+    connect(highlighter, &CodeHighlighter::blockHighlighted, this, &CodeEditor::noteHighlighted);
+    connect(&bracketRefresh, &QTimer::timeout, this, &CodeEditor::updateMarks);
     connect(findBar, &FindBar::closeRequested, this, [this] { setFindBarVisible(false); });
 
     // On the editor and its find bar only, so that each editor finds in its own text.
@@ -104,9 +166,206 @@ CodeEditor::CodeEditor(QWidget *parent)
     addShortcut(QKeySequence::Find, &CodeEditor::openFindBar);
     addShortcut(QKeySequence(Qt::Key_F3), &CodeEditor::findNext);
     addShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F3), &CodeEditor::findPrevious);
+    // For the find bar, which keeps every key it is given: the editor takes these keys itself
+    // (event()).
+    addShortcut(QKeySequence(Qt::CTRL | Qt::Key_Plus), &CodeEditor::enlargeText);
+    addShortcut(QKeySequence(Qt::CTRL | Qt::Key_Equal), &CodeEditor::enlargeText);
+    addShortcut(QKeySequence(Qt::CTRL | Qt::Key_Minus), &CodeEditor::shrinkText);
+    addShortcut(QKeySequence(Qt::CTRL | Qt::Key_0), &CodeEditor::resetTextSize);
 
+    updateTabStop();
     updateMargins();
-    updateLineMarks();
+    updateMarks();
+}
+
+CodeEditor::~CodeEditor()
+{
+    sharedTextSize().editors.removeOne(this);
+}
+
+int CodeEditor::textSize()
+{
+    return sharedTextSize().points;
+}
+
+void CodeEditor::setTextSize(int points)
+{
+    SharedTextSize &shared = sharedTextSize();
+    shared.points = std::clamp(points, smallestTextSize, largestTextSize);
+    for (CodeEditor *editor : qAsConst(shared.editors)) {
+        QFont font = editor->font();
+        if (font.pointSize() == shared.points)
+            continue;
+        font.setPointSize(shared.points);
+        editor->setFont(font);
+    }
+}
+
+void CodeEditor::enlargeText()
+{
+    setTextSize(textSize() + 1);
+}
+
+void CodeEditor::shrinkText()
+{
+    setTextSize(textSize() - 1);
+}
+
+void CodeEditor::resetTextSize()
+{
+    setTextSize(startTextSize);
+}
+
+// Measured as the editor lays out its text: a font on its own is measured at the application's
+// default resolution, which need not be the editor's screen's.
+void CodeEditor::updateTabStop()
+{
+    setTabStopDistance(fontMetrics().horizontalAdvance(indentLevel));
+}
+
+// Ahead of the window's shortcuts, so that the text size keys work in an editor whatever the
+// window binds them to. The find bar's keys come by here too, on their way to the shortcuts.
+bool CodeEditor::event(QEvent *event)
+{
+    if (event->type() == QEvent::ShortcutOverride && hasFocus()
+        && textSizeKey(static_cast<QKeyEvent *>(event)) != TextSizeKey::None) {
+        event->accept();
+        return true;
+    }
+    return QPlainTextEdit::event(event);
+}
+
+void CodeEditor::keyPressEvent(QKeyEvent *event)
+{
+    switch (textSizeKey(event)) {
+    case TextSizeKey::Larger:
+        enlargeText();
+        return;
+    case TextSizeKey::Smaller:
+        shrinkText();
+        return;
+    case TextSizeKey::Start:
+        resetTextSize();
+        return;
+    case TextSizeKey::None:
+        break;
+    }
+    if (!isReadOnly() && handleIndentationKey(event))
+        return;
+    QPlainTextEdit::keyPressEvent(event);
+}
+
+// Ctrl with the wheel steps the shared size too, rather than zooming this editor alone.
+void CodeEditor::wheelEvent(QWheelEvent *event)
+{
+    if (!(event->modifiers() & Qt::ControlModifier)) {
+        QPlainTextEdit::wheelEvent(event);
+        return;
+    }
+    wheelAngle += event->angleDelta().y();
+    const int steps = wheelAngle / QWheelEvent::DefaultDeltasPerStep;
+    wheelAngle -= steps * QWheelEvent::DefaultDeltasPerStep;
+    if (steps)
+        setTextSize(textSize() + steps);
+    event->accept();
+}
+
+bool CodeEditor::handleIndentationKey(QKeyEvent *event)
+{
+    const Qt::KeyboardModifiers modifiers = event->modifiers() & ~Qt::KeypadModifier;
+    switch (event->key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        if (modifiers != Qt::NoModifier)
+            return false;
+        insertIndentedLine();
+        return true;
+    case Qt::Key_Tab:
+        if (modifiers != Qt::NoModifier || !selectionSpansLines())
+            return false;
+        indentLines(true);
+        return true;
+    case Qt::Key_Backtab:
+        if ((modifiers & ~Qt::ShiftModifier) != Qt::NoModifier)
+            return false;
+        indentLines(false);
+        return true;
+    default:
+        return event->text() == QLatin1String("}") && closeBraceOnBlankLine();
+    }
+}
+
+bool CodeEditor::selectionSpansLines() const
+{
+    const QTextCursor cursor = textCursor();
+    return document()->findBlock(cursor.selectionStart())
+        != document()->findBlock(cursor.selectionEnd());
+}
+
+// The new line starts as indented as the text before the cursor, one level deeper after a {.
+void CodeEditor::insertIndentedLine()
+{
+    QTextCursor cursor = textCursor();
+    cursor.beginEditBlock();
+    cursor.removeSelectedText();
+    const QString before = cursor.block().text().left(cursor.positionInBlock());
+    QString indentation = leadingWhitespace(before);
+    if (endsWithOpeningBrace(before))
+        indentation += indentLevel;
+    cursor.insertBlock();
+    cursor.insertText(indentation);
+    cursor.endEditBlock();
+    setTextCursor(cursor);
+    ensureCursorVisible();
+}
+
+bool CodeEditor::closeBraceOnBlankLine()
+{
+    QTextCursor cursor = textCursor();
+    const QString line = cursor.block().text();
+    if (cursor.hasSelection() || line.isEmpty() || leadingWhitespace(line).size() != line.size())
+        return false;
+    cursor.beginEditBlock();
+    cursor.movePosition(QTextCursor::StartOfBlock);
+    cursor.movePosition(QTextCursor::EndOfBlock, QTextCursor::KeepAnchor);
+    cursor.insertText(line.mid(firstLevelLength(line)) + QLatin1Char('}'));
+    cursor.endEditBlock();
+    setTextCursor(cursor);
+    return true;
+}
+
+// Every line the selection touches, or the cursor's line; a selection that ends at the start of
+// a line leaves that line alone. Empty lines gain no indentation, which would only trail.
+void CodeEditor::indentLines(bool deeper)
+{
+    QTextCursor cursor = textCursor();
+    const QTextBlock first = document()->findBlock(cursor.selectionStart());
+    QTextBlock last = document()->findBlock(cursor.selectionEnd());
+    if (last != first && cursor.selectionEnd() == last.position())
+        last = last.previous();
+
+    QTextCursor edit(document());
+    edit.beginEditBlock();
+    for (QTextBlock block = first;; block = block.next()) {
+        edit.setPosition(block.position());
+        if (deeper && block.length() > 1) {
+            edit.insertText(indentLevel);
+        } else if (!deeper) {
+            edit.setPosition(block.position() + firstLevelLength(block.text()),
+                             QTextCursor::KeepAnchor);
+            edit.removeSelectedText();
+        }
+        if (block == last)
+            break;
+    }
+    edit.endEditBlock();
+
+    // Whole lines stay selected, so that the next Tab acts on the same ones.
+    if (first != last) {
+        cursor.setPosition(first.position());
+        cursor.setPosition(last.position() + last.length() - 1, QTextCursor::KeepAnchor);
+        setTextCursor(cursor);
+    }
 }
 
 void CodeEditor::showErrorLine(int line)
@@ -117,7 +376,7 @@ void CodeEditor::showErrorLine(int line)
     setTextCursor(QTextCursor(block));
     centerCursor();
     errorBlock = block.blockNumber();
-    updateLineMarks();
+    updateMarks();
 }
 
 void CodeEditor::clearErrorLine()
@@ -125,7 +384,7 @@ void CodeEditor::clearErrorLine()
     if (errorBlock < 0)
         return;
     errorBlock = -1;
-    updateLineMarks();
+    updateMarks();
 }
 
 int CodeEditor::gutterWidth() const
@@ -209,10 +468,12 @@ bool CodeEditor::viewportEvent(QEvent *event)
 void CodeEditor::changeEvent(QEvent *event)
 {
     QPlainTextEdit::changeEvent(event);
-    if (event->type() == QEvent::PaletteChange)
+    if (event->type() == QEvent::PaletteChange) {
         applyTheme();
-    else if (event->type() == QEvent::FontChange)
+    } else if (event->type() == QEvent::FontChange) {
+        updateTabStop();
         updateMargins();
+    }
 }
 
 void CodeEditor::updateMargins()
@@ -239,8 +500,9 @@ void CodeEditor::scrollGutter(const QRect &area, int dy)
         gutter->update(0, area.y(), gutter->width(), area.height());
 }
 
-void CodeEditor::updateLineMarks()
+void CodeEditor::updateMarks()
 {
+    bracketRefresh.stop();
     QList<QTextEdit::ExtraSelection> marks;
     const int current = textCursor().blockNumber();
     // An empty editor shows its placeholder text, which the mark would paint over.
@@ -260,8 +522,48 @@ void CodeEditor::updateLineMarks()
         errorLine.cursor = QTextCursor(errorLineBlock);
         marks.append(errorLine);
     }
+    marks.append(bracketMarks());
     setExtraSelections(marks);
     gutter->update();
+}
+
+// The brackets on both sides of the cursor, each with its partner.
+QList<QTextEdit::ExtraSelection> CodeEditor::bracketMarks() const
+{
+    QList<QTextEdit::ExtraSelection> marks;
+    const BracketMatcher matcher(document());
+    const int position = textCursor().position();
+    int partnerBefore = -1;
+    for (const int at : {position - 1, position}) {
+        if (at < 0 || at == partnerBefore)
+            continue;
+        const BracketMatcher::Match match = matcher.match(at);
+        if (match.outcome == BracketMatcher::Outcome::Paired) {
+            marks.append(bracketMark(at, pairedBracketColour));
+            marks.append(bracketMark(match.partner, pairedBracketColour));
+            partnerBefore = match.partner;
+        } else if (match.outcome == BracketMatcher::Outcome::Unpaired) {
+            marks.append(bracketMark(at, unpairedBracketColour));
+        }
+    }
+    return marks;
+}
+
+QTextEdit::ExtraSelection CodeEditor::bracketMark(int position, const QColor &colour) const
+{
+    QTextEdit::ExtraSelection mark;
+    mark.format.setBackground(colour);
+    mark.cursor = QTextCursor(document());
+    mark.cursor.setPosition(position);
+    mark.cursor.setPosition(position + 1, QTextCursor::KeepAnchor);
+    return mark;
+}
+
+// The cursor's line is highlighted as part of the edit, before the cursor moves.
+void CodeEditor::noteHighlighted(const QTextBlock &block)
+{
+    if (block != textCursor().block())
+        bracketRefresh.start();
 }
 
 void CodeEditor::applyTheme()
@@ -280,16 +582,18 @@ void CodeEditor::applyTheme()
     errorNumberColour = QColor(theme.editorColor(Theme::MarkError));
     errorLineColour = errorNumberColour;
     errorLineColour.setAlpha(80);
-    updateLineMarks();
+    pairedBracketColour = QColor(theme.editorColor(Theme::BracketMatching));
+    // Half see-through, as on the error line, but darker, so that it shows on that line too.
+    unpairedBracketColour = errorNumberColour;
+    unpairedBracketColour.setAlpha(160);
+    updateMarks();
 }
 
 CodeEditor *createCodeEditor()
 {
     auto *editor = new CodeEditor;
     editor->setMinimumWidth(320);
-    editor->setFont(QFont(QStringLiteral("Courier"), 10));
-    // Measured as the editor lays out its text: a font on its own is measured at the
-    // application's default resolution, which need not be the editor's screen's.
-    editor->setTabStopDistance(editor->fontMetrics().horizontalAdvance(QStringLiteral("    ")));
+    // The tab stop follows the font (changeEvent()).
+    editor->setFont(QFont(QStringLiteral("Courier"), CodeEditor::textSize()));
     return editor;
 }

@@ -1,24 +1,37 @@
 #ifndef CODEEDITOR_H
 #define CODEEDITOR_H
 
+#include <QList>
 #include <QPlainTextEdit>
+#include <QTextEdit>
+#include <QTimer>
 
+class CodeHighlighter;
 class FindBar;
+class QKeyEvent;
+class QTextBlock;
+class QWheelEvent;
 class QWidget;
 
-namespace KSyntaxHighlighting {
-class SyntaxHighlighter;
-}
-
 // A plain-text editor for scripts: JavaScript highlighting in colours that suit the palette,
-// line numbers in a gutter, the cursor's line marked, a find bar along its bottom edge, and a
-// mark on the line where a script error happened.
+// line numbers in a gutter, the cursor's line marked, a find bar along its bottom edge, a mark
+// on the line where a script error happened, indentation that follows the braces, the
+// brackets at the cursor paired, and one text size shared by every code editor.
 class CodeEditor : public QPlainTextEdit
 {
     Q_OBJECT
 
 public:
     explicit CodeEditor(QWidget *parent = nullptr);
+    ~CodeEditor() override;
+
+    // All code editors show their text at one size in points, which Ctrl+Plus (or Ctrl+=),
+    // Ctrl+Minus and Ctrl+0 change from any of them.
+    static constexpr int startTextSize = 10;
+    static constexpr int smallestTextSize = 6;
+    static constexpr int largestTextSize = 40;
+    static int textSize();
+    static void setTextSize(int points);
 
     // Shows the 1-based line with the cursor at its start and marks it until the next edit or
     // until clearErrorLine(). A line the text does not have marks nothing.
@@ -32,36 +45,57 @@ public:
     void paintGutter(QWidget *gutter, const QRect &area);
 
 protected:
+    bool event(QEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+    void wheelEvent(QWheelEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
     bool viewportEvent(QEvent *event) override;
     void changeEvent(QEvent *event) override;
 
 private:
+    bool handleIndentationKey(QKeyEvent *event);
+    bool selectionSpansLines() const;
+    void insertIndentedLine();
+    bool closeBraceOnBlankLine();
+    void indentLines(bool deeper);
+    void enlargeText();
+    void shrinkText();
+    void resetTextSize();
+    void updateTabStop();
     void setFindBarVisible(bool visible);
     void updateMargins();
     void placeSideWidgets();
     void scrollGutter(const QRect &area, int dy);
-    void updateLineMarks();
+    void updateMarks();
+    void noteHighlighted(const QTextBlock &block);
+    QList<QTextEdit::ExtraSelection> bracketMarks() const;
+    QTextEdit::ExtraSelection bracketMark(int position, const QColor &colour) const;
     void applyTheme();
     void openFindBar();
     void findNext();
     void findPrevious();
 
-    KSyntaxHighlighting::SyntaxHighlighter *highlighter;
+    CodeHighlighter *highlighter;
     QWidget *gutter;
     FindBar *findBar;
+    // Lines that the highlighter coloured again after the edit that changed them can turn the
+    // brackets at the cursor into text, or back.
+    QTimer bracketRefresh;
     int errorBlock = -1;
     int edits = 0;
+    int wheelAngle = 0; // turned, but short of a whole step
     QColor gutterBackground;
     QColor lineNumberColour;
     QColor currentLineNumberColour;
     QColor currentLineColour;
     QColor errorLineColour;
     QColor errorNumberColour;
+    QColor pairedBracketColour;
+    QColor unpairedBracketColour;
 };
 
-// A code editor set up as both of the window's editors are: fixed-pitch font, tabs four spaces
-// wide.
+// A code editor set up as both of the window's editors are: fixed-pitch font at the shared text
+// size, tabs four spaces wide.
 CodeEditor *createCodeEditor();
 
 #endif // CODEEDITOR_H
