@@ -75,7 +75,7 @@ void tst_FileFaults::paintingsFolderCannotBeMade()
     w.painting->setPlainText(typed);
     DialogAnswerer answerer;
     answerer.answerMessageBox(QMessageBox::Discard);   // and preview all the same
-    w.window.updatePreview();
+    QVERIFY(w.preview());
 
     QVERIFY(toldAbout(answerer, paintingFile("Sketchbook.js")));
     QCOMPARE(w.painting->toPlainText(), typed);
@@ -107,7 +107,7 @@ void tst_FileFaults::scriptPathIsAFolder()
         w.window.openStdlibView();
         w.window.openPainter();
     } else {
-        w.window.updatePreview();
+        QVERIFY(w.preview());
     }
 
     QVERIFY(toldAbout(answerer, path));
@@ -128,7 +128,7 @@ void tst_FileFaults::folderCannotBeWritten()
         if (!lock.locked)
             QSKIP("this system cannot make a folder read-only for this user");
         DialogAnswerer answerer;
-        w.window.updatePreview();
+        QVERIFY(w.preview());
         QVERIFY(toldAbout(answerer, paintingFile("Sketchbook.js")));
         QCOMPARE(w.painting->toPlainText(), typed);
 
@@ -158,7 +158,7 @@ void tst_FileFaults::writeFailsMidway()
     DialogAnswerer answerer;
     {
         const FileSizeLimit limit(4096);
-        w.window.updatePreview();
+        QVERIFY(w.preview());
         w.window.openStdlibView();
         w.window.openPainter();
     }

@@ -265,6 +265,7 @@ void tst_PaintingLibrary::unchangedDocumentsAreNotWritten()
         window.show();
         pick(window, QStringLiteral("b"));
         window.updatePreview();
+        QVERIFY(waitForRender(window));
         window.openStdlibView();
         window.openPainter();
         pick(window, QStringLiteral("The Sketchbook"));

@@ -1,13 +1,14 @@
-#include "app/mainwindow.h"
+#include "app/scriptdocument.h"
 
+#include "app/codeeditor.h"
 #include "app/messagebox.h"
 #include "core/textfile.h"
 
-#include <QCloseEvent>
 #include <QDir>
-#include <QPlainTextEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QTextDocument>
+#include <QTextOption>
 
 namespace {
 
@@ -33,7 +34,7 @@ bool hasVeryLongLine(const QString &text)
     return false;
 }
 
-void setEditorText(QPlainTextEdit *editor, const QString &text)
+void setEditorText(CodeEditor *editor, const QString &text)
 {
     editor->setWordWrapMode(hasVeryLongLine(text) ? QTextOption::WrapAnywhere
                                                   : QTextOption::WrapAtWordBoundaryOrAnywhere);
@@ -42,16 +43,17 @@ void setEditorText(QPlainTextEdit *editor, const QString &text)
 
 ChangedFileAnswer askAboutChangedFile(QWidget *parent, const QString &path)
 {
-    QMessageBox box(QMessageBox::Warning, MainWindow::tr("File Changed"),
-                    MainWindow::tr("%1 has changed on disk since it was opened or last saved.\n\n"
-                                   "Reload shows what it holds now and drops the changes made "
-                                   "here, and nothing else happens; Overwrite saves the changes "
-                                   "made here over it; Cancel stays with them.")
+    QMessageBox box(QMessageBox::Warning, ScriptDocument::tr("File Changed"),
+                    ScriptDocument::tr("%1 has changed on disk since it was opened or last "
+                                       "saved.\n\nReload shows what it holds now and drops the "
+                                       "changes made here, and nothing else happens; Overwrite "
+                                       "saves the changes made here over it; Cancel stays with "
+                                       "them.")
                         .arg(shown(path)),
                     QMessageBox::Cancel, parent);
     box.setTextFormat(Qt::PlainText);
-    QPushButton *reload = box.addButton(MainWindow::tr("Reload"), QMessageBox::DestructiveRole);
-    QPushButton *overwrite = box.addButton(MainWindow::tr("Overwrite"), QMessageBox::AcceptRole);
+    QPushButton *reload = box.addButton(ScriptDocument::tr("Reload"), QMessageBox::DestructiveRole);
+    QPushButton *overwrite = box.addButton(ScriptDocument::tr("Overwrite"), QMessageBox::AcceptRole);
     box.setDefaultButton(QMessageBox::Cancel);
     box.exec();
     if (box.clickedButton() == reload)
@@ -63,16 +65,16 @@ ChangedFileAnswer askAboutChangedFile(QWidget *parent, const QString &path)
 
 QString choices()
 {
-    return MainWindow::tr("Discard goes on without saving the changes; Cancel stays with them.");
+    return ScriptDocument::tr("Discard goes on without saving the changes; Cancel stays with them.");
 }
 
 QMessageBox::StandardButton askAboutUnreadFile(QWidget *parent, const QString &path,
                                                const QString &readError)
 {
     return showPlainMessage(
-        parent, QMessageBox::Warning, MainWindow::tr("Could Not Save"),
-        MainWindow::tr("%1 could not be read when it was opened (%2), so it is not written "
-                       "over.\n\n%3")
+        parent, QMessageBox::Warning, ScriptDocument::tr("Could Not Save"),
+        ScriptDocument::tr("%1 could not be read when it was opened (%2), so it is not written "
+                           "over.\n\n%3")
             .arg(shown(path), readError, choices()),
         QMessageBox::Discard | QMessageBox::Cancel, QMessageBox::Cancel);
 }
@@ -81,9 +83,9 @@ QMessageBox::StandardButton askBeforeReplacing(QWidget *parent, const QString &p
                                                const QString &changes)
 {
     return showPlainMessage(
-        parent, QMessageBox::Warning, MainWindow::tr("Replace the File?"),
-        MainWindow::tr("Saving %1 replaces more than the changes: %2.\n\nSave writes the text "
-                       "as it is shown. %3")
+        parent, QMessageBox::Warning, ScriptDocument::tr("Replace the File?"),
+        ScriptDocument::tr("Saving %1 replaces more than the changes: %2.\n\nSave writes the "
+                           "text as it is shown. %3")
             .arg(shown(path), changes, choices()),
         QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, QMessageBox::Cancel);
 }
@@ -92,8 +94,8 @@ QMessageBox::StandardButton askAfterFailedSave(QWidget *parent, const QString &p
                                                const QString &reason)
 {
     return showPlainMessage(
-        parent, QMessageBox::Warning, MainWindow::tr("Could Not Save"),
-        MainWindow::tr("Could not save %1: %2.\n\nRetry tries again. %3")
+        parent, QMessageBox::Warning, ScriptDocument::tr("Could Not Save"),
+        ScriptDocument::tr("Could not save %1: %2.\n\nRetry tries again. %3")
             .arg(shown(path), reason, choices()),
         QMessageBox::Retry | QMessageBox::Discard | QMessageBox::Cancel, QMessageBox::Retry);
 }
@@ -107,53 +109,35 @@ bool goOn(QMessageBox::StandardButton answer)
 
 } // namespace
 
-void MainWindow::loadFile()
+ScriptDocument::ScriptDocument(CodeEditor *editor, QWidget *parentWindow)
+    : QObject(parentWindow)
+    , textEditor(editor)
+    , window(parentWindow)
 {
-    loadDocument(paintingEditor, paintingPath, paintingFile);
 }
 
-void MainWindow::saveFile()
+QString ScriptDocument::text() const
 {
-    savePaintingDocument();
+    return documentText(textEditor->document());
 }
 
-void MainWindow::loadStdlib()
-{
-    loadDocument(stdlibEditor, stdlibPath, stdlibFile);
-}
-
-void MainWindow::saveStdlib()
-{
-    saveStdlibDocument();
-}
-
-bool MainWindow::savePaintingDocument()
-{
-    return saveDocument(paintingEditor, paintingPath, paintingFile);
-}
-
-bool MainWindow::saveStdlibDocument()
-{
-    return saveDocument(stdlibEditor, stdlibPath, stdlibFile);
-}
-
-void MainWindow::loadDocument(QPlainTextEdit *editor, const QString &path, DocumentFile &file)
+void ScriptDocument::load()
 {
     file = DocumentFile();
     TextFileContent content;
     QString reason;
-    if (!readTextFile(path, &content, &reason)) {
+    if (!readTextFile(filePath, &content, &reason)) {
         file.readError = reason;
-        setEditorText(editor, QString());
-        tellOnce(path, tr("Could Not Read"),
+        setEditorText(textEditor, QString());
+        tellOnce(tr("Could Not Read"),
                  tr("Could not read %1: %2.\n\nThe editor stays empty, and the file is left as "
                     "it is.")
-                     .arg(shown(path), reason));
+                     .arg(shown(filePath), reason));
         return;
     }
 
-    setEditorText(editor, content.text);
-    file.savedText = documentText(editor->document());
+    setEditorText(textEditor, content.text);
+    file.savedText = text();
     file.stamp = content.stamp;
     if (content.lossy) {
         file.savingChanges = tr("it holds bytes that are not %1 text, which show as \uFFFD")
@@ -162,35 +146,35 @@ void MainWindow::loadDocument(QPlainTextEdit *editor, const QString &path, Docum
         file.savingChanges = tr("it holds characters that the editor shows as line breaks");
     }
     if (file.savingChanges.isEmpty()) {
-        toldAbout.remove(path);
+        toldAbout.remove(filePath);
         return;
     }
-    tellOnce(path, tr("Text Not Shown Exactly"),
+    tellOnce(tr("Text Not Shown Exactly"),
              tr("%1: %2.\n\nThe file is left as it is unless its text is changed, and the first "
                 "save of a change asks before it replaces the file.")
-                 .arg(shown(path), file.savingChanges));
+                 .arg(shown(filePath), file.savingChanges));
 }
 
-void MainWindow::tellOnce(const QString &path, const QString &title, const QString &text)
+void ScriptDocument::tellOnce(const QString &title, const QString &message)
 {
-    if (toldAbout.contains(path))
+    if (toldAbout.contains(filePath))
         return;
-    toldAbout.insert(path);
-    showPlainMessage(this, QMessageBox::Warning, title, text);
+    toldAbout.insert(filePath);
+    showPlainMessage(window, QMessageBox::Warning, title, message);
 }
 
-bool MainWindow::saveDocument(QPlainTextEdit *editor, const QString &path, DocumentFile &file)
+bool ScriptDocument::save()
 {
-    const QString text = documentText(editor->document());
-    if (path.isEmpty() || text == file.savedText)
+    const QString current = text();
+    if (filePath.isEmpty() || current == file.savedText)
         return true;
     if (!file.readError.isEmpty())
-        return goOn(askAboutUnreadFile(this, path, file.readError));
-    if (!fileMatches(path, file.stamp)) {
-        switch (askAboutChangedFile(this, path)) {
+        return goOn(askAboutUnreadFile(window, filePath, file.readError));
+    if (!fileMatches(filePath, file.stamp)) {
+        switch (askAboutChangedFile(window, filePath)) {
         case ChangedFileAnswer::Reload:
             // What the moment was doing stops, so that the user sees the text first.
-            loadDocument(editor, path, file);
+            load();
             return false;
         case ChangedFileAnswer::Overwrite:
             break;
@@ -199,57 +183,52 @@ bool MainWindow::saveDocument(QPlainTextEdit *editor, const QString &path, Docum
         }
     }
     if (!file.savingChanges.isEmpty()) {
-        const auto answer = askBeforeReplacing(this, path, file.savingChanges);
+        const auto answer = askBeforeReplacing(window, filePath, file.savingChanges);
         if (answer != QMessageBox::Save)
             return goOn(answer);
     }
     for (;;) {
         QString reason;
-        if (writeDocument(path, text, file, &reason))
+        if (write(filePath, current, &reason))
             return true;
-        const auto answer = askAfterFailedSave(this, path, reason);
+        const auto answer = askAfterFailedSave(window, filePath, reason);
         if (answer != QMessageBox::Retry)
             return goOn(answer);
     }
 }
 
-bool MainWindow::writeDocument(const QString &path, const QString &text, DocumentFile &file,
-                               QString *errorString)
+void ScriptDocument::saveWithoutAsking()
 {
-    FileStamp stamp;
-    if (!writeTextFile(path, text, &stamp, errorString))
-        return false;
-    file = DocumentFile();
-    file.savedText = text;
-    file.stamp = stamp;
-    return true;
-}
-
-void MainWindow::saveWithoutAsking(QPlainTextEdit *editor, const QString &path,
-                                   DocumentFile &file)
-{
-    const QString text = documentText(editor->document());
-    if (path.isEmpty() || text == file.savedText)
+    const QString current = text();
+    if (filePath.isEmpty() || current == file.savedText)
         return;
     QString reason;
     if (!file.readError.isEmpty())
         reason = tr("it could not be read when it was opened (%1)").arg(file.readError);
-    else if (!fileMatches(path, file.stamp))
+    else if (!fileMatches(filePath, file.stamp))
         reason = tr("it has changed on disk since it was opened or last saved");
     else if (!file.savingChanges.isEmpty())
         reason = file.savingChanges;
-    else if (writeDocument(path, text, file, &reason))
+    else if (write(filePath, current, &reason))
         return;
-    qWarning("Could not save %s: %s.", qUtf8Printable(shown(path)), qUtf8Printable(reason));
+    qWarning("Could not save %s: %s.", qUtf8Printable(shown(filePath)), qUtf8Printable(reason));
 }
 
-void MainWindow::closeEvent(QCloseEvent *event)
+bool ScriptDocument::saveAs(const QString &path, QString *errorString)
 {
-    if (!useExternalEditor && !(saveStdlibDocument() && savePaintingDocument())) {
-        event->ignore();
-        return;
-    }
-    closeSettled = true;
-    stopRender();
-    QMainWindow::closeEvent(event);
+    if (!write(path, text(), errorString))
+        return false;
+    filePath = path;
+    return true;
+}
+
+bool ScriptDocument::write(const QString &path, const QString &current, QString *errorString)
+{
+    FileStamp stamp;
+    if (!writeTextFile(path, current, &stamp, errorString))
+        return false;
+    file = DocumentFile();
+    file.savedText = current;
+    file.stamp = stamp;
+    return true;
 }
