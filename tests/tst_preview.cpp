@@ -6,10 +6,12 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QColor>
 #include <QComboBox>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QLabel>
+#include <QPalette>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
@@ -29,6 +31,8 @@ private slots:
     void showsThePictureAndItsTime();
     void failedPreviewChangesNothingOnScreen_data();
     void failedPreviewChangesNothingOnScreen();
+    void sizeThatLeavesNoPixelsIsSaid_data();
+    void sizeThatLeavesNoPixelsIsSaid();
     void pictureTooLargeIsNotAScriptError();
     void builtInEditingSavesThePaintingFirst();
     void externalEditingReloadsBothScriptsFirst();
@@ -110,7 +114,6 @@ void tst_Preview::failedPreviewChangesNothingOnScreen_data()
     QTest::newRow("error at the first pixel") << "function render() { throw new Error('broken'); }" << 1 << scriptError << "Error: broken";
     QTest::newRow("error returned on a later row") << "function render() { if (y > 100) return new Error('late'); }" << 1 << scriptError << "Error: late";
     QTest::newRow("syntax error") << "function render() {" << 1 << scriptError << "SyntaxError";
-    QTest::newRow("no pixels") << "width = 0; function render() {}" << 0 << QString() << QString();
     QTest::newRow("the engine crashes") << "var o = { get p() { return 1; } }; o.p = 1; o.p = 2;" << 1 << "Renderer Stopped" << "SIGSEGV";
     QTest::newRow("the renderer aborts") << "function render() { new RegExp(new Array(20001).join('(') + new Array(20001).join(')')); }"
                                          << 1 << "Renderer Stopped" << "signal";
@@ -145,6 +148,50 @@ void tst_Preview::failedPreviewChangesNothingOnScreen()
     QCOMPARE(w.statusStack->currentWidget(), static_cast<QWidget *>(w.status));
     QVERIFY(w.view->isVisible());
     QCOMPARE(w.view->sizeHint(), shownSize);
+}
+
+void tst_Preview::sizeThatLeavesNoPixelsIsSaid_data()
+{
+    QTest::addColumn<QString>("painting");
+    QTest::addColumn<QString>("status");
+
+    QTest::newRow("width 0") << "width = 0; function render() {}"
+                             << "The painting's size, 0 × 480, leaves no pixels";
+    QTest::newRow("negative height") << "height = -5;" << "The painting's size, 640 × -5, leaves no pixels";
+    QTest::newRow("-Infinity") << "width = -Infinity;" << "The painting's size, -Infinity × 480, leaves no pixels";
+    QTest::newRow("NaN") << "height = NaN;" << "The painting's size, 640 × NaN, leaves no pixels";
+}
+
+// Said in the status area, where the render's time would be, over the last picture faded.
+void tst_Preview::sizeThatLeavesNoPixelsIsSaid()
+{
+    QFETCH(QString, painting);
+    QFETCH(QString, status);
+
+    WindowParts w;
+    w.window.show();
+    w.painting->setPlainText(QStringLiteral("width = 20; height = 10; function render() { g = 1; }"));
+    QVERIFY(w.preview());
+    const QColor usual = w.status->palette().color(QPalette::WindowText);
+
+    w.painting->setPlainText(painting);
+    DialogAnswerer answerer;
+    QVERIFY(w.preview());
+
+    QCOMPARE(answerer.dialogCount, 0);
+    QCOMPARE(w.status->text(), status);
+    QVERIFY(w.status->palette().color(QPalette::WindowText) != usual);
+    QCOMPARE(w.statusStack->currentWidget(), static_cast<QWidget *>(w.status));
+    QVERIFY(w.view->isVisible());
+    QCOMPARE(w.view->sizeHint(), QSize(10, 5));
+    QVERIFY(w.view->isOutOfDate());
+
+    // The next picture is shown as usual.
+    w.painting->setPlainText(QStringLiteral("width = 20; height = 10; function render() { b = 1; }"));
+    QVERIFY(w.preview());
+    QVERIFY(w.status->text().startsWith("Rendered in"));
+    QCOMPARE(w.status->palette().color(QPalette::WindowText), usual);
+    QVERIFY(!w.view->isOutOfDate());
 }
 
 void tst_Preview::pictureTooLargeIsNotAScriptError()

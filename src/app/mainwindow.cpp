@@ -2,6 +2,7 @@
 
 #include "app/codeeditor.h"
 #include "app/imageview.h"
+#include "app/messagebox.h"
 #include "app/scriptfilewatcher.h"
 #include "core/apppath.h"
 
@@ -167,6 +168,11 @@ void MainWindow::createPaintingPage(QMenu *optionsMenu)
     connect(paintingList, QOverload<int>::of(&QComboBox::currentIndexChanged),
             this, &MainWindow::fileChosen);
     fillPaintingList();
+    // Typing after a pick goes to the painting, not to the list, where it would pick again.
+    connect(library, &PaintingLibrary::pickedFromList, this, [this] {
+        if (!useExternalEditor)
+            paintingEditor->setFocus(Qt::PopupFocusReason);
+    });
 
     auto *controlRow = new QHBoxLayout;
     controlRow->addWidget(paintingList);
@@ -325,9 +331,16 @@ void MainWindow::saveStdlib()
     stdlib->save();
 }
 
+// The mode stays as the user set it: the files can be edited with any program.
 void MainWindow::openExternally(const QString &path)
 {
-    QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+    if (QDesktopServices::openUrl(QUrl::fromLocalFile(path)))
+        return;
+    showPlainMessage(this, QMessageBox::Warning, tr("Could Not Open"),
+                     tr("The desktop found no program to open %1.\n\n\"Use External Editor\" "
+                        "stays on: edit the file with a program of your choice, and Pictoloom "
+                        "reads it again before every preview.")
+                         .arg(QDir::toNativeSeparators(path)));
 }
 
 void MainWindow::openStdlibView()
@@ -499,9 +512,20 @@ void MainWindow::startLiveRender()
         liveTimer->start();
         return;
     }
-    if (useExternalEditor) {
-        loadFile();
-        loadStdlib();
-    }
+    if (useExternalEditor && !(reloadForLive(painting, true) && reloadForLive(stdlib, false)))
+        return;
     renders->start(renderTask(Purpose::Live, lowQuality ? 2 : 1));
+}
+
+// A file the external editor left unreadable, or a painting it deleted, is said in the status
+// area as a live error: a box would stop the user at every save.
+bool MainWindow::reloadForLive(ScriptDocument *document, bool mustExist)
+{
+    QString reason;
+    if (document->reloadQuietly(mustExist, &reason))
+        return true;
+    renders->stop(Purpose::Live);
+    renders->showOutOfDate(tr("Live: could not read %1: %2")
+                               .arg(QFileInfo(document->path()).fileName(), reason));
+    return false;
 }

@@ -83,6 +83,7 @@ private:
     void followScriptFiles();
     void scriptTextChanged();
     void startLiveRender();
+    bool reloadForLive(ScriptDocument *document, bool mustExist);
 
     ImageView *imageView = nullptr;
     QLabel *statusLabel = nullptr;

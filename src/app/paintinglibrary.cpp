@@ -5,13 +5,16 @@
 #include "core/apppath.h"
 #include "core/textfile.h"
 
+#include <QAbstractItemView>
 #include <QComboBox>
+#include <QEvent>
 #include <QFileInfo>
 #include <QIcon>
 #include <QInputDialog>
 #include <QLineEdit>
 #include <QSignalBlocker>
 #include <QStringList>
+#include <QTimer>
 #include <QVariant>
 
 namespace {
@@ -50,11 +53,28 @@ PaintingLibrary::PaintingLibrary(const QDir &folder, QWidget *parentWindow)
     , paintingList(new QComboBox)
 {
     paintingList->setObjectName(QStringLiteral("paintingList"));
+    // The opened list closes before the pick is told, and a pick by the keys of the closed
+    // list comes without it.
+    paintingList->view()->window()->installEventFilter(this);
+    connect(paintingList, QOverload<int>::of(&QComboBox::activated), this, [this] {
+        // Told once the key or click that picked has been dealt with, which may move the focus.
+        if (popupClosing)
+            QTimer::singleShot(0, this, [this] { emit pickedFromList(); });
+    });
     if (!paintingsFolder.exists()) {
         QDir appDir = paintingsFolder;
         appDir.cdUp();
         appDir.mkdir(paintingsFolder.dirName());
     }
+}
+
+bool PaintingLibrary::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::Hide && watched == paintingList->view()->window()) {
+        popupClosing = true;
+        QTimer::singleShot(0, this, [this] { popupClosing = false; });
+    }
+    return QObject::eventFilter(watched, event);
 }
 
 void PaintingLibrary::fill(const QString &current)
@@ -117,17 +137,19 @@ QString PaintingLibrary::saveCopy(ScriptDocument *painting, bool fromFile)
 // agrees to replace a painting of that name.
 QString PaintingLibrary::askForCopyPath()
 {
-    const QString name = QInputDialog::getText(window, tr("Save As"),
-                                               tr("New name for this painting"),
-                                               QLineEdit::Normal, QString());
-    if (name.isEmpty())
-        return QString();
-    if (!isPaintingName(name)) {
+    QString name;
+    for (;;) {
+        // After an unusable name the field holds it again, to be mended.
+        name = QInputDialog::getText(window, tr("Save As"), tr("New name for this painting"),
+                                     QLineEdit::Normal, name);
+        if (name.isEmpty())
+            return QString();
+        if (isPaintingName(name))
+            break;
         explain(tr("\"%1\" cannot be a painting's name: a name may not contain \"/\" or "
                    "\"\\\", nor start with \".\" or \":\", because the painting must stay in "
                    "the paintings folder and show in the list.")
                     .arg(name));
-        return QString();
     }
 
     const QString newPath = pathInFolder(paintingsFolder, name + QStringLiteral(".js"));

@@ -6,6 +6,7 @@
 #include <QString>
 
 class QComboBox;
+class QEvent;
 class QWidget;
 class ScriptDocument;
 
@@ -38,6 +39,14 @@ public:
     // stored, because the user cancelled or after saying why.
     QString saveCopy(ScriptDocument *painting, bool fromFile);
 
+signals:
+    // The user picked an entry in the opened list, by a click or Return; not by the keys that
+    // step through the closed list.
+    void pickedFromList();
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
 private:
     QString askForCopyPath();
     bool storeCopy(ScriptDocument *painting, bool fromFile, const QString &newPath);
@@ -47,6 +56,7 @@ private:
     QWidget *window;
     QComboBox *paintingList;
     bool refilling = false;
+    bool popupClosing = false;   // the opened list has just closed, as it does on a pick
 };
 
 #endif // PAINTINGLIBRARY_H

@@ -201,6 +201,11 @@ void RenderController::jobFinished(RenderJob *job)
 
 void RenderController::previewFinished(const Running &render, const RenderResult &result)
 {
+    // Without a word the preview would seem not to have happened.
+    if (result.outcome == Outcome::NoPixels) {
+        showOutOfDate(capitalized(renderFailureText(result)));
+        return;
+    }
     if (result.outcome != Outcome::Picture) {
         reportFailure(render, result);
         return;
@@ -258,13 +263,18 @@ void RenderController::liveFinished(const Running &render, const RenderResult &r
     case Outcome::Stopped:
         return;
     case Outcome::ScriptError:
-        showStatus(liveErrorText(render.task, result), true);
+        showOutOfDate(liveErrorText(render.task, result));
         break;
     default:
-        showStatus(tr("Live: %1").arg(renderFailureText(result)), true);
+        showOutOfDate(tr("Live: %1").arg(renderFailureText(result)));
         break;
     }
-    // The last good picture stays, marked as no longer showing the text.
+}
+
+// The last good picture stays, marked as no longer showing the text.
+void RenderController::showOutOfDate(const QString &why)
+{
+    showStatus(why, true);
     view.imageView->setOutOfDate(true);
 }
 

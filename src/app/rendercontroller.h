@@ -76,6 +76,8 @@ public:
 
     // Sets the status text; an error shows in a colour that stands out.
     void showStatus(const QString &text, bool isError = false);
+    // Says in the status area why the picture no longer follows the text, and fades it.
+    void showOutOfDate(const QString &why);
 
 signals:
     void userRenderRunning(bool running);

@@ -123,10 +123,10 @@ QString ScriptDocument::text() const
 
 void ScriptDocument::load()
 {
-    file = DocumentFile();
     TextFileContent content;
     QString reason;
     if (!readTextFile(filePath, &content, &reason)) {
+        file = DocumentFile();
         file.readError = reason;
         setEditorText(textEditor, QString());
         tellOnce(tr("Could Not Read"),
@@ -136,15 +136,7 @@ void ScriptDocument::load()
         return;
     }
 
-    setEditorText(textEditor, content.text);
-    file.savedText = text();
-    file.stamp = content.stamp;
-    if (content.lossy) {
-        file.savingChanges = tr("it holds bytes that are not %1 text, which show as \uFFFD")
-                                 .arg(content.encoding);
-    } else if (file.savedText != withLineFeeds(content.text)) {
-        file.savingChanges = tr("it holds characters that the editor shows as line breaks");
-    }
+    putInEditor(content);
     if (file.savingChanges.isEmpty()) {
         toldAbout.remove(filePath);
         return;
@@ -155,12 +147,39 @@ void ScriptDocument::load()
                  .arg(shown(filePath), file.savingChanges));
 }
 
+bool ScriptDocument::reloadQuietly(bool mustExist, QString *errorString)
+{
+    TextFileContent content;
+    if (!readTextFile(filePath, &content, errorString))
+        return false;
+    if (mustExist && !content.stamp.exists) {
+        *errorString = tr("there is no such file");
+        return false;
+    }
+    putInEditor(content);
+    return true;
+}
+
+void ScriptDocument::putInEditor(const TextFileContent &content)
+{
+    setEditorText(textEditor, content.text);
+    file = DocumentFile();
+    file.savedText = text();
+    file.stamp = content.stamp;
+    if (content.lossy) {
+        file.savingChanges = tr("it holds bytes that are not %1 text, which show as \uFFFD")
+                                 .arg(content.encoding);
+    } else if (file.savedText != withLineFeeds(content.text)) {
+        file.savingChanges = tr("it holds characters that the editor shows as line breaks");
+    }
+}
+
 void ScriptDocument::tellOnce(const QString &title, const QString &message)
 {
     if (toldAbout.contains(filePath))
         return;
     toldAbout.insert(filePath);
-    showPlainMessage(window, QMessageBox::Warning, title, message);
+    showPlainNotice(window, QMessageBox::Warning, title, message);
 }
 
 bool ScriptDocument::save()

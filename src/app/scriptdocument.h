@@ -8,6 +8,7 @@
 #include <QString>
 
 class CodeEditor;
+struct TextFileContent;
 class QWidget;
 
 // One script the window edits: its editor, the file behind it and what is known of that file.
@@ -32,6 +33,10 @@ public:
     // Puts the file's text into the editor. Trouble reading it, or text the editor cannot show
     // exactly, is told once per file.
     void load();
+    // The same without a word to the user, for a render that follows the file: false with the
+    // reason, the editor left as it was, when the file cannot be read or, with mustExist, is
+    // missing.
+    bool reloadQuietly(bool mustExist, QString *errorString);
     // Writes the editor's text to the file at a save moment, unless it is unchanged. When the
     // file cannot simply be replaced the user chooses; false means the user cancelled, and
     // whatever the moment was doing should not happen.
@@ -43,6 +48,7 @@ public:
     bool saveAs(const QString &path, QString *errorString);
 
 private:
+    void putInEditor(const TextFileContent &content);
     bool write(const QString &path, const QString &text, QString *errorString);
     void tellOnce(const QString &title, const QString &text);
 
