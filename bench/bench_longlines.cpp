@@ -2,10 +2,12 @@
 // how long until the window is on screen with the text, and how long the preview takes.
 
 #include "app/mainwindow.h"
+#include "app/rendercontroller.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QFile>
 #include <QLabel>
 #include <QWindow>
@@ -56,7 +58,12 @@ int main(int argc, char *argv[])
         const double openSeconds = timer.elapsed() / 1000.0;
 
         timer.restart();
+        auto *renders = window.findChild<RenderController *>();
+        QEventLoop previewDone;
+        QObject::connect(renders, &RenderController::finished, &previewDone, &QEventLoop::quit);
         window.updatePreview();
+        if (renders->isUserRenderRunning())
+            previewDone.exec();
         QCoreApplication::processEvents();
         const double previewSeconds = timer.elapsed() / 1000.0;
         const bool rendered = !window.findChild<QLabel *>(QStringLiteral("statusLabel"))

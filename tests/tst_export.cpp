@@ -134,6 +134,7 @@ void tst_Export::writesTheFullSizePicture()
     DialogAnswerer answerer;
     answerer.answerFile(path);
     window.saveImage();
+    QVERIFY(waitForRender(window));
 
     QCOMPARE(answerer.dialogCount, 1);
     const QImage picture = renderedPicture(painting);
@@ -179,6 +180,7 @@ void tst_Export::formatFollowsTheSuffix()
     DialogAnswerer answerer;
     answerer.answerFile(path);
     window.saveImage();
+    QVERIFY(waitForRender(window));
 
     QCOMPARE(answerer.messages.size(), 0);
     QImageReader reader(path);
@@ -277,6 +279,7 @@ void tst_Export::failedExportIsReported()
         if (sizeLimit >= 0)
             limit.emplace(sizeLimit);
         window.saveImage();
+        QVERIFY(waitForRender(window));
     }
 
     QCOMPARE(filesIn(dir.path()), filesBefore);
@@ -322,6 +325,7 @@ void tst_Export::scriptErrorIsReportedOnce()
     DialogAnswerer answerer;
     answerer.answerFile(path);
     window.saveImage();
+    QVERIFY(waitForRender(window));
 
     QCOMPARE(answerer.messages.size(), 1);
     QCOMPARE(answerer.messages.first().title, QStringLiteral("Script Error"));
@@ -341,6 +345,7 @@ void tst_Export::cancelledDialogRendersNothing()
 
     DialogAnswerer answerer;   // no answer prepared: the file dialog is cancelled
     window.saveImage();
+    QVERIFY(waitForRender(window));
 
     QCOMPARE(answerer.dialogCount, 1);
     QCOMPARE(answerer.messages.size(), 0);
@@ -366,6 +371,7 @@ void tst_Export::exportLeavesPreviewAndFilesAlone()
     DialogAnswerer answerer;
     answerer.answerFile(path);
     window.saveImage();
+    QVERIFY(waitForRender(window));
 
     QCOMPARE(readPicture(path).size(), QSize(80, 70));
     QCOMPARE(switches.count(), 2);   // to the progress bar and back

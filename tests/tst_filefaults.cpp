@@ -6,7 +6,11 @@
 #include "testsupport.h"
 
 #include <QComboBox>
+#include <QColor>
 #include <QDir>
+#include <QAction>
+#include <QLabel>
+#include <QPalette>
 #include <QPlainTextEdit>
 #include <QProcess>
 #include <QtTest>
@@ -63,6 +67,8 @@ private slots:
     void scriptPathIsAFolder();
     void folderCannotBeWritten();
     void writeFailsMidway();
+    void liveFileTurnsUnreadable_data();
+    void liveFileTurnsUnreadable();
 };
 
 void tst_FileFaults::paintingsFolderCannotBeMade()
@@ -75,7 +81,7 @@ void tst_FileFaults::paintingsFolderCannotBeMade()
     w.painting->setPlainText(typed);
     DialogAnswerer answerer;
     answerer.answerMessageBox(QMessageBox::Discard);   // and preview all the same
-    w.window.updatePreview();
+    QVERIFY(w.preview());
 
     QVERIFY(toldAbout(answerer, paintingFile("Sketchbook.js")));
     QCOMPARE(w.painting->toPlainText(), typed);
@@ -101,13 +107,14 @@ void tst_FileFaults::scriptPathIsAFolder()
     WindowParts w;
     QPlainTextEdit *editor = standardLibrary ? w.stdlib : w.painting;
     QCOMPARE(editor->toPlainText(), QString());
-    QCOMPARE(answerer.messages.size(), 1);   // that it could not be read
+    w.window.show();
+    QTRY_COMPARE(answerer.messages.size(), 1);   // that it could not be read
     editor->setPlainText(typed);
     if (standardLibrary) {
         w.window.openStdlibView();
         w.window.openPainter();
     } else {
-        w.window.updatePreview();
+        QVERIFY(w.preview());
     }
 
     QVERIFY(toldAbout(answerer, path));
@@ -128,7 +135,7 @@ void tst_FileFaults::folderCannotBeWritten()
         if (!lock.locked)
             QSKIP("this system cannot make a folder read-only for this user");
         DialogAnswerer answerer;
-        w.window.updatePreview();
+        QVERIFY(w.preview());
         QVERIFY(toldAbout(answerer, paintingFile("Sketchbook.js")));
         QCOMPARE(w.painting->toPlainText(), typed);
 
@@ -158,7 +165,7 @@ void tst_FileFaults::writeFailsMidway()
     DialogAnswerer answerer;
     {
         const FileSizeLimit limit(4096);
-        w.window.updatePreview();
+        QVERIFY(w.preview());
         w.window.openStdlibView();
         w.window.openPainter();
     }
@@ -169,6 +176,53 @@ void tst_FileFaults::writeFailsMidway()
     QCOMPARE(readBytes(paintingFile("Sketchbook.js")), old);
     QCOMPARE(readBytes(stdlibFile()), old);
     QCOMPARE(QDir(paintingsPath()).entryList(QDir::Files | QDir::Hidden), QStringList("Sketchbook.js"));
+}
+
+void tst_FileFaults::liveFileTurnsUnreadable_data()
+{
+    QTest::addColumn<bool>("standardLibrary");
+    QTest::addColumn<QString>("change");
+    QTest::addColumn<QString>("status");
+
+    QTest::newRow("painting deleted") << false << "delete"
+                                      << "Live: could not read Sketchbook.js: there is no such file";
+    QTest::newRow("painting turned into a folder")
+        << false << "folder" << "Live: could not read Sketchbook.js: it is not a regular file";
+    QTest::newRow("standard library turned into a folder")
+        << true << "folder" << "Live: could not read stdlib.js: it is not a regular file";
+}
+
+// The external editor's files change under a live preview: said in the status area, in red,
+// without a box, and the last good picture stays, faded.
+void tst_FileFaults::liveFileTurnsUnreadable()
+{
+    QFETCH(bool, standardLibrary);
+    QFETCH(QString, change);
+    QFETCH(QString, status);
+    QVERIFY(QDir().mkpath(paintingsPath()));
+    QVERIFY(writeBytes(paintingFile("Sketchbook.js"), "width = 8; height = 6; function render() { r = 1; }"));
+    QVERIFY(writeBytes(stdlibFile(), "var k = 1;"));
+    DesktopRecorder desktop;
+    DialogAnswerer answerer;
+    WindowParts w;
+    w.window.show();
+    const QColor usual = w.status->palette().color(QPalette::WindowText);
+    w.action("Use External Editor")->setChecked(true);
+    w.action("Live Preview")->setChecked(true);
+    QTRY_VERIFY2(w.status->text().startsWith("Live: rendered in"), qPrintable(w.status->text()));
+
+    const QString path = standardLibrary ? stdlibFile() : paintingFile("Sketchbook.js");
+    QVERIFY(QFile::remove(path));
+    if (change == QLatin1String("folder"))
+        QVERIFY(QDir().mkpath(path));
+
+    QTRY_COMPARE_WITH_TIMEOUT(w.status->text(), status, 10000);
+    QVERIFY(w.status->palette().color(QPalette::WindowText) != usual);
+    QVERIFY(w.view->isVisible());
+    QCOMPARE(w.view->sizeHint(), QSize(4, 3));
+    QVERIFY(w.view->isOutOfDate());
+    QCOMPARE(answerer.dialogCount, 0);
+    QVERIFY(QDir(path).exists() == (change == QLatin1String("folder")));
 }
 
 QTEST_MAIN(tst_FileFaults)

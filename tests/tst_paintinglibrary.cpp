@@ -2,7 +2,9 @@
 #include "app/mainwindow.h"
 #include "testsupport.h"
 
+#include <QAbstractItemView>
 #include <QAction>
+#include <QApplication>
 #include <QComboBox>
 #include <QDir>
 #include <QFileInfo>
@@ -67,6 +69,8 @@ private slots:
     void pickWithBuiltInEditor();
     void pickWithExternalEditor();
     void pickingTheCurrentEntryDoesNothing();
+    void pickFromTheOpenedListGivesThePaintingTheKeys_data();
+    void pickFromTheOpenedListGivesThePaintingTheKeys();
     void unchangedDocumentsAreNotWritten_data();
     void unchangedDocumentsAreNotWritten();
     void editedDocumentKeepsItsCharacters_data();
@@ -238,6 +242,66 @@ void tst_PaintingLibrary::pickingTheCurrentEntryDoesNothing()
     QCOMPARE(readBytes(paintingFile(QStringLiteral("b.js"))), QByteArray("// b\n"));
 }
 
+void tst_PaintingLibrary::pickFromTheOpenedListGivesThePaintingTheKeys_data()
+{
+    QTest::addColumn<QString>("how");
+    QTest::addColumn<bool>("external");
+    QTest::addColumn<bool>("editorHasFocus");
+
+    QTest::newRow("click in the opened list") << "click" << false << true;
+    QTest::newRow("Return in the opened list") << "Return" << false << true;
+    QTest::newRow("Down on the closed list steps on") << "Down" << false << false;
+    QTest::newRow("external editor: the list keeps the keys") << "Return" << true << false;
+}
+
+void tst_PaintingLibrary::pickFromTheOpenedListGivesThePaintingTheKeys()
+{
+    QFETCH(QString, how);
+    QFETCH(bool, external);
+    QFETCH(bool, editorHasFocus);
+    QVERIFY(QDir(appDir()).mkdir(QStringLiteral("paintings")));
+    QVERIFY(writeBytes(paintingFile(QStringLiteral("A.js")), "// A\n"));
+    QVERIFY(writeBytes(paintingFile(QStringLiteral("b.js")), "// b\n"));
+    DesktopRecorder desktop;
+    MainWindow window;
+    window.show();
+    QApplication::setActiveWindow(&window);
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+    findAction(&window, "Use External Editor")->setChecked(external);
+    QComboBox *list = paintingList(&window);
+    list->setFocus();
+    QTRY_VERIFY(list->hasFocus());
+
+    if (how == QLatin1String("Down")) {
+        QTest::keyClick(list, Qt::Key_Down);
+    } else {
+        list->showPopup();
+        QAbstractItemView *popup = list->view();
+        QTRY_VERIFY(popup->isVisible());
+        const QModelIndex entry = list->model()->index(1, 0);
+        if (how == QLatin1String("click")) {
+            // The popup takes no click in the moment after it opens.
+            QTest::qWait(QApplication::doubleClickInterval() + 100);
+            const QPoint at = popup->visualRect(entry).center();
+            QTest::mouseMove(popup->viewport(), at);
+            QTest::mouseClick(popup->viewport(), Qt::LeftButton, {}, at);
+        } else {
+            popup->setCurrentIndex(entry);
+            QTest::keyClick(popup, Qt::Key_Return);
+        }
+        QTRY_VERIFY(!popup->isVisible());
+    }
+
+    QCOMPARE(list->currentText(), QStringLiteral("A"));
+    // Where the keys go once the window is active again, as it is after the popup.
+    QWidget *keys = editorHasFocus ? static_cast<QWidget *>(paintingEditor(&window)) : list;
+    QTRY_COMPARE(window.focusWidget(), keys);
+    QTest::qWait(50);
+    QCOMPARE(window.focusWidget(), keys);
+    // The key that picked went nowhere else.
+    QCOMPARE(paintingEditor(&window)->toPlainText(), external ? QString() : QStringLiteral("// A\n"));
+}
+
 void tst_PaintingLibrary::unchangedDocumentsAreNotWritten_data()
 {
     QTest::addColumn<QByteArray>("bytes");
@@ -265,6 +329,7 @@ void tst_PaintingLibrary::unchangedDocumentsAreNotWritten()
         window.show();
         pick(window, QStringLiteral("b"));
         window.updatePreview();
+        QVERIFY(waitForRender(window));
         window.openStdlibView();
         window.openPainter();
         pick(window, QStringLiteral("The Sketchbook"));
@@ -403,7 +468,16 @@ void tst_PaintingLibrary::filesThatAreNotReadAreNotWritten()
         MainWindow window;
         QPlainTextEdit *editor = standardLibrary ? stdlibEditor(&window) : paintingEditor(&window);
         QCOMPARE(editor->toPlainText(), QString());
-        QCOMPARE(answerer.messages.size(), 1);
+        // The notice follows the window, over it.
+        QCOMPARE(answerer.dialogCount, 0);
+        bool overTheWindow = false;
+        answerer.answerWith([&window, &overTheWindow](QWidget *box) {
+            overTheWindow = window.isVisible() && box->parentWidget() == &window;
+            box->close();
+        });
+        window.show();
+        QTRY_COMPARE(answerer.messages.size(), 1);
+        QVERIFY(overTheWindow);
         QCOMPARE(answerer.messages.at(0).title, QStringLiteral("Could Not Read"));
         QVERIFY2(answerer.messages.at(0).text.startsWith(
                      QStringLiteral("Could not read %1: ").arg(QDir::toNativeSeparators(path))),
@@ -445,6 +519,7 @@ void tst_PaintingLibrary::undecodablePaintingAsksBeforeItsFirstSave()
     QVERIFY(writeBytes(paintingFile(QStringLiteral("b.js")), latin1Bytes));
     DialogAnswerer answerer;
     MainWindow window;
+    window.show();
 
     // Shown with replacement characters and told once; left untouched, it is not written.
     pick(window, QStringLiteral("b"));

@@ -6,10 +6,12 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QColor>
 #include <QComboBox>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QLabel>
+#include <QPalette>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
@@ -29,6 +31,8 @@ private slots:
     void showsThePictureAndItsTime();
     void failedPreviewChangesNothingOnScreen_data();
     void failedPreviewChangesNothingOnScreen();
+    void sizeThatLeavesNoPixelsIsSaid_data();
+    void sizeThatLeavesNoPixelsIsSaid();
     void pictureTooLargeIsNotAScriptError();
     void builtInEditingSavesThePaintingFirst();
     void externalEditingReloadsBothScriptsFirst();
@@ -73,7 +77,7 @@ void tst_Preview::showsThePictureAndItsTime()
         w.action("Low Quality Preview")->trigger();
     w.painting->setPlainText(painting);
     DialogAnswerer answerer;
-    w.window.updatePreview();
+    QVERIFY(w.preview());
 
     QCOMPARE(answerer.dialogCount, 0);
     QVERIFY(w.view->isVisible());
@@ -89,6 +93,14 @@ void tst_Preview::showsThePictureAndItsTime()
     shown.fill(Qt::black);
     w.view->render(&shown);
     QCOMPARE(shown.pixel(shown.width() / 2, shown.height() / 2), qRgb(255, 0, 0));
+
+    // The picture waited for is the same, and nothing on screen says so.
+    const QString status = w.status->text();
+    const QImage waitedFor = w.window.renderImage(lowQuality ? 2 : 1);
+    QCOMPARE(waitedFor.size(), pictureSize);
+    QCOMPARE(waitedFor.pixel(0, 0), qRgb(255, 0, 0));
+    QCOMPARE(w.status->text(), status);
+    QCOMPARE(w.statusStack->currentWidget(), static_cast<QWidget *>(w.status));
 }
 
 void tst_Preview::failedPreviewChangesNothingOnScreen_data()
@@ -102,7 +114,6 @@ void tst_Preview::failedPreviewChangesNothingOnScreen_data()
     QTest::newRow("error at the first pixel") << "function render() { throw new Error('broken'); }" << 1 << scriptError << "Error: broken";
     QTest::newRow("error returned on a later row") << "function render() { if (y > 100) return new Error('late'); }" << 1 << scriptError << "Error: late";
     QTest::newRow("syntax error") << "function render() {" << 1 << scriptError << "SyntaxError";
-    QTest::newRow("no pixels") << "width = 0; function render() {}" << 0 << QString() << QString();
     QTest::newRow("the engine crashes") << "var o = { get p() { return 1; } }; o.p = 1; o.p = 2;" << 1 << "Renderer Stopped" << "SIGSEGV";
     QTest::newRow("the renderer aborts") << "function render() { new RegExp(new Array(20001).join('(') + new Array(20001).join(')')); }"
                                          << 1 << "Renderer Stopped" << "signal";
@@ -118,14 +129,14 @@ void tst_Preview::failedPreviewChangesNothingOnScreen()
     WindowParts w;
     w.window.show();
     w.painting->setPlainText(QStringLiteral("width = 20; height = 10; function render() { g = 1; }"));
-    w.window.updatePreview();
+    QVERIFY(w.preview());
     const QString shownText = w.status->text();
     const QSize shownSize = w.view->sizeHint();
     QVERIFY(w.view->isVisible());
 
     w.painting->setPlainText(painting);
     DialogAnswerer answerer;
-    w.window.updatePreview();
+    QVERIFY(w.preview());
 
     QCOMPARE(answerer.messages.size(), boxes);
     if (boxes) {
@@ -139,12 +150,56 @@ void tst_Preview::failedPreviewChangesNothingOnScreen()
     QCOMPARE(w.view->sizeHint(), shownSize);
 }
 
+void tst_Preview::sizeThatLeavesNoPixelsIsSaid_data()
+{
+    QTest::addColumn<QString>("painting");
+    QTest::addColumn<QString>("status");
+
+    QTest::newRow("width 0") << "width = 0; function render() {}"
+                             << "The painting's size, 0 × 480, leaves no pixels";
+    QTest::newRow("negative height") << "height = -5;" << "The painting's size, 640 × -5, leaves no pixels";
+    QTest::newRow("-Infinity") << "width = -Infinity;" << "The painting's size, -Infinity × 480, leaves no pixels";
+    QTest::newRow("NaN") << "height = NaN;" << "The painting's size, 640 × NaN, leaves no pixels";
+}
+
+// Said in the status area, where the render's time would be, over the last picture faded.
+void tst_Preview::sizeThatLeavesNoPixelsIsSaid()
+{
+    QFETCH(QString, painting);
+    QFETCH(QString, status);
+
+    WindowParts w;
+    w.window.show();
+    w.painting->setPlainText(QStringLiteral("width = 20; height = 10; function render() { g = 1; }"));
+    QVERIFY(w.preview());
+    const QColor usual = w.status->palette().color(QPalette::WindowText);
+
+    w.painting->setPlainText(painting);
+    DialogAnswerer answerer;
+    QVERIFY(w.preview());
+
+    QCOMPARE(answerer.dialogCount, 0);
+    QCOMPARE(w.status->text(), status);
+    QVERIFY(w.status->palette().color(QPalette::WindowText) != usual);
+    QCOMPARE(w.statusStack->currentWidget(), static_cast<QWidget *>(w.status));
+    QVERIFY(w.view->isVisible());
+    QCOMPARE(w.view->sizeHint(), QSize(10, 5));
+    QVERIFY(w.view->isOutOfDate());
+
+    // The next picture is shown as usual.
+    w.painting->setPlainText(QStringLiteral("width = 20; height = 10; function render() { b = 1; }"));
+    QVERIFY(w.preview());
+    QVERIFY(w.status->text().startsWith("Rendered in"));
+    QCOMPARE(w.status->palette().color(QPalette::WindowText), usual);
+    QVERIFY(!w.view->isOutOfDate());
+}
+
 void tst_Preview::pictureTooLargeIsNotAScriptError()
 {
     WindowParts w;
     w.painting->setPlainText(QStringLiteral("width = 200000; height = 200000;"));
     DialogAnswerer answerer;
-    w.window.updatePreview();
+    QVERIFY(w.preview());
     QCOMPARE(answerer.messages.size(), 1);
     QVERIFY(answerer.messages.first().title != QStringLiteral("Script Error"));
     QVERIFY2(answerer.messages.first().text.contains("100000 × 100000"), qPrintable(answerer.messages.first().text));
@@ -159,7 +214,7 @@ void tst_Preview::builtInEditingSavesThePaintingFirst()
     w.painting->setPlainText(painting);
     w.stdlib->setPlainText(QStringLiteral("var unsaved = 1;"));
     DialogAnswerer answerer;
-    w.window.updatePreview();
+    QVERIFY(w.preview());
     QCOMPARE(answerer.messages.size(), 1);
     QCOMPARE(readBytes(paintingFile("Sketchbook.js")), painting.toUtf8());
     QVERIFY(!QFile::exists(stdlibFile()));
@@ -176,7 +231,7 @@ void tst_Preview::externalEditingReloadsBothScriptsFirst()
     w.painting->setPlainText(QStringLiteral("typed but never saved"));
 
     DialogAnswerer answerer;
-    w.window.updatePreview();
+    QVERIFY(w.preview());
 
     QCOMPARE(answerer.dialogCount, 0);
     QCOMPARE(w.painting->toPlainText(), QStringLiteral("width = 4; height = 4;\nfunction render() { b = level(); }\n"));
@@ -202,7 +257,7 @@ void tst_Preview::escapeStopsARenderThatNeverEnds()
         QTest::keyClicks(w.painting, "// typed");
     });
     QTimer::singleShot(400, &w.window, [&w] { QTest::keyClick(w.painting, Qt::Key_Escape); });
-    w.window.updatePreview();
+    QVERIFY(w.preview());
 
     QVERIFY2(shownWhileRunning.contains("Esc"), qPrintable(shownWhileRunning));
     QCOMPARE(w.painting->toPlainText(), QStringLiteral("function render() { while (true) {} }// typed"));
@@ -257,7 +312,7 @@ void tst_Preview::commandsDuringARender()
     });
     QElapsedTimer clock;
     clock.start();
-    w.window.updatePreview();
+    QVERIFY(w.preview());
 
     // Without the command the endless render would hold the call for good.
     QVERIFY2(clock.elapsed() < 60000, "the render went on");
@@ -347,7 +402,7 @@ void tst_Preview::scriptErrorShowsWhereItHappened()
         }
         box->accept();
     });
-    w.window.updatePreview();
+    QVERIFY(w.preview());
 
     QCOMPARE(answerer.messages.size(), 1);
     QCOMPARE(answerer.messages.first().title, QStringLiteral("Script Error"));
@@ -376,14 +431,14 @@ void tst_Preview::errorLineStaysMarkedUntilTheNextEditOrRender()
     w.stdlib->setPlainText("function check() {\n    if (broken) throw new Error('broken');\n}");
     w.painting->setPlainText("var broken = true;\nfunction render() { check(); }");
     DialogAnswerer answerer;
-    w.window.updatePreview();
+    QVERIFY(w.preview());
     QCOMPARE(answerer.messages.size(), 1);
     QCOMPARE(stdlib->errorLine(), 2);
 
     // Mending the painting leaves the library's mark; the render that follows ends it.
     w.painting->setPlainText("var broken = false;\nfunction render() { check(); }");
     QCOMPARE(stdlib->errorLine(), 2);
-    w.window.updatePreview();
+    QVERIFY(w.preview());
     QCOMPARE(answerer.messages.size(), 1);
     QVERIFY(!w.view->isHidden());
     QCOMPARE(stdlib->errorLine(), 0);
@@ -391,7 +446,7 @@ void tst_Preview::errorLineStaysMarkedUntilTheNextEditOrRender()
     // An error in the painting, then an edit there.
     w.window.openPainter();
     w.painting->setPlainText("var broken = true;\nfunction render() { if (broken) throw new Error('own'); }");
-    w.window.updatePreview();
+    QVERIFY(w.preview());
     QCOMPARE(answerer.messages.size(), 2);
     QCOMPARE(painting->errorLine(), 2);
     QTest::keyClick(w.painting, Qt::Key_X);
@@ -411,7 +466,7 @@ void tst_Preview::errorLineIsNotShownInTextEditedDuringTheRender()
         w.painting->insertPlainText("// typed meanwhile\n");
     });
     DialogAnswerer answerer;
-    w.window.updatePreview();
+    QVERIFY(w.preview());
 
     QCOMPARE(answerer.messages.size(), 1);
     QCOMPARE(painting->errorLine(), 0);

@@ -5,6 +5,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFileInfo>
+#include <QInputDialog>
 #include <QPlainTextEdit>
 #include <QtTest>
 
@@ -62,6 +63,7 @@ private slots:
     void questionOffersYesAndNo();
     void externalCopyOfAFileNotYetSaved();
     void nameThatCannotBeWrittenKeepsTheText();
+    void unusableNameIsAskedForAgain();
     void ownNameOfAnUnreadablePainting();
 };
 
@@ -311,6 +313,33 @@ void tst_SaveCopy::nameThatCannotBeWrittenKeepsTheText()
     QCOMPARE(readBytes(paintingFile(QStringLiteral("b.js"))), savedBytes);
 }
 
+void tst_SaveCopy::unusableNameIsAskedForAgain()
+{
+    MainWindow window;
+    prepare(window, false);
+    DialogAnswerer answerer;
+    answerer.answerInput(QStringLiteral("../Rain"));
+    answerer.answerMessageBox(QMessageBox::Ok);
+    QString offered;
+    answerer.answerWith([&offered](QWidget *dialog) {
+        auto *input = qobject_cast<QInputDialog *>(dialog);
+        QVERIFY(input);
+        offered = input->textValue();
+        input->setTextValue(QStringLiteral("Rain"));
+        input->accept();
+    });
+
+    window.saveFileAs();
+
+    QCOMPARE(answerer.dialogCount, 3);
+    QCOMPARE(answerer.messages.size(), 1);
+    QVERIFY(answerer.messages.at(0).text.contains("cannot be a painting's name"));
+    QCOMPARE(offered, QStringLiteral("../Rain"));
+    QCOMPARE(paintingList(&window)->currentText(), QStringLiteral("Rain"));
+    QCOMPARE(readBytes(paintingFile(QStringLiteral("Rain.js"))), editorText.toUtf8());
+    QVERIFY(!QFileInfo::exists(paintingsPath() + QStringLiteral("/../Rain.js")));
+}
+
 void tst_SaveCopy::ownNameOfAnUnreadablePainting()
 {
     const QString sketchbook = paintingFile(QStringLiteral("Sketchbook.js"));
@@ -318,7 +347,8 @@ void tst_SaveCopy::ownNameOfAnUnreadablePainting()
     QCOMPARE(mkfifo(QFile::encodeName(sketchbook).constData(), 0600), 0);
     DialogAnswerer answerer;
     MainWindow window;
-    QCOMPARE(answerer.messages.size(), 1);   // that it could not be read
+    window.show();
+    QTRY_COMPARE(answerer.messages.size(), 1);   // that it could not be read
     paintingEditor(&window)->setPlainText(editorText);
     answerer.answerInput(QStringLiteral("Sketchbook"));
     answerer.answerMessageBox(QMessageBox::Yes);

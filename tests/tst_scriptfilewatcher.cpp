@@ -24,6 +24,7 @@ private slots:
     void reportsEverySave_data();
     void reportsEverySave();
     void stopsWhenTheListIsEmpty();
+    void reportsAFileDeletedForGood();
 };
 
 void tst_ScriptFileWatcher::reportsEverySave_data()
@@ -86,6 +87,26 @@ void tst_ScriptFileWatcher::stopsWhenTheListIsEmpty()
     QTest::qWait(200);
     QCOMPARE(spy.count(), 0);
     QCOMPARE(watcher.files(), QStringList());
+}
+
+void tst_ScriptFileWatcher::reportsAFileDeletedForGood()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("Painting.js");
+    QVERIFY(write(path, "start"));
+    ScriptFileWatcher watcher;
+    watcher.setFiles({path});
+    QSignalSpy spy(&watcher, &ScriptFileWatcher::fileChanged);
+
+    QVERIFY(QFile::remove(path));
+    QTRY_COMPARE(spy.count(), 1);
+    QCOMPARE(spy.last().at(0).toString(), path);
+    QTest::qWait(500);
+    QCOMPARE(spy.count(), 1);
+
+    // Once it is back, it is watched as before.
+    QVERIFY(write(path, "back"));
+    QTRY_COMPARE(spy.count(), 2);
 }
 
 QTEST_MAIN(tst_ScriptFileWatcher)

@@ -57,6 +57,7 @@ private slots:
     void turningOn();
     void turningOnKeepsWhatWasTyped();
     void turningOnWhenASaveFailsKeepsBuiltInEditing();
+    void noProgramToOpenTheFilesIsSaid();
     void turningOffRereadsBothFiles();
     void closingInExternalModeWritesNothing();
 };
@@ -176,6 +177,27 @@ void tst_StdlibView::turningOnWhenASaveFailsKeepsBuiltInEditing()
     pressCtrlL(window);
     QCOMPARE(answerer.messages.size(), 2);
     QVERIFY(QDir(appDir()).rmdir(QStringLiteral("stdlib.js")));
+}
+
+// Without a recorder the offscreen desktop has no program for any file.
+void tst_StdlibView::noProgramToOpenTheFilesIsSaid()
+{
+    MainWindow window;
+    DialogAnswerer answerer;
+
+    setExternalEditor(window, true);
+    pressCtrlL(window);
+
+    QCOMPARE(answerer.messages.size(), 2);
+    const QStringList files{paintingFile(QStringLiteral("Sketchbook.js")), stdlibFile()};
+    for (int i = 0; i < 2; ++i) {
+        QCOMPARE(answerer.messages.at(i).title, QStringLiteral("Could Not Open"));
+        QVERIFY2(answerer.messages.at(i).text.contains(QDir::toNativeSeparators(files.at(i))),
+                 qPrintable(answerer.messages.at(i).text));
+    }
+    QVERIFY(findAction(&window, QStringLiteral("Use External Editor"))->isChecked());
+    QVERIFY(paintingEditor(&window)->isHidden());
+    QCOMPARE(currentPage(window), page(window, "paintingPage"));
 }
 
 void tst_StdlibView::turningOffRereadsBothFiles()

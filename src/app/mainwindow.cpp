@@ -1,34 +1,49 @@
 #include "app/mainwindow.h"
 
 #include "app/codeeditor.h"
-#include "core/apppath.h"
-#include "client/renderclient.h"
 #include "app/imageview.h"
+#include "app/messagebox.h"
+#include "app/scriptfilewatcher.h"
+#include "core/apppath.h"
 
 #include <QAction>
+#include <QCloseEvent>
 #include <QComboBox>
+#include <QDesktopServices>
+#include <QEventLoop>
+#include <QFileDialog>
+#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QKeySequence>
 #include <QLabel>
 #include <QMenu>
-#include <QPlainTextEdit>
+#include <QPixmap>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QSignalBlocker>
 #include <QSplitter>
 #include <QStackedWidget>
 #include <QTimer>
+#include <QUrl>
 #include <QVBoxLayout>
+
+using Purpose = RenderTask::Purpose;
+
+namespace {
+
+// Long enough for a typing pause, short enough for the picture to follow the text.
+constexpr int livePauseMs = 400;
+
+} // namespace
 
 MainWindow::MainWindow(QWidget *parent)
     : QMainWindow(parent)
 {
-    setUpFolders();
-    renderClient = new RenderClient(RenderClient::defaultProgram(), this);
-    // Started once the window is up, so that the first preview need not wait for it.
-    QTimer::singleShot(0, renderClient, &RenderClient::prepare);
+    library = new PaintingLibrary(QDir(appRelativePath(QStringLiteral("paintings"))), this);
     setWindowTitle(tr("Pictoloom"));
     resize(960, 520);
     QMenu *optionsMenu = createActions();
+    createDocuments();
     createPaintingPage(optionsMenu);
     createStdlibPage();
     setUpLivePreview();
@@ -38,17 +53,6 @@ MainWindow::MainWindow(QWidget *parent)
     editorStack->addWidget(paintingPage);
     editorStack->addWidget(stdlibPage);
     setCentralWidget(editorStack);
-}
-
-void MainWindow::setUpFolders()
-{
-    paintingsDir = QDir(appRelativePath(QStringLiteral("paintings")));
-    stdlibPath = appRelativePath(QStringLiteral("stdlib.js"));
-    if (!paintingsDir.exists()) {
-        QDir appDir = paintingsDir;
-        appDir.cdUp();
-        appDir.mkdir(paintingsDir.dirName());
-    }
 }
 
 // The shortcuts work window-wide; the rest of the commands live in the returned menu.
@@ -67,7 +71,6 @@ QMenu *MainWindow::createActions()
     stopRenderAction = new QAction(tr("Stop Render"), this);
     stopRenderAction->setShortcut(QKeySequence(Qt::Key_Escape));
     stopRenderAction->setEnabled(false);
-    connect(stopRenderAction, &QAction::triggered, this, &MainWindow::stopRender);
     addAction(stopRenderAction);
 
     auto *lowQualityAction = new QAction(tr("Low Quality Preview"), this);
@@ -113,20 +116,31 @@ QMenu *MainWindow::createActions()
     return optionsMenu;
 }
 
+void MainWindow::createDocuments()
+{
+    paintingEditor = createCodeEditor();
+    paintingEditor->setObjectName(QStringLiteral("paintingEditor"));
+    paintingEditor->setPlaceholderText(
+        tr("Write a function render() that sets r, g and b (0 to 1) for the pixel at x, y, "
+           "then press Ctrl+R to see the picture. The paintings in the list show how."));
+    painting = new ScriptDocument(paintingEditor, this);
+
+    stdlibEditor = createCodeEditor();
+    stdlibEditor->setObjectName(QStringLiteral("stdlibEditor"));
+    stdlibEditor->setPlaceholderText(
+        tr("Functions written here serve every painting: this runs before each of them."));
+    stdlib = new ScriptDocument(stdlibEditor, this);
+    stdlib->setPath(appRelativePath(QStringLiteral("stdlib.js")));
+}
+
 // The picture beside the painting's editor, over the row of controls. The painting list is
-// filled here, which loads the first painting: the standard-library page does not exist yet.
+// filled here, which loads the first painting.
 void MainWindow::createPaintingPage(QMenu *optionsMenu)
 {
     imageView = new ImageView;
     imageView->setObjectName(QStringLiteral("imageView"));
     imageView->setMinimumWidth(200);
     imageView->setVisible(false);
-
-    paintingEditor = createCodeEditor();
-    paintingEditor->setObjectName(QStringLiteral("paintingEditor"));
-    paintingEditor->setPlaceholderText(
-        tr("Write a function render() that sets r, g and b (0 to 1) for the pixel at x, y, "
-           "then press Ctrl+R to see the picture. The paintings in the list show how."));
 
     auto *optionsButton = new QPushButton(tr("Options"));
     optionsButton->setMenu(optionsMenu);
@@ -143,17 +157,22 @@ void MainWindow::createPaintingPage(QMenu *optionsMenu)
     statusLabel->setMinimumWidth(1);
     progressBar = new QProgressBar;
     progressBar->setObjectName(QStringLiteral("progressBar"));
-    paintingList = new QComboBox;
-    paintingList->setObjectName(QStringLiteral("paintingList"));
-    connect(paintingList, QOverload<int>::of(&QComboBox::currentIndexChanged),
-            this, &MainWindow::fileChosen);
-    fillPaintingList();
-
     statusStack = new QStackedWidget;
     statusStack->setObjectName(QStringLiteral("statusStack"));
     statusStack->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Maximum);
     statusStack->addWidget(statusLabel);
     statusStack->addWidget(progressBar);
+    createRenderController();
+
+    paintingList = library->list();
+    connect(paintingList, QOverload<int>::of(&QComboBox::currentIndexChanged),
+            this, &MainWindow::fileChosen);
+    fillPaintingList();
+    // Typing after a pick goes to the painting, not to the list, where it would pick again.
+    connect(library, &PaintingLibrary::pickedFromList, this, [this] {
+        if (!useExternalEditor)
+            paintingEditor->setFocus(Qt::PopupFocusReason);
+    });
 
     auto *controlRow = new QHBoxLayout;
     controlRow->addWidget(paintingList);
@@ -174,12 +193,27 @@ void MainWindow::createPaintingPage(QMenu *optionsMenu)
     paintingPage->setLayout(paintingLayout);
 }
 
+void MainWindow::createRenderController()
+{
+    RenderController::View view;
+    view.window = this;
+    view.statusStack = statusStack;
+    view.statusLabel = statusLabel;
+    view.progressBar = progressBar;
+    view.imageView = imageView;
+    view.paintingEditor = paintingEditor;
+    view.stdlibEditor = stdlibEditor;
+    renders = new RenderController(view, this);
+    connect(renders, &RenderController::userRenderRunning, stopRenderAction, &QAction::setEnabled);
+    connect(stopRenderAction, &QAction::triggered, renders, [this] {
+        renders->stop(Purpose::Preview);
+        renders->stop(Purpose::Export);
+    });
+    connect(renders, &RenderController::showingErrorIn, this, &MainWindow::showPageOf);
+}
+
 void MainWindow::createStdlibPage()
 {
-    stdlibEditor = createCodeEditor();
-    stdlibEditor->setObjectName(QStringLiteral("stdlibEditor"));
-    stdlibEditor->setPlaceholderText(
-        tr("Functions written here serve every painting: this runs before each of them."));
     loadStdlib();
 
     auto *doneButton = new QPushButton(tr("Done"));
@@ -199,9 +233,72 @@ void MainWindow::createStdlibPage()
 MainWindow::~MainWindow()
 {
     if (!useExternalEditor && !closeSettled) {
-        saveWithoutAsking(stdlibEditor, stdlibPath, stdlibFile);
-        saveWithoutAsking(paintingEditor, paintingPath, paintingFile);
+        stdlib->saveWithoutAsking();
+        painting->saveWithoutAsking();
     }
+}
+
+void MainWindow::closeEvent(QCloseEvent *event)
+{
+    if (!useExternalEditor && !(stdlib->save() && painting->save())) {
+        event->ignore();
+        return;
+    }
+    closeSettled = true;
+    renders->stopAll();
+    QMainWindow::closeEvent(event);
+}
+
+// The editors' texts as they would be saved: toPlainText() would turn no-break spaces into
+// spaces and U+2028 into line breaks, inside string literals too.
+RenderTask MainWindow::renderTask(Purpose purpose, int step) const
+{
+    RenderTask task;
+    task.purpose = purpose;
+    task.request.stdlibText = stdlib->text();
+    task.request.paintingText = painting->text();
+    task.request.step = step;
+    task.framed = saveWithFrame;
+    task.stdlibName = QFileInfo(stdlibPath()).fileName();
+    // The user edits a file of their own in the external editor, and a painting otherwise.
+    task.paintingName = useExternalEditor ? QFileInfo(paintingPath()).fileName()
+                                          : library->currentTitle();
+    // The external editor holds the text there; the box names the file and line.
+    task.marksErrorLine = !useExternalEditor;
+    return task;
+}
+
+QImage MainWindow::renderImage(int step)
+{
+    RenderClient client;
+    RenderJob *job = client.start(renderTask(Purpose::Preview, step).request);
+    QEventLoop loop;
+    connect(job, &RenderJob::finished, &loop, &QEventLoop::quit);
+    loop.exec();
+    return job->result().image;
+}
+
+void MainWindow::updatePreview()
+{
+    liveTimer->stop();
+    renders->stop(Purpose::Live);
+    if (useExternalEditor) {
+        loadFile();
+        loadStdlib();
+    } else if (!painting->save()) {
+        return;
+    }
+    renders->start(renderTask(Purpose::Preview, lowQuality ? 2 : 1));
+}
+
+void MainWindow::saveImage()
+{
+    const QString fileName = QFileDialog::getSaveFileName(this, QString(), QString(), QString());
+    if (fileName.isEmpty())
+        return;
+    RenderTask task = renderTask(Purpose::Export, 1);
+    task.exportPath = fileName;
+    renders->start(task);
 }
 
 void MainWindow::setLowQuality(bool on)
@@ -212,4 +309,223 @@ void MainWindow::setLowQuality(bool on)
 void MainWindow::setSaveWithFrame(bool on)
 {
     saveWithFrame = on;
+}
+
+void MainWindow::loadFile()
+{
+    painting->load();
+}
+
+void MainWindow::saveFile()
+{
+    painting->save();
+}
+
+void MainWindow::loadStdlib()
+{
+    stdlib->load();
+}
+
+void MainWindow::saveStdlib()
+{
+    stdlib->save();
+}
+
+// The mode stays as the user set it: the files can be edited with any program.
+void MainWindow::openExternally(const QString &path)
+{
+    if (QDesktopServices::openUrl(QUrl::fromLocalFile(path)))
+        return;
+    showPlainMessage(this, QMessageBox::Warning, tr("Could Not Open"),
+                     tr("The desktop found no program to open %1.\n\n\"Use External Editor\" "
+                        "stays on: edit the file with a program of your choice, and Pictoloom "
+                        "reads it again before every preview.")
+                         .arg(QDir::toNativeSeparators(path)));
+}
+
+void MainWindow::openStdlibView()
+{
+    if (useExternalEditor) {
+        openExternally(stdlibPath());
+        return;
+    }
+    editorStack->setCurrentWidget(stdlibPage);
+}
+
+void MainWindow::openPainter()
+{
+    if (!useExternalEditor && !stdlib->save())
+        return;
+    editorStack->setCurrentWidget(paintingPage);
+}
+
+void MainWindow::toggleStdlibView()
+{
+    if (editorStack->currentWidget() == stdlibPage)
+        openPainter();
+    else
+        openStdlibView();
+}
+
+void MainWindow::showPageOf(RenderResult::ErrorSource source)
+{
+    if (source == RenderResult::ErrorSource::Stdlib) {
+        if (editorStack->currentWidget() != stdlibPage)
+            openStdlibView();
+    } else if (editorStack->currentWidget() != paintingPage) {
+        openPainter();
+    }
+}
+
+void MainWindow::setUseExternalEditor(bool on)
+{
+    const bool entering = on && !useExternalEditor;
+    const bool leaving = !on && useExternalEditor;
+
+    if (entering) {
+        // From now on the files are the documents, and the next preview reads them back into
+        // the editors: what was typed here has to be in them first. If the user cancels, the
+        // mode stays off so that the text stays where it is.
+        if (!stdlib->save() || !painting->save()) {
+            if (auto *action = qobject_cast<QAction *>(sender())) {
+                const QSignalBlocker blocker(action);
+                action->setChecked(false);
+            }
+            return;
+        }
+    }
+
+    useExternalEditor = on;
+    followScriptFiles();
+    paintingEditor->setVisible(!on);
+    if (!on) {
+        // The external program may have saved since the editors were last filled; the saves
+        // of built-in editing must not put older text back.
+        if (leaving) {
+            loadFile();
+            loadStdlib();
+        }
+        return;
+    }
+
+    openPainter();
+    if (!imageView->isHidden())
+        imageView->setPixmap(QPixmap());
+    openExternally(paintingPath());
+}
+
+void MainWindow::fillPaintingList()
+{
+    library->fill(paintingPath());
+}
+
+void MainWindow::fileChosen(int index)
+{
+    // A render of the painting being left would show a picture that is no longer current.
+    renders->stopAll();
+    if (!paintingPath().isEmpty() && !useExternalEditor && !painting->save()) {
+        // A pick by the user is undone when the user cancels leaving the painting, so that
+        // its text stays in the editor. A refill cannot be undone and goes on.
+        if (!library->isRefilling() && index >= 0 && library->reselect(paintingPath()))
+            return;
+    }
+
+    painting->setPath(library->pathAt(index));
+    renders->showStatus(QString());
+    if (!useExternalEditor) {
+        loadFile();
+        imageView->hide();
+    } else {
+        imageView->setPixmap(QPixmap());
+        if (!paintingPath().isEmpty())
+            openExternally(paintingPath());
+    }
+    followScriptFiles();
+}
+
+void MainWindow::saveFileAs()
+{
+    const QString newPath = library->saveCopy(painting, useExternalEditor);
+    if (newPath.isEmpty())
+        return;
+    painting->setPath(newPath);
+    fillPaintingList();
+}
+
+void MainWindow::setUpLivePreview()
+{
+    liveTimer = new QTimer(this);
+    liveTimer->setSingleShot(true);
+    liveTimer->setInterval(livePauseMs);
+    connect(liveTimer, &QTimer::timeout, this, &MainWindow::startLiveRender);
+
+    scriptWatcher = new ScriptFileWatcher(this);
+    connect(scriptWatcher, &ScriptFileWatcher::fileChanged, this, [this] {
+        if (livePreview && useExternalEditor)
+            liveTimer->start();
+    });
+
+    for (CodeEditor *editor : {paintingEditor, stdlibEditor})
+        connect(editor, &QPlainTextEdit::textChanged, this, &MainWindow::scriptTextChanged);
+}
+
+void MainWindow::setLivePreview(bool on)
+{
+    livePreview = on;
+    followScriptFiles();
+    if (on) {
+        liveTimer->start();
+    } else {
+        liveTimer->stop();
+        renders->stop(Purpose::Live);
+    }
+}
+
+// The files are watched only while they are what the picture follows; a newly followed
+// file is rendered at once.
+void MainWindow::followScriptFiles()
+{
+    // Picking the first painting comes before the live preview is set up, and nothing is live.
+    if (!scriptWatcher)
+        return;
+    if (livePreview && useExternalEditor) {
+        scriptWatcher->setFiles({paintingPath(), stdlibPath()});
+        liveTimer->start();
+    } else {
+        scriptWatcher->setFiles({});
+    }
+}
+
+void MainWindow::scriptTextChanged()
+{
+    if (!livePreview || useExternalEditor)
+        return;
+    // The render under way is of text that is no longer there.
+    renders->stop(Purpose::Live);
+    liveTimer->start();
+}
+
+void MainWindow::startLiveRender()
+{
+    // A preview or export of the user's own asking goes first; the live one waits its turn.
+    if (renders->isUserRenderRunning()) {
+        liveTimer->start();
+        return;
+    }
+    if (useExternalEditor && !(reloadForLive(painting, true) && reloadForLive(stdlib, false)))
+        return;
+    renders->start(renderTask(Purpose::Live, lowQuality ? 2 : 1));
+}
+
+// A file the external editor left unreadable, or a painting it deleted, is said in the status
+// area as a live error: a box would stop the user at every save.
+bool MainWindow::reloadForLive(ScriptDocument *document, bool mustExist)
+{
+    QString reason;
+    if (document->reloadQuietly(mustExist, &reason))
+        return true;
+    renders->stop(Purpose::Live);
+    renders->showOutOfDate(tr("Live: could not read %1: %2")
+                               .arg(QFileInfo(document->path()).fileName(), reason));
+    return false;
 }

@@ -11,4 +11,9 @@ QMessageBox::StandardButton showPlainMessage(
     QMessageBox::StandardButton defaultButton = QMessageBox::NoButton,
     const QString &informativeText = QString());
 
+// A notice that needs no answer, shown over window as showPlainMessage shows it: at once when
+// window is on screen, otherwise once it is shown, so that the window comes first.
+void showPlainNotice(QWidget *window, QMessageBox::Icon icon, const QString &title,
+                     const QString &text);
+
 #endif // MESSAGEBOX_H

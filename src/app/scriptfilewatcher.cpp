@@ -9,6 +9,9 @@ ScriptFileWatcher::ScriptFileWatcher(QObject *parent)
     settle.setSingleShot(true);
     settle.setInterval(30);
     connect(&settle, &QTimer::timeout, this, &ScriptFileWatcher::reportChanges);
+    gone.setSingleShot(true);
+    gone.setInterval(300);
+    connect(&gone, &QTimer::timeout, this, &ScriptFileWatcher::reportDeletions);
     connect(&watcher, &QFileSystemWatcher::fileChanged, this, [this](const QString &path) {
         if (!pending.contains(path))
             pending << path;
@@ -29,7 +32,9 @@ void ScriptFileWatcher::setFiles(const QStringList &paths)
 {
     watched.clear();
     pending.clear();
+    missing.clear();
     settle.stop();
+    gone.stop();
     for (const QString &path : paths) {
         if (!path.isEmpty())
             watched << QFileInfo(path).absoluteFilePath();
@@ -60,7 +65,22 @@ void ScriptFileWatcher::reportChanges()
     pending.clear();
     rewatch();
     for (const QString &path : changed) {
-        if (QFileInfo::exists(path))
+        if (QFileInfo::exists(path)) {
+            missing.removeAll(path);
+            emit fileChanged(path);
+        } else if (!missing.contains(path)) {
+            missing << path;
+            gone.start();
+        }
+    }
+}
+
+void ScriptFileWatcher::reportDeletions()
+{
+    const QStringList deleted = missing;
+    missing.clear();
+    for (const QString &path : deleted) {
+        if (!QFileInfo::exists(path))
             emit fileChanged(path);
     }
 }

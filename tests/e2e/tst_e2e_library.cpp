@@ -169,11 +169,13 @@ void TestLibrary::pickingAnotherPaintingSavesTheOneLeft()
     const QImage shown = app.grabClient();
     QVERIFY(!hasDarkPixels(shown, statusArea(controlRowItems(shown))));
 
+    // What is typed next goes into the painting picked, not to the list.
+    QVERIFY2(app.typeText("/* mine */ "), qPrintable(app.errorString()));
     QVERIFY2(app.pressKeys({"ctrl+r"}), qPrintable(app.errorString()));
     QVERIFY2(showsColour(app, green), "Green was not loaded");
 
     QVERIFY2(closeFault(app).isEmpty(), qPrintable(closeFault(app)));
-    QCOMPARE(app.readFile("paintings/Green.js"), QByteArray("function render() { g = 1; }\n"));
+    QCOMPARE(app.readFile("paintings/Green.js"), QByteArray("/* mine */ function render() { g = 1; }\n"));
     QCOMPARE(app.readFile("paintings/Sketchbook.js"), QByteArray("function render() { r = 1; }"));
 }
 

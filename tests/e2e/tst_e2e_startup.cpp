@@ -11,6 +11,7 @@ class TestStartup : public QObject
 
 private slots:
     void firstStartShowsTheWindowAndWritesNothingUntyped();
+    void noticeAboutTheFirstPaintingFollowsTheWindow();
 };
 
 void TestStartup::firstStartShowsTheWindowAndWritesNothingUntyped()
@@ -41,6 +42,24 @@ void TestStartup::firstStartShowsTheWindowAndWritesNothingUntyped()
     QVERIFY(!app.exists("stdlib.js"));
     QVERIFY(!app.exists("paintings/Sketchbook.js"));
     QVERIFY2(app.desktopRequests().isEmpty(), qPrintable(app.desktopRequests().join(", ")));
+}
+
+void TestStartup::noticeAboutTheFirstPaintingFollowsTheWindow()
+{
+    AppSession app;
+    const QByteArray latin1("// caf\xe9\nfunction render() { r = 1; }\n");
+    QVERIFY(app.writeFile("paintings/Sketchbook.js", latin1));
+    // The main window shows first, and the notice comes over it.
+    QVERIFY2(app.launch(), qPrintable(app.errorString()));
+    const QString notice = app.waitForWindow("^Text Not Shown Exactly$");
+    QVERIFY2(!notice.isEmpty(), qPrintable(app.errorString()));
+    QVERIFY2(app.pressKeys({"Return"}) && app.waitForWindowGone(notice),
+             qPrintable(app.errorString()));
+
+    QVERIFY2(app.closeThroughWindowManager(), qPrintable(app.errorString()));
+    QVERIFY2(app.waitForExit(), qPrintable(app.errorString()));
+    QCOMPARE(app.exitCode(), 0);
+    QCOMPARE(app.readFile("paintings/Sketchbook.js"), latin1);
 }
 
 QTEST_MAIN(TestStartup)

@@ -1,12 +1,14 @@
 #include "testsupport.h"
 
 #include "app/imageview.h"
+#include "app/rendercontroller.h"
 
 #include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
 #include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QDesktopServices>
 #include <QDialog>
 #include <QDir>
@@ -18,6 +20,7 @@
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QStackedWidget>
 #include <QVariant>
 
@@ -253,6 +256,22 @@ QStringList listTitles(QWidget *window)
     for (int i = 0; i < list->count(); ++i)
         titles << list->itemText(i);
     return titles;
+}
+
+bool waitForRender(MainWindow &window, int timeoutMs)
+{
+    auto *renders = window.findChild<RenderController *>();
+    if (!renders) {
+        qWarning("the window has no render controller");
+        return false;
+    }
+    const QDeadlineTimer deadline(timeoutMs);
+    QSignalSpy finished(renders, &RenderController::finished);
+    while (renders->isUserRenderRunning()) {
+        if (deadline.hasExpired() || !finished.wait(int(deadline.remainingTime())))
+            return false;
+    }
+    return true;
 }
 
 WindowParts::WindowParts()

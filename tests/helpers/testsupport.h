@@ -121,11 +121,22 @@ QPlainTextEdit *stdlibEditor(QWidget *window);
 QComboBox *paintingList(QWidget *window);
 QStringList listTitles(QWidget *window);   // of the painting list, top to bottom
 
+// Waits until the preview or export that the window runs has ended and what came of it is shown,
+// written or reported, as a user waits for the picture. True at once when none runs; false
+// when it does not end within timeoutMs.
+bool waitForRender(MainWindow &window, int timeoutMs = 120000);
+
 // A main window together with the parts that the tests read and type into.
 struct WindowParts
 {
     WindowParts();
     QAction *action(const QString &text) { return findAction(&window, text); }
+    // Previews and waits for what comes of it.
+    bool preview()
+    {
+        window.updatePreview();
+        return waitForRender(window);
+    }
 
     MainWindow window;
     QPlainTextEdit *painting;

@@ -114,6 +114,11 @@ QStringList AppSession::desktopRequests() const
 
 bool AppSession::start(int timeoutMs)
 {
+    return launch(timeoutMs) && activateMainWindow();
+}
+
+bool AppSession::launch(int timeoutMs)
+{
     if (!root.isValid())
         return fail("cannot make a temporary folder: " + root.errorString());
     if (binary.isEmpty() || !QFileInfo(binary).isExecutable())
@@ -187,12 +192,11 @@ bool AppSession::start(int timeoutMs)
     while (true) {
         const QImage client = grabClient();
         if (!client.isNull() && client.pixel(1, client.height() - 2) != qRgb(0, 0, 0))
-            break;
+            return true;
         if (deadline.hasExpired())
             return fail("the window was never painted");
         QTest::qWait(pollMs);
     }
-    return activateMainWindow();
 }
 
 bool AppSession::liftFileSizeLimit()

@@ -57,7 +57,10 @@ public:
     void limitFileSize(qint64 bytes) { process.fileSizeLimit = bytes; }
     bool liftFileSizeLimit();
 
+    // Starts the program and waits until its main window is painted; start() then makes it the
+    // active window, launch() leaves that to the program, as for a box that comes over it.
     bool start(int timeoutMs = 30000);
+    bool launch(int timeoutMs = 30000);
     bool waitForExit(int timeoutMs = 20000);
     int exitCode() const;
     QProcess::ExitStatus exitStatus() const;

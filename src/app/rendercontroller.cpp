@@ -1,0 +1,348 @@
+#include "app/rendercontroller.h"
+
+#include "app/codeeditor.h"
+#include "app/imageview.h"
+#include "app/messagebox.h"
+#include "client/renderfailure.h"
+#include "export/pictureexport.h"
+
+#include <QColor>
+#include <QDir>
+#include <QImage>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPalette>
+#include <QPixmap>
+#include <QProgressBar>
+#include <QStackedWidget>
+#include <QTimer>
+
+using Purpose = RenderTask::Purpose;
+using Outcome = RenderResult::Outcome;
+
+namespace {
+
+QString capitalized(QString text)
+{
+    if (!text.isEmpty())
+        text[0] = text.at(0).toUpper();
+    return text;
+}
+
+QString seconds(const QElapsedTimer &clock)
+{
+    return QString::number(clock.elapsed() / 1000.0, 'f', 1);
+}
+
+// Where the error happened, for the box: script and line, pixel; empty when unknown.
+QString scriptErrorPlace(const RenderTask &task, const RenderResult &result)
+{
+    QString script;
+    if (result.errorSource == RenderResult::ErrorSource::Stdlib)
+        script = task.stdlibName;
+    else if (result.errorSource == RenderResult::ErrorSource::Painting)
+        script = task.paintingName;
+    if (!script.isEmpty() && result.errorLine > 0)
+        script = RenderController::tr("%1, line %2").arg(script).arg(result.errorLine);
+
+    if (result.errorPixel.x() < 0)
+        return script;
+    const QString pixel = RenderController::tr("(%1, %2)")
+                              .arg(result.errorPixel.x())
+                              .arg(result.errorPixel.y());
+    return script.isEmpty() ? RenderController::tr("At pixel %1").arg(pixel)
+                            : RenderController::tr("%1, at pixel %2").arg(script, pixel);
+}
+
+// The error's text and where it happened, on one line, for the status area.
+QString liveErrorText(const RenderTask &task, const RenderResult &result)
+{
+    QString place = scriptErrorPlace(task, result);
+    place.replace(QLatin1Char('\n'), QStringLiteral(", "));
+    const QString firstLine = result.errorText.section(QLatin1Char('\n'), 0, 0);
+    return place.isEmpty() ? firstLine : RenderController::tr("%1 (%2)").arg(firstLine, place);
+}
+
+} // namespace
+
+RenderController::RenderController(const View &widgets, QObject *parent)
+    : QObject(parent)
+    , client(new RenderClient(RenderClient::defaultProgram(), this))
+    , view(widgets)
+{
+    // Started once the window is up, so that the first preview need not wait for it.
+    QTimer::singleShot(0, client, &RenderClient::prepare);
+}
+
+bool RenderController::isUserRender(Purpose purpose)
+{
+    return purpose == Purpose::Preview || purpose == Purpose::Export;
+}
+
+bool RenderController::replaces(Purpose newer, Purpose older)
+{
+    return isUserRender(newer) ? isUserRender(older) : newer == older;
+}
+
+void RenderController::start(const RenderTask &task)
+{
+    QList<RenderJob *> replaced;
+    for (const Running &render : qAsConst(running)) {
+        if (replaces(task.purpose, render.task.purpose))
+            replaced.append(render.job);
+    }
+    for (RenderJob *job : qAsConst(replaced))
+        drop(job);
+
+    Running render;
+    render.task = task;
+    if (isUserRender(task.purpose)) {
+        view.paintingEditor->clearErrorLine();
+        view.stdlibEditor->clearErrorLine();
+        render.paintingEdits = view.paintingEditor->editCount();
+        render.stdlibEdits = view.stdlibEditor->editCount();
+    }
+    RenderJob *job = client->start(task.request);
+    render.job = job;
+    render.clock.start();
+    running.append(render);
+    connect(job, &RenderJob::finished, this, [this, job] { jobFinished(job); });
+    if (isUserRender(task.purpose))
+        showUserRenderRunning(job);
+}
+
+// Before the first row the scripts' top level runs, which may take any time.
+void RenderController::showUserRenderRunning(RenderJob *job)
+{
+    QProgressBar *progressBar = view.progressBar;
+    progressBar->setFormat(tr("Running the scripts... (Esc stops)"));
+    progressBar->setRange(0, 1);
+    progressBar->setValue(0);
+    view.statusStack->setCurrentWidget(progressBar);
+    connect(job, &RenderJob::started, this, [progressBar](int rowCount) {
+        progressBar->setFormat(tr("%p% (Esc stops)"));
+        progressBar->setRange(0, rowCount);
+        progressBar->setValue(0);
+    });
+    connect(job, &RenderJob::progress, this, [progressBar](int row) { progressBar->setValue(row); });
+    emit userRenderRunning(true);
+}
+
+void RenderController::drop(RenderJob *job)
+{
+    for (int i = 0; i < running.size(); ++i) {
+        if (running.at(i).job == job) {
+            running.removeAt(i);
+            break;
+        }
+    }
+    job->disconnect(this);
+    job->stop();
+    job->deleteLater();
+}
+
+void RenderController::stop(Purpose purpose)
+{
+    for (const Running &render : qAsConst(running)) {
+        if (render.task.purpose == purpose)
+            render.job->stop();
+    }
+}
+
+void RenderController::stopAll()
+{
+    for (const Running &render : qAsConst(running))
+        render.job->stop();
+}
+
+bool RenderController::isRunning(Purpose purpose) const
+{
+    for (const Running &render : running) {
+        if (render.task.purpose == purpose)
+            return true;
+    }
+    return false;
+}
+
+bool RenderController::isUserRenderRunning() const
+{
+    return isRunning(Purpose::Preview) || isRunning(Purpose::Export);
+}
+
+void RenderController::jobFinished(RenderJob *job)
+{
+    int index = 0;
+    while (index < running.size() && running.at(index).job != job)
+        ++index;
+    if (index == running.size())
+        return;
+    const Running render = running.takeAt(index);
+    const RenderResult result = job->result();
+    job->deleteLater();
+
+    const Purpose purpose = render.task.purpose;
+    if (isUserRender(purpose) && !isUserRenderRunning()) {
+        view.statusStack->setCurrentWidget(view.statusLabel);
+        emit userRenderRunning(false);
+    }
+    switch (purpose) {
+    case Purpose::Preview:
+        previewFinished(render, result);
+        break;
+    case Purpose::Export:
+        exportFinished(render, result);
+        break;
+    case Purpose::Live:
+        liveFinished(render, result);
+        break;
+    }
+    emit finished(purpose, result);
+}
+
+void RenderController::previewFinished(const Running &render, const RenderResult &result)
+{
+    // Without a word the preview would seem not to have happened.
+    if (result.outcome == Outcome::NoPixels) {
+        showOutOfDate(capitalized(renderFailureText(result)));
+        return;
+    }
+    if (result.outcome != Outcome::Picture) {
+        reportFailure(render, result);
+        return;
+    }
+    showStatus(tr("Rendered in %1 sec").arg(seconds(render.clock)));
+    showPicture(result.image, render.task.request.step);
+}
+
+void RenderController::exportFinished(const Running &render, const RenderResult &result)
+{
+    const QString shownName = QDir::toNativeSeparators(render.task.exportPath);
+    switch (result.outcome) {
+    case Outcome::Picture:
+        writeExport(render.task.exportPath, result.image, render.task.framed);
+        break;
+    case Outcome::NoPixels:
+        showPlainMessage(view.window, QMessageBox::Warning, tr("Nothing to Export"),
+                         tr("The painting's size, %1 × %2, leaves no pixels, so %3 was not "
+                            "written.")
+                             .arg(result.scriptWidth, result.scriptHeight, shownName));
+        break;
+    default:
+        reportFailure(render, result);
+        break;
+    }
+}
+
+void RenderController::writeExport(const QString &path, const QImage &picture, bool framed)
+{
+    const QString shownName = QDir::toNativeSeparators(path);
+    const QImage output = framed ? PictureExport::framed(picture) : picture;
+    if (output.isNull()) {
+        showPlainMessage(view.window, QMessageBox::Warning, tr("Export Failed"),
+                         tr("A framed picture of %1 × %2 pixels is too large to create, so %3 "
+                            "was not written.")
+                             .arg(picture.width() + 2 * PictureExport::frameMargin)
+                             .arg(picture.height() + 2 * PictureExport::frameMargin)
+                             .arg(shownName));
+        return;
+    }
+    QString reason;
+    if (!PictureExport::write(output, path, &reason)) {
+        showPlainMessage(view.window, QMessageBox::Warning, tr("Export Failed"),
+                         tr("Could not save the picture as %1.\n\n%2").arg(shownName, reason));
+    }
+}
+
+void RenderController::liveFinished(const Running &render, const RenderResult &result)
+{
+    switch (result.outcome) {
+    case Outcome::Picture:
+        showStatus(tr("Live: rendered in %1 sec").arg(seconds(render.clock)));
+        showPicture(result.image, render.task.request.step);
+        return;
+    case Outcome::Stopped:
+        return;
+    case Outcome::ScriptError:
+        showOutOfDate(liveErrorText(render.task, result));
+        break;
+    default:
+        showOutOfDate(tr("Live: %1").arg(renderFailureText(result)));
+        break;
+    }
+}
+
+// The last good picture stays, marked as no longer showing the text.
+void RenderController::showOutOfDate(const QString &why)
+{
+    showStatus(why, true);
+    view.imageView->setOutOfDate(true);
+}
+
+void RenderController::reportFailure(const Running &render, const RenderResult &result)
+{
+    switch (result.outcome) {
+    case Outcome::Picture:
+    case Outcome::NoPixels:
+    case Outcome::Stopped:
+        break;
+    case Outcome::ScriptError:
+        // A painting's name is the user's: the place is plain text too.
+        showPlainMessage(view.window, QMessageBox::Critical, tr("Script Error"), result.errorText,
+                         QMessageBox::Ok, QMessageBox::NoButton,
+                         scriptErrorPlace(render.task, result));
+        if (render.task.marksErrorLine)
+            showErrorLine(render, result);
+        break;
+    case Outcome::TooLarge:
+        QMessageBox::warning(view.window, tr("Picture Too Large"),
+                             capitalized(renderFailureText(result)) + QLatin1Char('.'));
+        break;
+    case Outcome::RendererFailed:
+        showPlainMessage(view.window, QMessageBox::Warning, tr("Renderer Stopped"),
+                         tr("The renderer stopped before the picture was done: %1.\n\n"
+                            "Your scripts are as they were; the next render starts a new "
+                            "renderer.")
+                             .arg(result.errorText));
+        break;
+    }
+}
+
+// The line is shown in the editor that holds it, marked until the next edit or render; not in
+// a text edited since the render began, whose lines have moved.
+void RenderController::showErrorLine(const Running &render, const RenderResult &result)
+{
+    if (result.errorLine <= 0)
+        return;
+    CodeEditor *editor = nullptr;
+    if (result.errorSource == RenderResult::ErrorSource::Stdlib
+        && view.stdlibEditor->editCount() == render.stdlibEdits)
+        editor = view.stdlibEditor;
+    else if (result.errorSource == RenderResult::ErrorSource::Painting
+             && view.paintingEditor->editCount() == render.paintingEdits)
+        editor = view.paintingEditor;
+    if (!editor)
+        return;
+    emit showingErrorIn(result.errorSource);
+    editor->showErrorLine(result.errorLine);
+    editor->setFocus(Qt::OtherFocusReason);
+}
+
+// The view may grow to the painting's full width, so a half-resolution picture is scaled up.
+void RenderController::showPicture(const QImage &picture, int step)
+{
+    view.imageView->setMaximumWidth(picture.width() * step);
+    view.imageView->setPixmap(QPixmap::fromImage(picture));
+    view.imageView->setVisible(true);
+}
+
+// An error stands out in the status area; any other text there looks as usual.
+void RenderController::showStatus(const QString &text, bool isError)
+{
+    QLabel *label = view.statusLabel;
+    label->setText(text);
+    label->setToolTip(isError ? text : QString());
+    QPalette palette = label->parentWidget() ? label->parentWidget()->palette() : label->palette();
+    if (isError)
+        palette.setColor(QPalette::WindowText, QColor(0xc0, 0x10, 0x10));
+    label->setPalette(palette);
+}

@@ -1,0 +1,119 @@
+#ifndef RENDERCONTROLLER_H
+#define RENDERCONTROLLER_H
+
+#include "client/renderclient.h"
+#include "core/renderresult.h"
+
+#include <QElapsedTimer>
+#include <QList>
+#include <QObject>
+#include <QString>
+
+class CodeEditor;
+class ImageView;
+class QImage;
+class QLabel;
+class QProgressBar;
+class QStackedWidget;
+class QWidget;
+
+// A render the window asks for, and what it is for.
+struct RenderTask
+{
+    Q_GADGET
+
+public:
+    enum class Purpose {
+        Preview,   // shown with its time; why it failed is told in a box
+        Export,    // written to exportPath; why it failed is told in a box
+        Live       // shown as the text changes; why it failed is said in the status area
+    };
+    Q_ENUM(Purpose)
+
+    Purpose purpose = Purpose::Preview;
+    RenderRequest request;
+    QString exportPath;
+    bool framed = true;   // an export gets the white frame
+    // What the user calls the two scripts, to say where an error happened.
+    QString paintingName;
+    QString stdlibName;
+    // The editors hold the scripts as rendered, so an error's line is shown there.
+    bool marksErrorLine = true;
+};
+
+// Runs the window's renders, several at once, and shows what becomes of each: the progress of
+// the render the user asked for, its time and picture, the box that says why it failed and the
+// line of a script error; a live render's picture or error in the status area.
+class RenderController : public QObject
+{
+    Q_OBJECT
+
+public:
+    // Where renders show. Boxes are shown over window.
+    struct View
+    {
+        QWidget *window = nullptr;
+        QStackedWidget *statusStack = nullptr;
+        QLabel *statusLabel = nullptr;
+        QProgressBar *progressBar = nullptr;
+        ImageView *imageView = nullptr;
+        CodeEditor *paintingEditor = nullptr;
+        CodeEditor *stdlibEditor = nullptr;
+    };
+
+    explicit RenderController(const View &view, QObject *parent = nullptr);
+
+    // Starts the render and returns at once; finished() follows once its result is shown. A
+    // preview or an export takes the place of the preview or export still running, a live
+    // render that of the live render: the render replaced ends, and nothing comes of it.
+    void start(const RenderTask &task);
+    // Ends the renders for purpose at once; each finishes as stopped.
+    void stop(RenderTask::Purpose purpose);
+    void stopAll();
+    bool isRunning(RenderTask::Purpose purpose) const;
+    // A preview or an export: what the user waits for, sees the progress of and may stop.
+    bool isUserRenderRunning() const;
+
+    // Sets the status text; an error shows in a colour that stands out.
+    void showStatus(const QString &text, bool isError = false);
+    // Says in the status area why the picture no longer follows the text, and fades it.
+    void showOutOfDate(const QString &why);
+
+signals:
+    void userRenderRunning(bool running);
+    // The line of a script error is about to be shown in the editor of source, whose page
+    // should then be showing.
+    void showingErrorIn(RenderResult::ErrorSource source);
+    // The render has ended and what came of it is shown, written or reported.
+    void finished(RenderTask::Purpose purpose, const RenderResult &result);
+
+private:
+    struct Running
+    {
+        RenderTask task;
+        RenderJob *job = nullptr;
+        QElapsedTimer clock;
+        // The editors' edit counts when the render took their texts.
+        int paintingEdits = 0;
+        int stdlibEdits = 0;
+    };
+
+    static bool isUserRender(RenderTask::Purpose purpose);
+    static bool replaces(RenderTask::Purpose newer, RenderTask::Purpose older);
+    void drop(RenderJob *job);
+    void showUserRenderRunning(RenderJob *job);
+    void jobFinished(RenderJob *job);
+    void previewFinished(const Running &render, const RenderResult &result);
+    void exportFinished(const Running &render, const RenderResult &result);
+    void liveFinished(const Running &render, const RenderResult &result);
+    void reportFailure(const Running &render, const RenderResult &result);
+    void showErrorLine(const Running &render, const RenderResult &result);
+    void writeExport(const QString &path, const QImage &picture, bool framed);
+    void showPicture(const QImage &picture, int step);
+
+    RenderClient *client;
+    View view;
+    QList<Running> running;
+};
+
+#endif // RENDERCONTROLLER_H
