@@ -7,8 +7,11 @@
 #include "engine/scriptrenderer.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QFile>
+#include <QRegularExpression>
 #include <QTimer>
 #include <QVector>
 
@@ -16,6 +19,8 @@
 #include <cstdio>
 #include <functional>
 #include <memory>
+
+#include <unistd.h>
 
 namespace {
 
@@ -122,11 +127,126 @@ QVector<double> bestSeconds(const QVector<Way> &ways)
     return best;
 }
 
+// A renderer's resident memory in kB: the most it has held so far, and what it holds now.
+struct Resident
+{
+    qint64 peakKb = 0;
+    qint64 nowKb = 0;
+};
+
+qint64 statusField(const QByteArray &status, const char *name)
+{
+    const QRegularExpression field(QLatin1String(name) + QStringLiteral(":\\s+(\\d+) kB"));
+    return field.match(QString::fromLatin1(status)).captured(1).toLongLong();
+}
+
+// Of this program's child processes, the one that holds the most memory.
+Resident rendererResident()
+{
+    Resident largest;
+    const QStringList entries = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs);
+    for (const QString &entry : entries) {
+        QFile stat(QStringLiteral("/proc/%1/stat").arg(entry));
+        if (!stat.open(QIODevice::ReadOnly))
+            continue;
+        // pid (name) state ppid ...: the name may hold spaces, so count from its end.
+        const QByteArray line = stat.readAll();
+        const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
+        if (fields.size() < 2 || fields.at(1).toLongLong() != getpid())
+            continue;
+        QFile status(QStringLiteral("/proc/%1/status").arg(entry));
+        if (!status.open(QIODevice::ReadOnly))
+            continue;
+        const QByteArray text = status.readAll();
+        const Resident resident{statusField(text, "VmHWM"), statusField(text, "VmRSS")};
+        if (resident.peakKb > largest.peakKb)
+            largest = resident;
+    }
+    return largest;
+}
+
+struct StartFigures
+{
+    double firstRowMs = 0;   // from the request to the renderer's first row
+    double totalMs = 0;
+    Resident resident;       // of the renderer, at its last row
+};
+
+// A 640 x 480 preview in a renderer started for the job, as the command line starts one. With
+// holdAtTheEnd the painting waits at its last pixel, long enough for its memory to be read.
+StartFigures previewFromAFreshRenderer(bool holdAtTheEnd)
+{
+    RenderRequest request;
+    request.paintingText = rings(640, 480);
+    if (holdAtTheEnd) {
+        request.paintingText += QStringLiteral(
+            "\nvar ringsAt = render; render = function () { ringsAt();"
+            " if (y == height - 2 && x == width - 2) { var t = new Date().getTime();"
+            " while (new Date().getTime() - t < 300) {} } };");
+    }
+    request.step = 2;
+    RenderClient client;
+    StartFigures figures;
+    QElapsedTimer clock;
+    clock.start();
+    RenderJob *job = client.start(request);
+    int lastRow = 0;
+    QObject::connect(job, &RenderJob::started, [&](int rows) {
+        figures.firstRowMs = clock.nsecsElapsed() / 1e6;
+        lastRow = rows - rows / 20;
+    });
+    QObject::connect(job, &RenderJob::progress, [&](int row) {
+        if (holdAtTheEnd && row >= lastRow)
+            QTimer::singleShot(150, job, [&figures] { figures.resident = rendererResident(); });
+    });
+    QEventLoop loop;
+    QObject::connect(job, &RenderJob::finished, &loop, &QEventLoop::quit);
+    loop.exec();
+    figures.totalMs = clock.nsecsElapsed() / 1e6;
+    if (job->result().outcome != RenderResult::Outcome::Picture)
+        std::printf("  (render failed: %s)\n", qPrintable(job->result().errorText));
+    delete job;
+    return figures;
+}
+
+template<typename Value>
+double median(const QVector<StartFigures> &figures, Value value)
+{
+    QVector<double> values;
+    for (const StartFigures &f : figures)
+        values << value(f);
+    std::sort(values.begin(), values.end());
+    return values.at(values.size() / 2);
+}
+
+void printRendererStart()
+{
+    const int startRounds = 15;
+    QVector<StartFigures> timed, held;
+    for (int round = 0; round < startRounds; ++round)
+        timed << previewFromAFreshRenderer(false);
+    for (int round = 0; round < 3; ++round)
+        held << previewFromAFreshRenderer(true);
+    std::printf("640 x 480 rings preview in a renderer started for the job, median of %d\n"
+                "%-40s %8.1f\n%-40s %8.1f\n%-40s %8.0f\n%-40s %8.0f\n\n", startRounds,
+                "ms to the first row", median(timed, [](const StartFigures &f) { return f.firstRowMs; }),
+                "ms to the picture", median(timed, [](const StartFigures &f) { return f.totalMs; }),
+                "renderer's peak resident kB",
+                median(held, [](const StartFigures &f) { return double(f.resident.peakKb); }),
+                "renderer's resident kB at its last row",
+                median(held, [](const StartFigures &f) { return double(f.resident.nowKb); }));
+    std::fflush(stdout);
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
+    printRendererStart();
+    // "start": the renderer's start and memory only.
+    if (app.arguments().contains(QStringLiteral("start")))
+        return 0;
     std::printf("Wall-clock seconds, best of %d rounds, on %d cores.\n\n", rounds,
                 RenderClient::coreCount());
 

@@ -37,8 +37,8 @@ void tst_CommandLine::renders_data()
     QTest::newRow("the frame adds 40 pixels") << small << (QStringList{"--frame"} + plain) << ExitCode::rendered << QSize(70, 60) << QString();
     QTest::newRow("two processes") << small << (QStringList{"--jobs", "2"} + plain) << ExitCode::rendered << QSize(30, 20) << QString();
     QTest::newRow("one process per core") << small << (QStringList{"--jobs", "0"} + plain) << ExitCode::rendered << QSize(30, 20) << QString();
-    QTest::newRow("a band of rows") << small << (QStringList{"--rows", "5:9"} + plain) << ExitCode::rendered << QSize(30, 5) << QString();
-    QTest::newRow("a band of rows in three processes") << small << (QStringList{"--rows", "5:9", "--jobs", "3"} + plain) << ExitCode::rendered << QSize(30, 5) << QString();
+    QTest::newRow("some rows") << small << (QStringList{"--rows", "5:9"} + plain) << ExitCode::rendered << QSize(30, 5) << QString();
+    QTest::newRow("some rows in three processes") << small << (QStringList{"--rows", "5:9", "--jobs", "3"} + plain) << ExitCode::rendered << QSize(30, 5) << QString();
     QTest::newRow("the library beside the program") << "function render() { r = 1; }" << plain << ExitCode::rendered << QSize(12, 8) << QString();
     QTest::newRow("another library") << "function render() { r = 1; }" << (QStringList{"--stdlib", "%1/lib.js"} + plain) << ExitCode::rendered << QSize(4, 2) << QString();
     QTest::newRow("a missing library counts as empty") << "function render() { r = 1; }" << (QStringList{"--stdlib", "%1/none.js"} + plain) << ExitCode::rendered << QSize(640, 480) << QString();

@@ -1,18 +1,13 @@
 #include "processrender.h"
 #include "referencerenderer.h"
-#include "testsupport.h"
 #include "engine/scriptrenderer.h"
-#include "protocol/sharedpicture.h"
 
-#include <QDir>
 #include <QFile>
 #include <QScriptEngine>
 #include <QScriptSyntaxCheckResult>
 #include <QtTest>
 
-#include <climits>
 #include <cmath>
-#include <csignal>
 #include <limits>
 #include <random>
 
@@ -111,26 +106,10 @@ private slots:
     void agreesWithThePlainRenderer();
     void progress_data();
     void progress();
-    void progressOfSomeRows_data();
-    void progressOfSomeRows();
     void everyRenderStartsAfresh();
     void getterOnlyPropertiesIgnoreAssignment_data();
     void getterOnlyPropertiesIgnoreAssignment();
-    void stopsScriptsThatNeverReturn_data();
-    void stopsScriptsThatNeverReturn();
-    void parallelRenderInBands_data();
-    void parallelRenderInBands();
-    void pictureBytes_data();
-    void pictureBytes();
-    void sharedPictureRows_data();
-    void sharedPictureRows();
-    void parallelRenderSharesRowsOut();
-    void processesStartedAheadForAParallelPainting();
-    void parallelRenderFailsAtTheFirstPixel_data();
-    void parallelRenderFailsAtTheFirstPixel();
     void pictureIsCompleteOrNone();
-    void fileSizeLimitLeavesPicturesAlone();
-    void missingRendererIsAFailureNotACrash();
 };
 
 void tst_ScriptRenderer::driverIsAValidScript()
@@ -420,30 +399,6 @@ void tst_ScriptRenderer::progress()
     QCOMPARE(run.progress, rows);
 }
 
-void tst_ScriptRenderer::progressOfSomeRows_data()
-{
-    QTest::addColumn<int>("processes");
-    QTest::newRow("one process") << 1;
-    QTest::newRow("three processes") << 3;
-}
-
-// Rows 30 to 59 of 100: progress names rows of the picture, from the first one rendered.
-void tst_ScriptRenderer::progressOfSomeRows()
-{
-    QFETCH(int, processes);
-    RenderRequest request;
-    request.paintingText = QStringLiteral("width = 3; height = 100;");
-    request.firstRow = 30;
-    request.lastRow = 60;
-    request.processes = processes;
-    const ProcessRender run = renderInProcess(request);
-    QCOMPARE(run.result.image.size(), QSize(3, 30));
-    QVERIFY(!run.progress.isEmpty());
-    QCOMPARE(run.progress.first(), 30);
-    for (int row : run.progress)
-        QVERIFY2(row >= 30 && row < 60, qPrintable(QString::number(row)));
-}
-
 void tst_ScriptRenderer::everyRenderStartsAfresh()
 {
     const QString painting = QStringLiteral(
@@ -495,259 +450,6 @@ void tst_ScriptRenderer::getterOnlyPropertiesIgnoreAssignment()
         QVERIFY2(result.errorText.contains("SIGSEGV"), qPrintable(result.errorText));
 }
 
-void tst_ScriptRenderer::stopsScriptsThatNeverReturn_data()
-{
-    QTest::addColumn<QString>("stdlib");
-    QTest::addColumn<QString>("painting");
-
-    QTest::newRow("library loops") << "while (true) {}" << "";
-    QTest::newRow("painting loops") << "" << "for (;;) {}";
-    QTest::newRow("render loops at the first pixel") << "" << "function render() { while (true) {} }";
-    QTest::newRow("render loops late") << "" << "width = 50; height = 50; function render() { while (y == 40) {} }";
-    QTest::newRow("loop that catches everything") << "" << "function render() { for (;;) { try { while (true) {} } catch (e) {} } }";
-    QTest::newRow("recursion that catches its overflow") << "" << "function f() { try { f(); } catch (e) { f(); } } f();";
-    QTest::newRow("one long built-in call") << "" << "var t = []; t.length = 4294967295; t.indexOf(1);";
-}
-
-void tst_ScriptRenderer::stopsScriptsThatNeverReturn()
-{
-    QFETCH(QString, stdlib);
-    QFETCH(QString, painting);
-
-    RenderRequest request;
-    request.stdlibText = stdlib;
-    request.paintingText = painting;
-    const ProcessRender run = renderInProcess(request, 300);
-    QCOMPARE(run.result.outcome, Outcome::Stopped);
-    QVERIFY(run.result.image.isNull());
-    // The renderer is killed, not asked: it finishes at once.
-    QVERIFY2(run.stopMs < 500, qPrintable(QString::number(run.stopMs)));
-}
-
-void tst_ScriptRenderer::parallelRenderInBands_data()
-{
-    QTest::addColumn<QString>("painting");
-    QTest::addColumn<int>("step");
-    QTest::addColumn<int>("processes");
-    QTest::addColumn<bool>("sameAsOneProcess");
-
-    const QString rings = QStringLiteral(
-        "width = 61; height = 47;\n"
-        "function render() { var d = Math.sqrt((x - 30) * (x - 30) + (y - 20) * (y - 20));"
-        " r = 0.5 + 0.5 * Math.sin(d / 3); g = x / width; b = y / height; }\n");
-    QTest::newRow("the painting asks, one process per core") << "parallel = true;\n" + rings << 1 << 0 << true;
-    QTest::newRow("the painting asks, low quality") << "parallel = true;\n" + rings << 2 << 0 << true;
-    QTest::newRow("three processes, rows not divisible") << rings << 1 << 3 << true;
-    QTest::newRow("more processes than rows") << rings + "height = 3;" << 1 << 5 << true;
-    QTest::newRow("the library asks") << rings + "parallel = !!this.parallel;" << 1 << 0 << true;
-    QTest::newRow("a counter without parallel stays exact")
-        << "width = 4; height = 8; var n = 0; function render() { r = n++ / 255; }" << 1 << 0 << true;
-}
-
-void tst_ScriptRenderer::parallelRenderInBands()
-{
-    QFETCH(QString, painting);
-    QFETCH(int, step);
-    QFETCH(int, processes);
-    QFETCH(bool, sameAsOneProcess);
-
-    RenderRequest request;
-    request.paintingText = painting;
-    request.step = step;
-    request.processes = 1;
-    const ProcessRender one = renderInProcess(request);
-    request.processes = processes;
-    if (processes == 0 && RenderClient::coreCount() < 2)
-        QSKIP("one core: the painting's parallel changes nothing");
-    const ProcessRender bands = renderInProcess(request);
-
-    QCOMPARE(bands.result.outcome, Outcome::Picture);
-    QCOMPARE(bands.result.image.size(), one.result.image.size());
-    QCOMPARE(bands.result.image == one.result.image, sameAsOneProcess);
-    QCOMPARE(bands.started, QList<int>{one.result.image.height()});
-    QVERIFY(!bands.progress.isEmpty());
-    QCOMPARE(bands.progress.first(), 0);
-}
-
-void tst_ScriptRenderer::pictureBytes_data()
-{
-    QTest::addColumn<int>("width");
-    QTest::addColumn<int>("rows");
-    QTest::addColumn<qint64>("bytes");
-
-    QTest::newRow("default size") << 640 << 480 << qint64(1228800);
-    QTest::newRow("no rows") << 10 << 0 << qint64(0);
-    QTest::newRow("no columns") << 0 << 10 << qint64(0);
-    QTest::newRow("negative width") << -1 << 5 << qint64(-1);
-    QTest::newRow("negative rows") << 5 << -1 << qint64(-1);
-    QTest::newRow("largest square") << 23170 << 23170 << qint64(2147395600);
-    QTest::newRow("one more column and row") << 23171 << 23171 << qint64(-1);
-    QTest::newRow("widest single row") << 536870911 << 1 << qint64(2147483644);
-    QTest::newRow("one pixel wider") << 536870912 << 1 << qint64(-1);
-    QTest::newRow("both at the limit of int") << INT_MAX << INT_MAX << qint64(-1);
-}
-
-void tst_ScriptRenderer::pictureBytes()
-{
-    QFETCH(int, width);
-    QFETCH(int, rows);
-    QFETCH(qint64, bytes);
-    QCOMPARE(::pictureBytes(width, rows), bytes);
-}
-
-// Processes write runs of rows that start and end anywhere in a page, each through mappings of
-// its own; the window sees every row where it belongs, for as long as it keeps the image.
-void tst_ScriptRenderer::sharedPictureRows_data()
-{
-    QTest::addColumn<int>("width");
-    QTest::addColumn<qint64>("readyBytes");
-    QTest::addColumn<QList<int>>("runs");   // the rows where each run starts, then the height
-
-    QTest::newRow("runs across page boundaries") << 3 << qint64(0) << QList<int>{0, 341, 342, 700, 1000};
-    QTest::newRow("ready memory larger than the picture") << 3 << qint64(65536) << QList<int>{0, 500, 1000};
-    QTest::newRow("ready memory smaller than the picture") << 100 << qint64(4096) << QList<int>{0, 7, 50};
-    QTest::newRow("one pixel") << 1 << qint64(0) << QList<int>{0, 1};
-}
-
-void tst_ScriptRenderer::sharedPictureRows()
-{
-    QFETCH(int, width);
-    QFETCH(qint64, readyBytes);
-    QFETCH(QList<int>, runs);
-    const int height = runs.last();
-
-    QImage image;
-    {
-        SharedPicture picture(readyBytes);
-        QVERIFY2(picture.isValid(), qPrintable(picture.errorString()));
-        SharedPictureRows first(picture.fileDescriptor());
-        QVERIFY(first.reserve(::pictureBytes(width, height)));
-        for (int i = 0; i + 1 < runs.size(); ++i) {
-            SharedPictureRows process(picture.fileDescriptor());
-            QImage rows = process.rows(width, runs.at(i), runs.at(i + 1) - runs.at(i));
-            QCOMPARE(rows.size(), QSize(width, runs.at(i + 1) - runs.at(i)));
-            for (int y = 0; y < rows.height(); ++y) {
-                for (int x = 0; x < width; ++x)
-                    rows.setPixel(x, y, qRgb(x % 256, (runs.at(i) + y) % 256, (runs.at(i) + y) / 256));
-            }
-        }
-        // Rows that the memory does not hold.
-        QVERIFY(first.rows(width, qMax(height, int(readyBytes / 4 / width)), 1).isNull());
-        picture.map();
-        SharedPicture::Failure failure;
-        image = picture.takeImage(width, height, &failure);
-        QCOMPARE(failure, SharedPicture::Failure::None);
-    }
-    QCOMPARE(image.size(), QSize(width, height));
-    for (int y = 0; y < height; ++y) {
-        for (int x = 0; x < width; ++x)
-            QCOMPARE(image.pixel(x, y), qRgb(x % 256, y % 256, y / 256));
-    }
-
-    SharedPicture empty;
-    SharedPicture::Failure failure;
-    QVERIFY(empty.takeImage(width, height, &failure).isNull());
-    QCOMPARE(failure, SharedPicture::Failure::TooShort);
-}
-
-// Each process runs the scripts afresh and so draws its own shade. Rows slow enough for the
-// second process to start before the first is done alone get both shades, each row whole.
-void tst_ScriptRenderer::parallelRenderSharesRowsOut()
-{
-    RenderRequest request;
-    request.paintingText = QStringLiteral(
-        "width = 8; height = 100; var shade = [Math.random(), Math.random(), Math.random()];\n"
-        "function render() { if (x == 0) { var t = new Date().getTime(); while (new Date().getTime() - t < 10) {} }"
-        " r = shade[0]; g = shade[1]; b = shade[2]; }");
-    request.processes = 2;
-    const ProcessRender render = renderInProcess(request);
-    const QImage &image = render.result.image;
-    QCOMPARE(image.size(), QSize(8, 100));
-    // Progress as one process reports it: from row 0, once in every twentieth of the picture.
-    QVERIFY(!render.progress.isEmpty());
-    QCOMPARE(render.progress.first(), 0);
-    for (int i = 1; i < render.progress.size(); ++i) {
-        QVERIFY(render.progress.at(i) / 5 > render.progress.at(i - 1) / 5);
-        QVERIFY(render.progress.at(i) < 100);
-    }
-    QSet<QRgb> shades;
-    for (int y = 0; y < image.height(); ++y) {
-        shades << image.pixel(0, y);
-        for (int x = 1; x < image.width(); ++x)
-            QCOMPARE(image.pixel(x, y), image.pixel(0, y));
-    }
-    QCOMPARE(shades.size(), 2);
-}
-
-// After a render that shared its rows out, the next one starts its other processes with the
-// first. They take part when the painting asks for it again, and are dismissed when it does not.
-void tst_ScriptRenderer::processesStartedAheadForAParallelPainting()
-{
-    if (RenderClient::coreCount() < 2)
-        QSKIP("one core: rows are never shared out");
-    const QString rings = QStringLiteral(
-        "parallel = true; width = 61; height = 47;\n"
-        "function render() { var d = Math.sqrt((x - 30) * (x - 30) + (y - 20) * (y - 20));"
-        " r = 0.5 + 0.5 * Math.sin(d / 3); g = x / width; b = y / height; }\n");
-    const QImage first = render(rings).image;
-    QVERIFY(!first.isNull());
-    QCOMPARE(render(rings).image, first);
-    const QImage counted = render(QStringLiteral("width = 4; height = 8; var n = 0; function render() { r = n++ / 255; }")).image;
-    QCOMPARE(counted.size(), QSize(4, 8));
-    for (int i = 0; i < 32; ++i)
-        QCOMPARE(qRed(counted.pixel(i % 4, i / 4)), expectedByte(i / 255.0));
-}
-
-void tst_ScriptRenderer::parallelRenderFailsAtTheFirstPixel_data()
-{
-    QTest::addColumn<QString>("painting");
-    QTest::addColumn<Outcome>("outcome");
-    QTest::addColumn<QString>("message");
-    QTest::addColumn<QPoint>("pixel");
-
-    // Two bands: rows 0 to 4 and 5 to 9. The upper band takes its time, so the lower one is
-    // done first.
-    const QString bands = QStringLiteral(
-        "width = 4; height = 10;\n"
-        "function slowly() { var t = new Date().getTime(); while (new Date().getTime() - t < 300) {} }\n");
-    const QString crash = QStringLiteral("var o = { get p() { return 1; } }; o.p = 1; o.p = 2;");
-    QTest::newRow("errors in both bands") << bands + "function render() { if (y == 8) throw new Error('lower'); if (y == 2 && x == 3) { slowly(); throw new Error('upper'); } }"
-                                          << Outcome::ScriptError << "Error: upper" << QPoint(3, 2);
-    QTest::newRow("an error in the lower band only") << bands + "function render() { if (y == 0 && x == 0) slowly(); if (y == 8 && x == 1) return new Error('lower'); }"
-                                                     << Outcome::ScriptError << "Error: lower" << QPoint(1, 8);
-    QTest::newRow("a crash below an error") << bands + "function render() { if (y == 9) { " + crash + " } if (y == 4) { slowly(); throw new Error('upper'); } }"
-                                            << Outcome::ScriptError << "Error: upper" << QPoint(0, 4);
-    // Each process runs the scripts afresh: a size drawn at random differs from one to the
-    // other. The pictures are large enough for the second process to start before the first
-    // is done alone.
-    QTest::newRow("a width that differs between bands") << "width = 100000 + Math.floor(Math.random() * 1e6); height = 20;"
-                                                        << Outcome::ScriptError << "Error: the painting chose another picture size in each process of its parallel render" << QPoint(-1, -1);
-    QTest::newRow("a height that differs between bands") << "width = 1; height = 100000 + Math.floor(Math.random() * 1e6);"
-                                                         << Outcome::ScriptError << "Error: the painting chose another picture size in each process of its parallel render" << QPoint(-1, -1);
-    QTest::newRow("a crash in the lower band only") << bands + "function render() { if (y == 6) { " + crash + " } }"
-                                                    << Outcome::RendererFailed << QString() << QPoint(-1, -1);
-}
-
-void tst_ScriptRenderer::parallelRenderFailsAtTheFirstPixel()
-{
-    QFETCH(QString, painting);
-    QFETCH(Outcome, outcome);
-    QFETCH(QString, message);
-    QFETCH(QPoint, pixel);
-
-    RenderRequest request;
-    request.paintingText = painting;
-    request.processes = 2;
-    const RenderResult result = renderInProcess(request).result;
-    QCOMPARE(result.outcome, outcome);
-    QVERIFY(result.image.isNull());
-    QCOMPARE(result.errorPixel, pixel);
-    if (outcome == Outcome::ScriptError)
-        QCOMPARE(result.errorText, message);
-    else
-        QVERIFY2(result.errorText.contains("SIGSEGV"), qPrintable(result.errorText));
-}
-
 // A painting that reaches the host's helpers through the callers of render cannot hand over
 // a picture with pixels that were never rendered.
 void tst_ScriptRenderer::pictureIsCompleteOrNone()
@@ -762,38 +464,6 @@ void tst_ScriptRenderer::pictureIsCompleteOrNone()
             for (int x = 0; x < 6; ++x)
                 QCOMPARE(qGreen(result.image.pixel(x, y)), 255);
     }
-}
-
-// The picture's memory is a file to the system: a file size limit must neither end the program
-// nor fail the render.
-void tst_ScriptRenderer::fileSizeLimitLeavesPicturesAlone()
-{
-    const QString painting = QStringLiteral("width = 200; height = 100; function render() { g = x / width; }");
-    const RenderResult before = render(painting);
-    QCOMPARE(before.outcome, Outcome::Picture);
-    FileSizeLimit limit(4096);
-    std::signal(SIGXFSZ, SIG_DFL);   // going beyond the limit ends this test
-    // A renderer started before the limit, with memory set up for this picture, then one
-    // started under it.
-    for (int i = 0; i < 2; ++i) {
-        const RenderResult result = render(painting);
-        QCOMPARE(result.outcome, Outcome::Picture);
-        QCOMPARE(result.image, before.image);
-    }
-}
-
-void tst_ScriptRenderer::missingRendererIsAFailureNotACrash()
-{
-    RenderClient client(QDir(QCoreApplication::applicationDirPath()).filePath("no-such-renderer"));
-    client.prepare();
-    RenderRequest request;
-    request.paintingText = QStringLiteral("function render() { r = 1; }");
-    RenderJob *job = client.start(request);
-    QSignalSpy finished(job, &RenderJob::finished);
-    QVERIFY(finished.wait(10000));
-    QCOMPARE(job->result().outcome, Outcome::RendererFailed);
-    QVERIFY2(job->result().errorText.contains("no-such-renderer"), qPrintable(job->result().errorText));
-    QCOMPARE(finished.size(), 1);
 }
 
 QTEST_GUILESS_MAIN(tst_ScriptRenderer)

@@ -21,8 +21,8 @@ public:
     // Makes the image that the chosen rows are rendered into; null when the picture is too
     // large. An image of its own when unset.
     std::function<QImage(int width, int rows)> createImage;
-    // Called before each run of rows, the first included; returns the chosen rows to render
-    // next, and none when there are no more. The chosen rows in one run when unset.
+    // Called before each range of rows, the first included; returns the chosen rows to render
+    // next, and none when there are no more. The chosen rows in one range when unset.
     std::function<RowRange()> nextRows;
     // Called once the picture exists, before the first pixel, with its number of rows.
     std::function<void(int rowCount)> onStarted;

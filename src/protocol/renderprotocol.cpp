@@ -2,159 +2,223 @@
 
 #include <QDataStream>
 #include <QIODevice>
+#include <QPoint>
 #include <QtEndian>
 
 namespace RenderProtocol {
 
 namespace {
 
-constexpr qint32 jobVersion = 3;
+constexpr QDataStream::Version streamVersion = QDataStream::Qt_5_15;
 
-QDataStream &operator<<(QDataStream &out, Message type)
+MessageType typeOf(const Job &) { return MessageType::Job; }
+MessageType typeOf(const Started &) { return MessageType::Started; }
+MessageType typeOf(const Progress &) { return MessageType::Progress; }
+MessageType typeOf(const Rows &) { return MessageType::Rows; }
+MessageType typeOf(const RowsDone &) { return MessageType::RowsDone; }
+MessageType typeOf(const Finished &) { return MessageType::Finished; }
+
+QDataStream &operator<<(QDataStream &out, const RowRange &rows)
 {
-    return out << qint32(type);
+    return out << qint32(rows.first) << qint32(rows.last);
+}
+
+QDataStream &operator>>(QDataStream &in, RowRange &rows)
+{
+    qint32 first = 0, last = 0;
+    in >> first >> last;
+    rows = RowRange{first, last};
+    return in;
+}
+
+bool isRange(const RowRange &rows)
+{
+    return rows.first >= 0 && rows.last >= rows.first;
+}
+
+// The fields of each message, in the order they travel, and what makes them sound.
+
+void writeFields(QDataStream &out, const Job &job)
+{
+    out << job.stdlibText << job.paintingText << qint32(job.step) << job.rows
+        << qint32(job.processCount) << qint32(job.process) << job.shareAlways;
+}
+
+void readFields(QDataStream &in, Job *job)
+{
+    qint32 step = 0, processCount = 0, process = 0;
+    in >> job->stdlibText >> job->paintingText >> step >> job->rows >> processCount >> process
+        >> job->shareAlways;
+    job->step = step;
+    job->processCount = processCount;
+    job->process = process;
+}
+
+bool isSound(const Job &job)
+{
+    return job.step > 0 && isRange(job.rows) && job.processCount > 0
+        && (job.process == -1 || (job.process >= 1 && job.process < job.processCount));
+}
+
+void writeFields(QDataStream &out, const Started &started)
+{
+    out << started.size << started.rows << started.shared;
+}
+
+void readFields(QDataStream &in, Started *started)
+{
+    in >> started->size >> started->rows >> started->shared;
+}
+
+bool isSound(const Started &started)
+{
+    return started.size.width() > 0 && started.size.height() > 0 && isRange(started.rows)
+        && started.rows.last <= started.size.height();
+}
+
+void writeFields(QDataStream &out, const Progress &progress)
+{
+    out << qint32(progress.row);
+}
+
+void readFields(QDataStream &in, Progress *progress)
+{
+    qint32 row = 0;
+    in >> row;
+    progress->row = row;
+}
+
+bool isSound(const Progress &progress)
+{
+    return progress.row >= 0;
+}
+
+void writeFields(QDataStream &out, const Rows &rows)
+{
+    out << rows.rows;
+}
+
+void readFields(QDataStream &in, Rows *rows)
+{
+    in >> rows->rows;
+}
+
+bool isSound(const Rows &rows)
+{
+    return isRange(rows.rows);
+}
+
+void writeFields(QDataStream &, const RowsDone &) {}
+void readFields(QDataStream &, RowsDone *) {}
+bool isSound(const RowsDone &) { return true; }
+
+void writeFields(QDataStream &out, const Finished &finished)
+{
+    const RenderResult &result = finished.result;
+    out << qint32(result.outcome) << result.errorText << qint32(result.errorSource)
+        << qint32(result.errorLine) << result.errorPixel << result.size << result.scriptWidth
+        << result.scriptHeight << qint32(result.firstRow) << finished.imageSize;
+}
+
+void readFields(QDataStream &in, Finished *finished)
+{
+    RenderResult &result = finished->result;
+    qint32 outcome = -1, errorSource = -1, errorLine = 0, firstRow = 0;
+    in >> outcome >> result.errorText >> errorSource >> errorLine >> result.errorPixel
+        >> result.size >> result.scriptWidth >> result.scriptHeight >> firstRow
+        >> finished->imageSize;
+    result.outcome = RenderResult::Outcome(outcome);
+    result.errorSource = RenderResult::ErrorSource(errorSource);
+    result.errorLine = errorLine;
+    result.firstRow = firstRow;
+}
+
+bool isSound(const Finished &finished)
+{
+    const RenderResult &result = finished.result;
+    const int outcome = int(result.outcome);
+    const int errorSource = int(result.errorSource);
+    return outcome >= int(RenderResult::Outcome::Picture)
+        && outcome <= int(RenderResult::Outcome::RendererFailed)
+        && errorSource >= int(RenderResult::ErrorSource::None)
+        && errorSource <= int(RenderResult::ErrorSource::Painting) && result.errorLine >= 0
+        && result.firstRow >= 0;
+}
+
+// The frame: the length of what follows, the version, the type, the fields.
+template<typename Message>
+QByteArray encodeMessage(const Message &message)
+{
+    QByteArray frame;
+    QDataStream out(&frame, QIODevice::WriteOnly);
+    out.setVersion(streamVersion);
+    out << quint32(0) << version << qint32(typeOf(message));
+    writeFields(out, message);
+    out.device()->seek(0);
+    out << quint32(frame.size() - frameHeaderLength);
+    return frame;
+}
+
+template<typename Message>
+bool decodeMessage(const QByteArray &content, Message *message)
+{
+    QDataStream in(content);
+    in.setVersion(streamVersion);
+    qint32 messageVersion = 0, type = 0;
+    in >> messageVersion >> type;
+    if (in.status() != QDataStream::Ok || messageVersion != version
+        || MessageType(type) != typeOf(*message)) {
+        return false;
+    }
+    readFields(in, message);
+    return in.status() == QDataStream::Ok && in.atEnd() && isSound(*message);
 }
 
 } // namespace
 
-QByteArray frame(const QByteArray &content)
+QByteArray encode(const Job &message) { return encodeMessage(message); }
+QByteArray encode(const Started &message) { return encodeMessage(message); }
+QByteArray encode(const Progress &message) { return encodeMessage(message); }
+QByteArray encode(const Rows &message) { return encodeMessage(message); }
+QByteArray encode(const RowsDone &message) { return encodeMessage(message); }
+QByteArray encode(const Finished &message) { return encodeMessage(message); }
+
+bool decode(const QByteArray &content, Job *message) { return decodeMessage(content, message); }
+bool decode(const QByteArray &content, Started *message) { return decodeMessage(content, message); }
+bool decode(const QByteArray &content, Progress *message) { return decodeMessage(content, message); }
+bool decode(const QByteArray &content, Rows *message) { return decodeMessage(content, message); }
+bool decode(const QByteArray &content, RowsDone *message) { return decodeMessage(content, message); }
+bool decode(const QByteArray &content, Finished *message) { return decodeMessage(content, message); }
+
+MessageType messageType(const QByteArray &content)
 {
-    QByteArray bytes(4, Qt::Uninitialized);
-    qToBigEndian(quint32(content.size()), bytes.data());
-    return bytes + content;
+    QDataStream in(content);
+    in.setVersion(streamVersion);
+    qint32 messageVersion = 0, type = 0;
+    in >> messageVersion >> type;
+    const bool known = type >= qint32(MessageType::Job) && type <= qint32(MessageType::Finished);
+    if (in.status() != QDataStream::Ok || messageVersion != version || !known)
+        return MessageType::Unknown;
+    return MessageType(type);
 }
 
-qint64 frameLength(const QByteArray &bytes)
+qint64 contentLength(const QByteArray &header)
 {
-    if (bytes.size() < 4)
+    if (header.size() < frameHeaderLength)
         return -1;
-    return qFromBigEndian<quint32>(bytes.constData());
+    return qFromBigEndian<quint32>(header.constData());
 }
 
-QByteArray encodeJob(const Job &job)
+FrameState takeFrame(QByteArray *bytes, QByteArray *content)
 {
-    QByteArray content;
-    QDataStream out(&content, QIODevice::WriteOnly);
-    out << jobVersion << job.stdlibText << job.paintingText << qint32(job.step)
-        << qint32(job.firstRow) << qint32(job.lastRow) << qint32(job.processCount)
-        << qint32(job.process) << job.shareAlways;
-    return frame(content);
-}
-
-bool decodeJob(const QByteArray &content, Job *job)
-{
-    QDataStream in(content);
-    qint32 version = 0, step = 0, firstRow = 0, lastRow = 0, processCount = 0, process = 0;
-    in >> version;
-    if (version != jobVersion)
-        return false;
-    in >> job->stdlibText >> job->paintingText >> step >> firstRow >> lastRow >> processCount
-        >> process >> job->shareAlways;
-    job->step = step;
-    job->firstRow = firstRow;
-    job->lastRow = lastRow;
-    job->processCount = processCount;
-    job->process = process;
-    return in.status() == QDataStream::Ok && step > 0 && processCount > 0 && process < processCount;
-}
-
-QByteArray encodeStarted(const Started &started)
-{
-    QByteArray content;
-    QDataStream out(&content, QIODevice::WriteOnly);
-    out << Message::Started << qint32(started.width) << qint32(started.rowCount)
-        << qint32(started.rangeFirst) << qint32(started.rangeLast) << started.shared;
-    return frame(content);
-}
-
-QByteArray encodeRows(int first, int last)
-{
-    QByteArray content;
-    QDataStream out(&content, QIODevice::WriteOnly);
-    out << Message::Rows << qint32(first) << qint32(last);
-    return frame(content);
-}
-
-QByteArray encodeRowsDone()
-{
-    QByteArray content;
-    QDataStream out(&content, QIODevice::WriteOnly);
-    out << Message::RowsDone;
-    return frame(content);
-}
-
-QByteArray encodeProgress(int row)
-{
-    QByteArray content;
-    QDataStream out(&content, QIODevice::WriteOnly);
-    out << Message::Progress << qint32(row);
-    return frame(content);
-}
-
-QByteArray encodeResult(const RenderResult &result)
-{
-    QByteArray content;
-    QDataStream out(&content, QIODevice::WriteOnly);
-    const QImage &image = result.image;
-    out << Message::Result << qint32(result.outcome) << result.errorText
-        << qint32(result.errorSource) << qint32(result.errorLine) << result.errorPixel << result.size
-        << result.scriptWidth << result.scriptHeight << qint32(result.firstRow)
-        << image.size();
-    return frame(content);
-}
-
-Message messageType(const QByteArray &content)
-{
-    QDataStream in(content);
-    qint32 type = 0;
-    in >> type;
-    return Message(type);
-}
-
-Started decodeStarted(const QByteArray &content)
-{
-    QDataStream in(content);
-    qint32 type, width = 0, rowCount = 0, rangeFirst = 0, rangeLast = 0;
-    Started started;
-    in >> type >> width >> rowCount >> rangeFirst >> rangeLast >> started.shared;
-    started.width = width;
-    started.rowCount = rowCount;
-    started.rangeFirst = rangeFirst;
-    started.rangeLast = rangeLast;
-    return started;
-}
-
-bool decodeRows(const QByteArray &content, int *first, int *last)
-{
-    QDataStream in(content);
-    qint32 type = 0, rowsFirst = 0, rowsLast = 0;
-    in >> type >> rowsFirst >> rowsLast;
-    *first = rowsFirst;
-    *last = rowsLast;
-    return in.status() == QDataStream::Ok && Message(type) == Message::Rows;
-}
-
-int decodeProgress(const QByteArray &content)
-{
-    QDataStream in(content);
-    qint32 type, row = 0;
-    in >> type >> row;
-    return row;
-}
-
-RenderResult decodeResult(const QByteArray &content, QSize *imageSize)
-{
-    QDataStream in(content);
-    qint32 type, outcome = 0, firstRow = 0, errorSource = 0, errorLine = 0;
-    RenderResult result;
-    in >> type >> outcome >> result.errorText >> errorSource >> errorLine >> result.errorPixel
-       >> result.size >> result.scriptWidth
-        >> result.scriptHeight >> firstRow >> *imageSize;
-    result.outcome = RenderResult::Outcome(outcome);
-    result.firstRow = firstRow;
-    result.errorSource = RenderResult::ErrorSource(errorSource);
-    result.errorLine = errorLine;
-    return result;
+    const qint64 length = contentLength(*bytes);
+    if (length > maxContentLength)
+        return FrameState::TooLong;
+    if (length < 0 || bytes->size() < frameHeaderLength + length)
+        return FrameState::Incomplete;
+    *content = bytes->mid(frameHeaderLength, int(length));
+    bytes->remove(0, frameHeaderLength + int(length));
+    return FrameState::Taken;
 }
 
 } // namespace RenderProtocol

@@ -1,72 +1,124 @@
 #ifndef RENDERPROTOCOL_H
 #define RENDERPROTOCOL_H
 
-#include "engine/scriptrenderer.h"
+#include "core/renderresult.h"
 
 #include <QByteArray>
+#include <QSize>
 #include <QString>
 
-// What the window and a renderer process say to each other. Every message is a frame: its
-// length as a big-endian 32-bit number, then its content in QDataStream's encoding. A job goes
-// to the renderer's standard input; messages come back on its standard output. The picture's
-// pixels are not among them: the renderers write them into a SharedPicture.
+#include <limits>
+
+// What the window and a renderer process say to each other during one render. The window
+// writes to the renderer's standard input and reads its standard output; the picture's pixels
+// are not among the messages: the renderers write them into a SharedPicture.
+//
+//   window                                 renderer (each process of the render)
+//     | --- Job ---------------------------> |  runs the scripts' top level, then either
+//     | <------------------------- Finished |  they failed or leave no picture; it exits
+//     | <-------------------------- Started |  or the picture's size and rows, shared or not
+//   rows not shared (only the first process renders):
+//     | <--------------------- Progress ... |  at every twentieth of the picture
+//     | <------------------------- Finished |  the picture or a script error; it exits
+//   rows shared out (each process):
+//     | --- Rows --------------------------> |  a range of rows to render next
+//     | <--------------------- Progress ... |
+//     | <------------------------- RowsDone |  and again while ranges are left; the window
+//     |                                      |  ends the processes once every range is done
+//     | <------------------------- Finished |  a script error instead of RowsDone; it exits
+//
+// Every message is a frame: its length as a big-endian 32-bit number, then the protocol's
+// version, the message type and the message's fields in QDataStream's encoding.
 namespace RenderProtocol {
+
+// Raised whenever a message changes: a renderer of another version understands no message.
+constexpr qint32 version = 4;
 
 // The exit code of a renderer that ran out of the memory it may use.
 constexpr int outOfMemoryExitCode = 86;
+
+enum class MessageType : qint32 {
+    Unknown = 0,
+    // window -> renderer:
+    Job = 1,
+    Rows,
+    // renderer -> window:
+    Started,
+    Progress,
+    RowsDone,
+    Finished,
+};
 
 struct Job
 {
     QString stdlibText;
     QString paintingText;
     int step = 1;
-    // Picture rows [firstRow, lastRow) to render; lastRow -1 means to the bottom.
-    int firstRow = 0;
-    int lastRow = -1;
-    // Up to processCount processes share the rows out. The job with process -1 comes first:
-    // once its scripts have run it says in its Started message whether the rows are shared out.
-    // If they are not, it renders every row. If they are, it and the other processes render the
-    // runs of rows that Rows messages give them, one after the other, and say RowsDone after
-    // each. Jobs for the other processes number them from 1.
+    // The picture rows asked for, bounded by the picture once its size is known.
+    RowRange rows{0, std::numeric_limits<int>::max()};
+    // Up to processCount processes share the rows out. The job with process -1 goes to the
+    // first, which says in its Started message whether they do; the others are numbered from 1.
     int processCount = 1;
     int process = -1;
     bool shareAlways = false;   // share the rows out even when the painting does not ask for it
 };
 
-enum class Message : qint32 { Started = 1, Progress, Result, Rows, RowsDone };
-
 struct Started
 {
-    int width = 0;      // of the whole picture
-    int rowCount = 0;
-    int rangeFirst = 0; // the rows to render
-    int rangeLast = 0;
+    QSize size;        // of the whole picture
+    RowRange rows;     // the rows to render
     bool shared = false; // the first process asks for the rows to be shared out
 };
 
-QByteArray frame(const QByteArray &content);
-// The length a frame's first four bytes announce, or -1 when fewer than four are there.
-qint64 frameLength(const QByteArray &bytes);
+struct Progress
+{
+    int row = 0;   // the picture row about to be rendered
+};
 
-QByteArray encodeJob(const Job &job);
-bool decodeJob(const QByteArray &content, Job *job);
+struct Rows
+{
+    RowRange rows;   // to render next; none: no more, and the renderer finishes
+};
 
-QByteArray encodeStarted(const Started &started);
-// Rows [first, last) to render next; none, first == last, when there are no more.
-QByteArray encodeRows(int first, int last);
-QByteArray encodeRowsDone();
-QByteArray encodeProgress(int row);
-// The result without its picture, which is in the shared memory: only its size.
-QByteArray encodeResult(const RenderResult &result);
+struct RowsDone
+{
+};
 
-// Reads the message type and, for the other messages, their content.
-Message messageType(const QByteArray &content);
-Started decodeStarted(const QByteArray &content);
-int decodeProgress(const QByteArray &content);
-// The rows of a Rows message, false when the message is not one.
-bool decodeRows(const QByteArray &content, int *first, int *last);
-// The result, its image still null, and the size of the image the renderer made.
-RenderResult decodeResult(const QByteArray &content, QSize *imageSize);
+struct Finished
+{
+    RenderResult result;   // its image null: the picture is in the shared memory
+    QSize imageSize;       // of the image the renderer made, for a picture
+};
+
+// A frame holding the message.
+QByteArray encode(const Job &message);
+QByteArray encode(const Started &message);
+QByteArray encode(const Progress &message);
+QByteArray encode(const Rows &message);
+QByteArray encode(const RowsDone &message);
+QByteArray encode(const Finished &message);
+
+// Reads a frame's content, without the length in front: false, with *message undefined,
+// when it is not a whole and well-formed message of that type and of this version.
+bool decode(const QByteArray &content, Job *message);
+bool decode(const QByteArray &content, Started *message);
+bool decode(const QByteArray &content, Progress *message);
+bool decode(const QByteArray &content, Rows *message);
+bool decode(const QByteArray &content, RowsDone *message);
+bool decode(const QByteArray &content, Finished *message);
+
+// The type of the message in a frame's content; Unknown for one of another version.
+MessageType messageType(const QByteArray &content);
+
+constexpr int frameHeaderLength = 4;
+// The longest content a frame may have: scripts of a few hundred million characters.
+constexpr qint64 maxContentLength = qint64(1) << 30;
+// The content length that a frame's header announces, or -1 when the header is not all there.
+qint64 contentLength(const QByteArray &header);
+
+enum class FrameState { Taken, Incomplete, TooLong };
+// Takes the first whole frame out of bytes and puts its content into *content.
+FrameState takeFrame(QByteArray *bytes, QByteArray *content);
 
 } // namespace RenderProtocol
 

@@ -1,0 +1,105 @@
+#ifndef RENDERJOB_H
+#define RENDERJOB_H
+
+#include "core/renderresult.h"
+#include "protocol/renderprotocol.h"
+
+#include <QList>
+#include <QObject>
+#include <QProcess>
+#include <QString>
+
+#include <memory>
+
+class RendererProcess;
+class RowScheduler;
+class SharedPicture;
+
+// What to render: the scripts travel as text, never as the paths of their files.
+struct RenderRequest
+{
+    QString stdlibText;
+    QString paintingText;
+    int step = 1;
+    // Picture rows [firstRow, lastRow); lastRow -1 means to the bottom.
+    int firstRow = 0;
+    int lastRow = -1;
+    // 0: one process, or one per core when the scripts set the global parallel to true.
+    // N: N processes whatever the scripts say.
+    int processes = 0;
+};
+
+// One render, run by one renderer process or by several that share its rows out (see
+// RowScheduler). Its picture is complete or there is none. It finishes exactly once: with the
+// renderers' result, with RendererFailed when a renderer could not start or stopped before its
+// result, or with Stopped.
+class RenderJob : public QObject
+{
+    Q_OBJECT
+
+public:
+    ~RenderJob() override;
+
+    bool isFinished() const { return done; }
+    // The whole result once finished: the picture, or why there is none.
+    const RenderResult &result() const { return finalResult; }
+
+    // Kills the renderers at once, whatever the scripts are doing, and finishes as Stopped.
+    // Does nothing once the job has finished.
+    void stop();
+
+signals:
+    // The scripts' top level has run: the picture has rowCount rows.
+    void started(int rowCount);
+    // The picture row about to be rendered, on every twentieth of the picture.
+    void progress(int row);
+    void finished();
+
+private:
+    friend class RenderClient;
+    struct Renderer;
+
+    // expectShared: the painting is likely to share its rows out, as the last one did.
+    // ready: renderers started ahead, all with the same picture memory, the first for the first
+    // process; those the render does not use are ended.
+    RenderJob(const QString &program, const RenderRequest &request,
+              const QList<RendererProcess *> &ready, bool expectShared, QObject *parent);
+
+    bool sharesRows() const { return scheduler != nullptr; }
+
+    void startRenderer(int index, RendererProcess *process);
+    void readFrom(Renderer *renderer);
+    void handleMessage(Renderer *renderer, const QByteArray &content);
+    void handleStarted(Renderer *renderer, const RenderProtocol::Started &message);
+    void handleProgress(Renderer *renderer, const RenderProtocol::Progress &message);
+    void handleRowsDone(Renderer *renderer);
+    void handleFinished(Renderer *renderer, const RenderProtocol::Finished &message);
+
+    void firstStarted(const RenderProtocol::Started &message);
+    void shareRowsOut();
+    void joinIn(Renderer *renderer);
+    void giveRows(Renderer *renderer);
+    void dismiss(Renderer *renderer);
+    void sizeDiffers();
+    void rendererEnded(Renderer *renderer, int exitCode, QProcess::ExitStatus status);
+    void rendererFailed(Renderer *renderer, const QString &reason);
+    void fail(Renderer *renderer, const RenderResult &failure);
+    void settle();
+    void reportProgress();
+    RenderResult takePicture();
+    void finish(const RenderResult &result);
+    void killAll();
+
+    QString program;
+    RenderProtocol::Job job;
+    std::shared_ptr<SharedPicture> picture;
+    QList<Renderer *> renderers;
+    QSize pictureSize;   // as the first renderer's scripts made it
+    RowRange rows;       // to render, within the picture
+    // Set once the first renderer says that the rows are shared out.
+    std::unique_ptr<RowScheduler> scheduler;
+    RenderResult finalResult;
+    bool done = false;
+};
+
+#endif // RENDERJOB_H

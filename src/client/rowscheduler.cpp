@@ -1,0 +1,133 @@
+#include "client/rowscheduler.h"
+
+#include <QtGlobal>
+
+RowScheduler::RowScheduler(RowRange rows, int pictureRows, int processes)
+    : allRows(rows)
+    , progressInterval(qMax(1, pictureRows / 20))
+{
+    const int count = rangeCount(rows.count(), processes);
+    for (int i = 0; i < count; ++i) {
+        rowRanges.append(RowRange{rows.first + int(qint64(rows.count()) * i / count),
+                                  rows.first + int(qint64(rows.count()) * (i + 1) / count)});
+    }
+    doneRanges.fill(false, count);
+    takers.resize(processesTakingPart(rows.count(), processes));
+}
+
+// Small ranges even the processes out; smaller ones would cost more in messages than they save.
+int RowScheduler::rangeCount(int rows, int processes)
+{
+    return int(qBound(qint64(0), qint64(processes) * 8, qint64(qMax(0, rows))));
+}
+
+int RowScheduler::processesTakingPart(int rows, int processes)
+{
+    return qMax(0, qMin(processes, rangeCount(rows, processes)));
+}
+
+RowScheduler::Taker *RowScheduler::takerAt(int process)
+{
+    return process >= 0 && process < takers.size() ? &takers[process] : nullptr;
+}
+
+// Ranges are handed out in order, so every range above a failure has been handed out.
+RowRange RowScheduler::take(int process)
+{
+    Taker *taker = takerAt(process);
+    if (!taker || taker->out || taker->range >= 0 || failedRange >= 0
+        || nextRange >= rowRanges.size()) {
+        return RowRange{};
+    }
+    taker->range = nextRange++;
+    taker->rowsInRange = 0;
+    return rowRanges.at(taker->range);
+}
+
+void RowScheduler::rangeDone(int process)
+{
+    Taker *taker = takerAt(process);
+    if (!taker || taker->range < 0)
+        return;
+    doneRanges[taker->range] = true;
+    ++rangesDone;
+    rowsInDoneRanges += rowRanges.at(taker->range).count();
+    taker->range = -1;
+    taker->rowsInRange = 0;
+}
+
+void RowScheduler::reachRow(int process, int row)
+{
+    Taker *taker = takerAt(process);
+    if (!taker || taker->range < 0)
+        return;
+    const RowRange &range = rowRanges.at(taker->range);
+    taker->rowsInRange = qBound(0, row - range.first, range.count());
+}
+
+void RowScheduler::fail(int process, const RenderResult &failure)
+{
+    Taker *taker = takerAt(process);
+    if (!taker || taker->out)
+        return;
+    taker->out = true;
+    if (taker->range >= 0) {
+        if (failedRange < 0 || taker->range < failedRange) {
+            failedRange = taker->range;
+            rangeFailure = failure;
+        }
+    } else if (!anyIdleFailure) {
+        anyIdleFailure = true;
+        idleFailure = failure;
+    }
+    taker->range = -1;
+    taker->rowsInRange = 0;
+}
+
+RowScheduler::State RowScheduler::state() const
+{
+    if (failedRange >= 0 && rangesDoneInOrder() >= failedRange)
+        return State::Failed;
+    if (rangesDone == rowRanges.size())
+        return State::Complete;
+    return everyProcessOut() ? State::Failed : State::Rendering;
+}
+
+const RenderResult &RowScheduler::failure() const
+{
+    return failedRange >= 0 ? rangeFailure : idleFailure;
+}
+
+int RowScheduler::progressDue()
+{
+    const int total = rowsDone();
+    if (total < nextProgress || total >= allRows.count())
+        return -1;
+    nextProgress = (total / progressInterval + 1) * progressInterval;
+    return allRows.first + total;
+}
+
+int RowScheduler::rowsDone() const
+{
+    int total = rowsInDoneRanges;
+    for (const Taker &taker : takers)
+        total += taker.rowsInRange;
+    return total;
+}
+
+int RowScheduler::rangesDoneInOrder() const
+{
+    int count = 0;
+    while (count < doneRanges.size() && doneRanges.at(count))
+        ++count;
+    return count;
+}
+
+bool RowScheduler::everyProcessOut() const
+{
+    for (const Taker &taker : takers) {
+        if (!taker.out)
+            return false;
+    }
+    return true;
+}

@@ -1,0 +1,166 @@
+#include "renderer/renderserver.h"
+
+#include "engine/scriptrenderer.h"
+#include "protocol/sharedpicture.h"
+#include "renderer/memorycap.h"
+
+#include <cerrno>
+#include <cstdio>
+
+#include <sys/resource.h>
+#include <unistd.h>
+
+namespace {
+
+bool writeAll(const char *data, qint64 size)
+{
+    while (size > 0) {
+        const ssize_t written = ::write(STDOUT_FILENO, data, size_t(size));
+        if (written < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        data += written;
+        size -= written;
+    }
+    return true;
+}
+
+bool readAll(char *data, qint64 size)
+{
+    while (size > 0) {
+        const ssize_t count = ::read(STDIN_FILENO, data, size_t(size));
+        if (count < 0 && errno == EINTR)
+            continue;
+        if (count <= 0)
+            return false;
+        data += count;
+        size -= count;
+    }
+    return true;
+}
+
+// The picture's shared memory is a file to the system, though not one that anybody asked to
+// write: a file size limit, such as a shell's ulimit -f, is not meant for it.
+void liftFileSizeLimit()
+{
+    rlimit limit;
+    if (getrlimit(RLIMIT_FSIZE, &limit) == 0 && limit.rlim_cur != limit.rlim_max) {
+        limit.rlim_cur = limit.rlim_max;
+        setrlimit(RLIMIT_FSIZE, &limit);
+    }
+}
+
+} // namespace
+
+RenderServer::RenderServer(int memoryFile)
+    : pictureFile(memoryFile)
+{
+}
+
+RenderServer::~RenderServer() = default;
+
+int RenderServer::serve()
+{
+    // Done while the renderer waits for its job, so that a job does not wait for it.
+    MemoryCap::prepare();
+    liftFileSizeLimit();
+    picture = std::make_unique<SharedPictureRows>(pictureFile);
+    QByteArray content;
+    if (!readMessage(&content))
+        return 0;
+    RenderProtocol::Job message;
+    if (!RenderProtocol::decode(content, &message)) {
+        std::fprintf(stderr, "pictoloom-render: the job is not one of protocol version %d\n",
+                     int(RenderProtocol::version));
+        return 2;
+    }
+    handleJob(message);
+}
+
+void RenderServer::handleJob(const RenderProtocol::Job &message)
+{
+    job = message;
+    // The first process does not know yet whether the rows will be shared out.
+    MemoryCap::shareAmong(job.process < 0 ? 1 : job.processCount);
+    // The other processes of a render render the rows that Rows messages give them.
+    shared = job.process >= 0;
+    ScriptRenderer renderer;
+    renderer.chooseRows = [this](QSize size, bool parallel) { return chooseRows(size, parallel); };
+    renderer.createImage = [this](int width, int rowCount) { return createImage(width, rowCount); };
+    renderer.onStarted = [this](int) { send(started); };
+    renderer.onProgress = [this](int row) { send(RenderProtocol::Progress{row}); };
+    renderer.nextRows = [this] { return nextRows(); };
+    RenderProtocol::Finished finished;
+    finished.result = renderer.render(job.stdlibText, job.paintingText, job.step);
+    finished.imageSize = finished.result.image.size();
+    send(finished);
+    // The engine's teardown would only cost time: the process ends here.
+    std::fflush(nullptr);
+    _exit(0);
+}
+
+RowRange RenderServer::handleRows(const RenderProtocol::Rows &message)
+{
+    return message.rows;
+}
+
+RowRange RenderServer::chooseRows(QSize size, bool parallel)
+{
+    started.size = size;
+    started.rows.first = qBound(0, job.rows.first, size.height());
+    started.rows.last = qBound(started.rows.first, job.rows.last, size.height());
+    if (job.process < 0) {
+        started.shared = job.processCount > 1 && (parallel || job.shareAlways)
+            && started.rows.count() > 1;
+        shared = started.shared;
+    }
+    if (shared)
+        MemoryCap::shareAmong(job.processCount);
+    return started.rows;
+}
+
+// Each process makes room for all the rows, whichever comes first, and writes those it renders.
+QImage RenderServer::createImage(int width, int rowCount)
+{
+    picture->reserve(pictureBytes(width, rowCount));
+    return picture->rows(width, 0, rowCount);
+}
+
+RowRange RenderServer::nextRows()
+{
+    if (!shared) {
+        const bool first = !rendering;
+        rendering = true;
+        return first ? started.rows : RowRange{};
+    }
+    if (rendering)
+        send(RenderProtocol::RowsDone{});
+    rendering = true;
+    QByteArray content;
+    RenderProtocol::Rows message;
+    if (!readMessage(&content) || !RenderProtocol::decode(content, &message))
+        return RowRange{};
+    return handleRows(message);
+}
+
+// The content of the next frame on standard input.
+bool RenderServer::readMessage(QByteArray *content)
+{
+    QByteArray header(RenderProtocol::frameHeaderLength, Qt::Uninitialized);
+    if (!readAll(header.data(), header.size()))
+        return false;
+    const qint64 length = RenderProtocol::contentLength(header);
+    if (length > RenderProtocol::maxContentLength)
+        return false;
+    content->resize(int(length));
+    return readAll(content->data(), content->size());
+}
+
+template<typename Message>
+void RenderServer::send(const Message &message)
+{
+    const QByteArray frame = RenderProtocol::encode(message);
+    writeAll(frame.constData(), frame.size());
+}
