@@ -1,4 +1,5 @@
 #include "core/framefiles.h"
+#include "engine/scriptrenderer.h"
 #include "export/animationencoder.h"
 #include "renderer/framerange.h"
 
@@ -61,6 +62,12 @@ class tst_Animation : public QObject
 
 private slots:
     void initTestCase();
+    void frameAndTime_data();
+    void frameAndTime();
+    void framesAndFps_data();
+    void framesAndFps();
+    void laterFrameMustAskForTheSameAnimation_data();
+    void laterFrameMustAskForTheSameAnimation();
     void frameRange_data();
     void frameRange();
     void frameFilePath_data();
@@ -76,6 +83,112 @@ void tst_Animation::initTestCase()
 {
     if (QStandardPaths::findExecutable(QStringLiteral("ffmpeg")).isEmpty())
         QFAIL("ffmpeg is needed: the test command installs Debian's package ffmpeg");
+}
+
+void tst_Animation::frameAndTime_data()
+{
+    QTest::addColumn<int>("frame");
+    QTest::addColumn<double>("frameRate");
+    QTest::addColumn<QRgb>("pixel");
+
+    // r = frame / 10, g = time / 2, b: a counter that starts over in every frame.
+    QTest::newRow("a still is frame 0 at time 0") << 0 << 30.0 << qRgb(0, 0, 51);
+    QTest::newRow("frame 3 at 30 fps") << 3 << 30.0 << qRgb(76, 12, 51);
+    QTest::newRow("frame 5 at 10 fps") << 5 << 10.0 << qRgb(127, 63, 51);
+}
+
+void tst_Animation::frameAndTime()
+{
+    QFETCH(int, frame);
+    QFETCH(double, frameRate);
+    QFETCH(QRgb, pixel);
+    ScriptRenderer renderer;
+    renderer.frame = frame;
+    renderer.frameRate = frameRate;
+    const RenderResult result = renderer.render(
+        QString(), QStringLiteral("width = 2; height = 1; frames = 8; var calls = 0;\n"
+                                  "function render() { r = frame / 10; g = time / 2;"
+                                  " b = ++calls / 10; }"),
+        1);
+    QCOMPARE(result.outcome, RenderResult::Outcome::Picture);
+    QCOMPARE(result.image.pixel(1, 0), pixel | 0xFF000000);
+    QCOMPARE(result.frames, 8);
+    QCOMPARE(result.fps, 30.0);
+}
+
+void tst_Animation::framesAndFps_data()
+{
+    QTest::addColumn<QString>("script");
+    QTest::addColumn<int>("frames");
+    QTest::addColumn<double>("fps");
+    QTest::addColumn<QString>("error");
+
+    QTest::newRow("neither") << "" << 1 << 30.0 << "";
+    QTest::newRow("frames, default fps") << "frames = 120;" << 120 << 30.0 << "";
+    QTest::newRow("frames and fps") << "frames = 48; fps = 24;" << 48 << 24.0 << "";
+    QTest::newRow("one frame") << "frames = 1;" << 1 << 30.0 << "";
+    QTest::newRow("fractional fps") << "frames = 3; fps = 12.5;" << 3 << 12.5 << "";
+    QTest::newRow("the highest") << "frames = 100000; fps = 1000;" << 100000 << 1000.0 << "";
+    QTest::newRow("frames an array: a still") << "var frames = [1, 2, 3];" << 1 << 30.0 << "";
+    QTest::newRow("fps without frames: a still") << "fps = 'x';" << 1 << 30.0 << "";
+    QTest::newRow("frames 0") << "frames = 0;" << 1 << 30.0
+                              << "Error: frames must be a whole number from 1 to 100000, not 0";
+    QTest::newRow("frames fraction") << "frames = 2.5;" << 1 << 30.0
+                                     << "Error: frames must be a whole number from 1 to 100000, not 2.5";
+    QTest::newRow("frames NaN") << "frames = NaN;" << 1 << 30.0
+                                << "Error: frames must be a whole number from 1 to 100000, not NaN";
+    QTest::newRow("frames too many") << "frames = 100001;" << 1 << 30.0
+                                     << "Error: frames must be a whole number from 1 to 100000, not 100001";
+    QTest::newRow("fps 0") << "frames = 4; fps = 0;" << 1 << 30.0
+                           << "Error: fps must be a number above 0 and at most 1000, not 0";
+    QTest::newRow("fps text") << "frames = 4; fps = '24';" << 1 << 30.0
+                              << "Error: fps must be a number above 0 and at most 1000, not 24";
+    QTest::newRow("fps too high") << "frames = 4; fps = 1001;" << 1 << 30.0
+                                  << "Error: fps must be a number above 0 and at most 1000, not 1001";
+    QTest::newRow("fps Infinity") << "frames = 4; fps = Infinity;" << 1 << 30.0
+                                  << "Error: fps must be a number above 0 and at most 1000, not Infinity";
+}
+
+void tst_Animation::framesAndFps()
+{
+    QFETCH(QString, script);
+    QFETCH(int, frames);
+    QFETCH(double, fps);
+    QFETCH(QString, error);
+    const RenderResult result = ScriptRenderer().render(
+        QString(), QStringLiteral("width = 1; height = 1;") + script + QStringLiteral(" function render() {}"), 1);
+    QCOMPARE(result.outcome, error.isEmpty() ? RenderResult::Outcome::Picture
+                                             : RenderResult::Outcome::ScriptError);
+    QCOMPARE(result.errorText, error);
+    QCOMPARE(result.frames, frames);
+    QCOMPARE(result.fps, fps);
+}
+
+void tst_Animation::laterFrameMustAskForTheSameAnimation_data()
+{
+    QTest::addColumn<QString>("script");
+    QTest::addColumn<bool>("same");
+
+    QTest::newRow("same") << "frames = 10; fps = 5;" << true;
+    QTest::newRow("frames change") << "frames = frame < 2 ? 10 : 11; fps = 5;" << false;
+    QTest::newRow("fps change") << "frames = 10; fps = 5 + frame;" << false;
+    QTest::newRow("turns still") << "if (frame < 2) { frames = 10; fps = 5; }" << false;
+}
+
+void tst_Animation::laterFrameMustAskForTheSameAnimation()
+{
+    QFETCH(QString, script);
+    QFETCH(bool, same);
+    ScriptRenderer renderer;
+    renderer.frame = 3;
+    renderer.frameRate = 5;
+    renderer.expectedFrames = 10;
+    renderer.expectedFps = 5;
+    const RenderResult result = renderer.render(
+        QString(), QStringLiteral("width = 1; height = 1;") + script + QStringLiteral(" function render() {}"), 1);
+    QCOMPARE(result.outcome, same ? RenderResult::Outcome::Picture : RenderResult::Outcome::ScriptError);
+    if (!same)
+        QVERIFY2(result.errorText.contains("in frame 3"), qPrintable(result.errorText));
 }
 
 void tst_Animation::frameRange_data()

@@ -29,6 +29,16 @@ public:
     // Called with the row about to be rendered, on every progress interval's row.
     std::function<void(int row)> onProgress;
 
+    // The frame to render, counted from 0, at time frame / frameRate seconds.
+    int frame = 0;
+    double frameRate = 30;
+    // The frames and fps that frame 0 asked for, which every later frame must ask for too;
+    // unchecked while expectedFrames is 0.
+    int expectedFrames = 0;
+    double expectedFps = 0;
+    // Runs the scripts' top level only, to learn frames and fps: the result has no picture.
+    bool topLevelOnly = false;
+
     RenderResult render(const QString &stdlibText, const QString &paintingText, int step);
 };
 
