@@ -7,7 +7,6 @@
 #include <QTextCharFormat>
 #include <QTextCursor>
 
-#include <climits>
 
 namespace {
 
@@ -55,8 +54,10 @@ void ConsolePanel::appendLines(const QVector<ConsoleLine> &lines)
 
 void ConsolePanel::appendDropped(qint64 count)
 {
-    if (count > 0)
-        appendNote(tr("... and %n more line(s), not shown", nullptr, int(qMin<qint64>(count, INT_MAX))));
+    if (count == 1)
+        appendNote(tr("... and 1 more line, not shown"));
+    else if (count > 1)
+        appendNote(tr("... and %1 more lines, not shown").arg(count));
 }
 
 void ConsolePanel::appendFailure(const QString &text)

@@ -185,5 +185,6 @@
         return bytes;
     }
     return { configure: configure, drive: drive, failedPixel: failedPixel, origin: origin,
-             settings: settings, text: text, timing: timing };
+             settings: settings, text: text, timing: timing,
+             pixelLoop: run };
 })(this, String)

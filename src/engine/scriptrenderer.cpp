@@ -1,6 +1,7 @@
 #include "engine/scriptrenderer.h"
 
 #include "engine/accessorguard.h"
+#include "engine/scriptconsole.h"
 
 #include <QFile>
 #include <QPoint>
@@ -222,6 +223,8 @@ RenderResult ScriptRenderer::render(const QString &stdlibText, const QString &pa
     const QScriptValue fromCharCode =
         global.property(QStringLiteral("String")).property(QStringLiteral("fromCharCode"));
     HostFunctions functions{host};
+    const ScriptConsole console(engine, functions.text, host.property(QStringLiteral("pixelLoop")),
+                                onConsoleLine);
     // The script that was running tells the source of an error that carries no location of
     // its own: only thrown errors get a file name and line from the engine.
     auto scriptError = [&](const QScriptValue &error, ErrorSource running) -> RenderResult & {

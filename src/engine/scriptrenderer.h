@@ -1,6 +1,7 @@
 #ifndef SCRIPTRENDERER_H
 #define SCRIPTRENDERER_H
 
+#include "core/consoleline.h"
 #include "core/renderresult.h"
 
 #include <QSize>
@@ -28,6 +29,9 @@ public:
     std::function<void(int rowCount)> onStarted;
     // Called with the row about to be rendered, on every progress interval's row.
     std::function<void(int row)> onProgress;
+
+    // Called with every line the scripts print; the lines go nowhere when unset.
+    std::function<void(const ConsoleLine &line)> onConsoleLine;
 
     // The frame to render, counted from 0, at time frame / frameRate seconds.
     int frame = 0;
