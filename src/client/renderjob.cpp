@@ -48,6 +48,12 @@ RenderJob::RenderJob(const QString &rendererProgram, const RenderRequest &reques
                                                               : request.lastRow};
     job.processCount = request.processes > 0 ? request.processes : RenderClient::coreCount();
     job.shareAlways = request.processes > 0;
+    job.frame = request.frame;
+    job.frameRate = request.frameRate;
+    job.expectedFrames = request.expectedFrames;
+    job.expectedFps = request.expectedFps;
+    job.topLevelOnly = request.topLevelOnly;
+    job.memoryShare = request.memoryShare;
     picture = ready.isEmpty() ? std::make_shared<SharedPicture>() : ready.first()->picture;
     // Started with the first, the other processes run their scripts while it runs its own. When
     // it then turns out that the painting does not share its rows out, they are dismissed.
@@ -219,6 +225,11 @@ void RenderJob::handleFinished(Renderer *renderer, const RenderProtocol::Finishe
         fail(renderer, result);
         return;
     }
+    if (job.topLevelOnly) {
+        renderer->out = true;
+        finish(result);
+        return;
+    }
     // With the rows shared out, the ranges done make the picture, and the processes are never
     // told to end on their own.
     const bool fits = !sharesRows() && renderer->started && result.size == pictureSize
@@ -236,6 +247,8 @@ void RenderJob::firstStarted(const RenderProtocol::Started &message)
 {
     pictureSize = message.size;
     rows = message.rows;
+    frames = message.frames;
+    fps = message.fps;
     // The first renderer has made the memory as large as the picture: mapped while the rows are
     // rendered, it is ready to show once they are.
     picture->map();
@@ -360,6 +373,8 @@ RenderResult RenderJob::takePicture()
     result.outcome = Outcome::Picture;
     result.size = pictureSize;
     result.firstRow = rows.first;
+    result.frames = frames;
+    result.fps = fps;
     if (rows.isEmpty())
         return result;
     SharedPicture::Failure missing;

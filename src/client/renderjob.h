@@ -27,6 +27,16 @@ struct RenderRequest
     // 0: one process, or one per core when the scripts set the global parallel to true.
     // N: N processes whatever the scripts say.
     int processes = 0;
+    // The frame, at time frame / frameRate; a later frame must ask for the animation that
+    // frame 0 asked for (expectedFrames, expectedFps), unless expectedFrames is 0.
+    int frame = 0;
+    double frameRate = 30;
+    int expectedFrames = 0;
+    double expectedFps = 0;
+    // Runs the scripts' top level only: the result tells frames and fps, and has no picture.
+    bool topLevelOnly = false;
+    // Renders that run at once and share the memory a render may use.
+    int memoryShare = 1;
 };
 
 // One render, run by one renderer process or by several that share its rows out (see
@@ -95,6 +105,8 @@ private:
     std::shared_ptr<SharedPicture> picture;
     QList<Renderer *> renderers;
     QSize pictureSize;   // as the first renderer's scripts made it
+    int frames = 1;      // the animation they ask for
+    double fps = 30;
     RowRange rows;       // to render, within the picture
     // Set once the first renderer says that the rows are shared out.
     std::unique_ptr<RowScheduler> scheduler;

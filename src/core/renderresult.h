@@ -51,6 +51,9 @@ public:
     int errorLine = 0;                  // 1-based line in errorSource; 0 when unknown
     QPoint errorPixel = QPoint(-1, -1); // script units, for an error from render()
     QSize size;          // the picture size the script asked for, for Picture and TooLarge
+    // The animation the scripts ask for: more than one frame animates, at fps frames a second.
+    int frames = 1;
+    double fps = 30;
     QString scriptWidth; // width and height as the script left them, for NoPixels and TooLarge
     QString scriptHeight;
 };

@@ -46,6 +46,15 @@
         try { p = global.parallel; } catch (e) {}
         return [f, number(w), number(h), text(w), text(h), p === true];
     }
+    // Whether the scripts set frames to a number, frames and fps as numbers and as text, and
+    // whether fps was left unset.
+    function timing() {
+        var n, r;
+        try { n = global.frames; } catch (e) {}
+        try { r = global.fps; } catch (e) {}
+        return [typeof n === "number", typeof n === "number" ? n : 0, typeof r === "number" ? r : NaN,
+                text(n), text(r), r === void 0];
+    }
     // The file name and line the engine gave a thrown error; getters may run script code.
     function origin(error) {
         var file, line;
@@ -176,5 +185,6 @@
         return bytes;
     }
     return { configure: configure, drive: drive, failedPixel: failedPixel, origin: origin,
-             settings: settings, text: text };
+             settings: settings, text: text, timing: timing,
+             pixelLoop: run };
 })(this, String)

@@ -1,6 +1,7 @@
 #include "engine/scriptrenderer.h"
 
 #include "engine/accessorguard.h"
+#include "engine/scriptconsole.h"
 
 #include <QFile>
 #include <QPoint>
@@ -64,6 +65,7 @@ struct HostFunctions
         , origin(host.property(QStringLiteral("origin")))
         , settings(host.property(QStringLiteral("settings")))
         , text(host.property(QStringLiteral("text")))
+        , timing(host.property(QStringLiteral("timing")))
     {
     }
 
@@ -73,6 +75,7 @@ struct HostFunctions
     QScriptValue origin;
     QScriptValue settings;
     QScriptValue text;
+    QScriptValue timing;
 };
 
 // What the host functions that the driver calls work on.
@@ -163,6 +166,40 @@ void locateError(const QScriptValue &origin, RenderResult::ErrorSource running,
     }
 }
 
+constexpr int maxFrames = 100000;
+constexpr double maxFps = 1000;
+
+QString frameError(const QString &text)
+{
+    return QStringLiteral("Error: ") + text;
+}
+
+// The animation that the scripts ask for through frames and fps, or why they cannot have it.
+bool readTiming(const QScriptValue &timing, RenderResult *result)
+{
+    if (!timing.property(0).toBool())
+        return true;
+    const double frames = timing.property(1).toNumber();
+    if (!(frames >= 1 && frames <= maxFrames && frames == std::trunc(frames))) {
+        result->errorText = frameError(QStringLiteral("frames must be a whole number from 1 to %1, "
+                                                      "not %2")
+                                           .arg(maxFrames)
+                                           .arg(timing.property(3).toString()));
+        return false;
+    }
+    const double fps = timing.property(5).toBool() ? 30 : timing.property(2).toNumber();
+    if (!(fps > 0 && fps <= maxFps)) {
+        result->errorText = frameError(QStringLiteral("fps must be a number above 0 and at most "
+                                                      "%1, not %2")
+                                           .arg(maxFps)
+                                           .arg(timing.property(4).toString()));
+        return false;
+    }
+    result->frames = int(frames);
+    result->fps = fps;
+    return true;
+}
+
 } // namespace
 
 using Outcome = RenderResult::Outcome;
@@ -177,6 +214,8 @@ RenderResult ScriptRenderer::render(const QString &stdlibText, const QString &pa
     guardHostCoordinates(engine);
     global.setProperty(QStringLiteral("width"), QScriptValue(640));
     global.setProperty(QStringLiteral("height"), QScriptValue(480));
+    global.setProperty(QStringLiteral("frame"), QScriptValue(frame));
+    global.setProperty(QStringLiteral("time"), QScriptValue(frame > 0 ? frame / frameRate : 0.0));
     // Made before the scripts run, so that nothing they redefine can reach the host's work.
     const QScriptValue host = engine.evaluate(driverSource(), driverFileName);
     if (!host.isObject())
@@ -184,6 +223,8 @@ RenderResult ScriptRenderer::render(const QString &stdlibText, const QString &pa
     const QScriptValue fromCharCode =
         global.property(QStringLiteral("String")).property(QStringLiteral("fromCharCode"));
     HostFunctions functions{host};
+    const ScriptConsole console(engine, functions.text, host.property(QStringLiteral("pixelLoop")),
+                                onConsoleLine);
     // The script that was running tells the source of an error that carries no location of
     // its own: only thrown errors get a file name and line from the engine.
     auto scriptError = [&](const QScriptValue &error, ErrorSource running) -> RenderResult & {
@@ -206,6 +247,27 @@ RenderResult ScriptRenderer::render(const QString &stdlibText, const QString &pa
             return scriptError(value, script.source);
     }
     engine.clearExceptions();
+
+    if (!readTiming(functions.timing.call(), &result)) {
+        result.outcome = Outcome::ScriptError;
+        return result;
+    }
+    // Each frame runs the scripts afresh: they must ask for the animation that frame 0 did.
+    if (expectedFrames > 0 && (result.frames != expectedFrames || result.fps != expectedFps)) {
+        result.outcome = Outcome::ScriptError;
+        result.errorText = frameError(QStringLiteral("the painting set frames = %1 and fps = %2 in "
+                                                     "frame %3, but %4 and %5 in frame 0")
+                                          .arg(result.frames)
+                                          .arg(result.fps)
+                                          .arg(frame)
+                                          .arg(expectedFrames)
+                                          .arg(expectedFps));
+        return result;
+    }
+    if (topLevelOnly) {
+        result.outcome = Outcome::Picture;
+        return result;
+    }
 
     const QScriptValue settings = functions.settings.call();
     const QScriptValue renderFunction = settings.property(0);
@@ -232,7 +294,7 @@ RenderResult ScriptRenderer::render(const QString &stdlibText, const QString &pa
     }
 
     if (onStarted)
-        onStarted(height);
+        onStarted(result);
     const int runLength = qMin(width, maxRunLength);
     RenderState state{&image, rows.first, runLength, fromCharCode, engine.newArray(2 * runLength),
                       &onProgress, rows.first};

@@ -1,6 +1,7 @@
 #ifndef SCRIPTRENDERER_H
 #define SCRIPTRENDERER_H
 
+#include "core/consoleline.h"
 #include "core/renderresult.h"
 
 #include <QSize>
@@ -24,10 +25,24 @@ public:
     // Called before each range of rows, the first included; returns the chosen rows to render
     // next, and none when there are no more. The chosen rows in one range when unset.
     std::function<RowRange()> nextRows;
-    // Called once the picture exists, before the first pixel, with its number of rows.
-    std::function<void(int rowCount)> onStarted;
+    // Called once the picture exists, before the first pixel, with the result so far: the
+    // picture's size and the animation that the scripts ask for.
+    std::function<void(const RenderResult &sized)> onStarted;
     // Called with the row about to be rendered, on every progress interval's row.
     std::function<void(int row)> onProgress;
+
+    // Called with every line the scripts print; the lines go nowhere when unset.
+    std::function<void(const ConsoleLine &line)> onConsoleLine;
+
+    // The frame to render, counted from 0, at time frame / frameRate seconds.
+    int frame = 0;
+    double frameRate = 30;
+    // The frames and fps that frame 0 asked for, which every later frame must ask for too;
+    // unchecked while expectedFrames is 0.
+    int expectedFrames = 0;
+    double expectedFps = 0;
+    // Runs the scripts' top level only, to learn frames and fps: the result has no picture.
+    bool topLevelOnly = false;
 
     RenderResult render(const QString &stdlibText, const QString &paintingText, int step);
 };

@@ -41,14 +41,20 @@ bool isRange(const RowRange &rows)
 void writeFields(QDataStream &out, const Job &job)
 {
     out << job.stdlibText << job.paintingText << qint32(job.step) << job.rows
-        << qint32(job.processCount) << qint32(job.process) << job.shareAlways;
+        << qint32(job.processCount) << qint32(job.process) << job.shareAlways << qint32(job.frame)
+        << job.frameRate << qint32(job.expectedFrames) << job.expectedFps << job.topLevelOnly
+        << qint32(job.memoryShare);
 }
 
 void readFields(QDataStream &in, Job *job)
 {
-    qint32 step = 0, processCount = 0, process = 0;
+    qint32 step = 0, processCount = 0, process = 0, frame = 0, expectedFrames = 0, memoryShare = 0;
     in >> job->stdlibText >> job->paintingText >> step >> job->rows >> processCount >> process
-        >> job->shareAlways;
+        >> job->shareAlways >> frame >> job->frameRate >> expectedFrames >> job->expectedFps
+        >> job->topLevelOnly >> memoryShare;
+    job->frame = frame;
+    job->expectedFrames = expectedFrames;
+    job->memoryShare = memoryShare;
     job->step = step;
     job->processCount = processCount;
     job->process = process;
@@ -57,17 +63,20 @@ void readFields(QDataStream &in, Job *job)
 bool isSound(const Job &job)
 {
     return job.step > 0 && isRange(job.rows) && job.processCount > 0
-        && (job.process == -1 || (job.process >= 1 && job.process < job.processCount));
+        && (job.process == -1 || (job.process >= 1 && job.process < job.processCount))
+        && job.frame >= 0 && job.frameRate > 0 && job.expectedFrames >= 0 && job.memoryShare > 0;
 }
 
 void writeFields(QDataStream &out, const Started &started)
 {
-    out << started.size << started.rows << started.shared;
+    out << started.size << started.rows << started.shared << qint32(started.frames) << started.fps;
 }
 
 void readFields(QDataStream &in, Started *started)
 {
-    in >> started->size >> started->rows >> started->shared;
+    qint32 frames = 0;
+    in >> started->size >> started->rows >> started->shared >> frames >> started->fps;
+    started->frames = frames;
 }
 
 bool isSound(const Started &started)
@@ -117,16 +126,18 @@ void writeFields(QDataStream &out, const Finished &finished)
     const RenderResult &result = finished.result;
     out << qint32(result.outcome) << result.errorText << qint32(result.errorSource)
         << qint32(result.errorLine) << result.errorPixel << result.size << result.scriptWidth
-        << result.scriptHeight << qint32(result.firstRow) << finished.imageSize;
+        << result.scriptHeight << qint32(result.firstRow) << finished.imageSize
+        << qint32(result.frames) << result.fps;
 }
 
 void readFields(QDataStream &in, Finished *finished)
 {
     RenderResult &result = finished->result;
-    qint32 outcome = -1, errorSource = -1, errorLine = 0, firstRow = 0;
+    qint32 outcome = -1, errorSource = -1, errorLine = 0, firstRow = 0, frames = 0;
     in >> outcome >> result.errorText >> errorSource >> errorLine >> result.errorPixel
         >> result.size >> result.scriptWidth >> result.scriptHeight >> firstRow
-        >> finished->imageSize;
+        >> finished->imageSize >> frames >> result.fps;
+    result.frames = frames;
     result.outcome = RenderResult::Outcome(outcome);
     result.errorSource = RenderResult::ErrorSource(errorSource);
     result.errorLine = errorLine;

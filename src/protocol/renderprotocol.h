@@ -15,7 +15,8 @@
 //
 //   window                                 renderer (each process of the render)
 //     | --- Job ---------------------------> |  runs the scripts' top level, then either
-//     | <------------------------- Finished |  they failed or leave no picture; it exits
+//     | <------------------------- Finished |  they failed or leave no picture, or the job
+//     |                                      |  asked for the top level only; it exits
 //     | <-------------------------- Started |  or the picture's size and rows, shared or not
 //   rows not shared (only the first process renders):
 //     | <--------------------- Progress ... |  at every twentieth of the picture
@@ -32,7 +33,7 @@
 namespace RenderProtocol {
 
 // Raised whenever a message changes: a renderer of another version understands no message.
-constexpr qint32 version = 4;
+constexpr qint32 version = 5;
 
 // The exit code of a renderer that ran out of the memory it may use.
 constexpr int outOfMemoryExitCode = 86;
@@ -61,6 +62,14 @@ struct Job
     int processCount = 1;
     int process = -1;
     bool shareAlways = false;   // share the rows out even when the painting does not ask for it
+    // The frame of an animation, at time frame / frameRate, and the animation frame 0 asked for,
+    // which the frame must ask for too (unchecked while expectedFrames is 0).
+    int frame = 0;
+    double frameRate = 30;
+    int expectedFrames = 0;
+    double expectedFps = 0;
+    bool topLevelOnly = false;   // run the scripts' top level only, to learn frames and fps
+    int memoryShare = 1;         // renders at once that share the memory a render may use
 };
 
 struct Started
@@ -68,6 +77,8 @@ struct Started
     QSize size;        // of the whole picture
     RowRange rows;     // the rows to render
     bool shared = false; // the first process asks for the rows to be shared out
+    int frames = 1;      // the animation the scripts ask for
+    double fps = 30;
 };
 
 struct Progress

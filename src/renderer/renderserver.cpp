@@ -83,15 +83,24 @@ void RenderServer::handleJob(const RenderProtocol::Job &message)
 {
     job = message;
     // The first process does not know yet whether the rows will be shared out.
-    MemoryCap::shareAmong(job.process < 0 ? 1 : job.processCount);
+    MemoryCap::shareAmong((job.process < 0 ? 1 : job.processCount) * job.memoryShare);
     // The other processes of a render render the rows that Rows messages give them.
     shared = job.process >= 0;
     ScriptRenderer renderer;
     renderer.chooseRows = [this](QSize size, bool parallel) { return chooseRows(size, parallel); };
     renderer.createImage = [this](int width, int rowCount) { return createImage(width, rowCount); };
-    renderer.onStarted = [this](int) { send(started); };
+    renderer.onStarted = [this](const RenderResult &sized) {
+        started.frames = sized.frames;
+        started.fps = sized.fps;
+        send(started);
+    };
     renderer.onProgress = [this](int row) { send(RenderProtocol::Progress{row}); };
     renderer.nextRows = [this] { return nextRows(); };
+    renderer.frame = job.frame;
+    renderer.frameRate = job.frameRate;
+    renderer.expectedFrames = job.expectedFrames;
+    renderer.expectedFps = job.expectedFps;
+    renderer.topLevelOnly = job.topLevelOnly;
     RenderProtocol::Finished finished;
     finished.result = renderer.render(job.stdlibText, job.paintingText, job.step);
     finished.imageSize = finished.result.image.size();
@@ -117,7 +126,7 @@ RowRange RenderServer::chooseRows(QSize size, bool parallel)
         shared = started.shared;
     }
     if (shared)
-        MemoryCap::shareAmong(job.processCount);
+        MemoryCap::shareAmong(job.processCount * job.memoryShare);
     return started.rows;
 }
 

@@ -1,0 +1,36 @@
+#ifndef CONSOLEPANEL_H
+#define CONSOLEPANEL_H
+
+#include "core/consoleline.h"
+
+#include <QPlainTextEdit>
+
+// What the latest render printed, each line marked with where it came from, warnings and errors
+// in their colours, and the failure that ended it.
+class ConsolePanel : public QPlainTextEdit
+{
+    Q_OBJECT
+
+public:
+    explicit ConsolePanel(QWidget *parent = nullptr);
+
+    // Starts over for a new render.
+    void clearLines();
+    void appendLines(const QVector<ConsoleLine> &lines);
+    // A line that says how many more lines the render printed than are shown.
+    void appendDropped(qint64 count);
+    // How the render ended, when it failed: shown last, as an error.
+    void appendFailure(const QString &text);
+    // A note of the program's own, such as what an inspected pixel is.
+    void appendNote(const QString &text);
+
+    // "(12, 40)" for a pixel, "top level" for the scripts' top level.
+    static QString originText(const ConsoleLine &line);
+
+private:
+    void appendColoured(const QString &origin, const QString &text, const QColor &colour);
+
+    bool hasLines = false;
+};
+
+#endif // CONSOLEPANEL_H

@@ -1,0 +1,62 @@
+#ifndef FRAMEJOBS_H
+#define FRAMEJOBS_H
+
+#include "client/renderclient.h"
+#include "core/renderresult.h"
+
+#include <QList>
+#include <QObject>
+#include <QVector>
+
+// Renders frames of an animation, several at once, each frame in one renderer process of its
+// own. Frame 0's top level runs first, to learn how many frames there are and at what rate;
+// then every frame runs both scripts afresh. The first failure ends the whole job.
+class FrameJobs : public QObject
+{
+    Q_OBJECT
+
+public:
+    // still: the scripts and the size of every frame. concurrent: frames rendered at once.
+    // frameRate: the rate that sets the frames' time; 0 for the painting's own fps.
+    FrameJobs(RenderClient *client, const RenderRequest &still, int concurrent, double frameRate,
+              QObject *parent = nullptr);
+    ~FrameJobs() override;
+
+    // The frames to render, in the order they are started; all of the animation when empty.
+    void start(const QVector<int> &frames = {});
+    // Ends every render at once; nothing more is emitted.
+    void stop();
+
+    bool isRunning() const { return running; }
+    int frameCount() const { return frames; }
+    double fps() const { return paintingFps; }
+
+signals:
+    // Frame 0's top level has run: the animation has this many frames at this rate.
+    void timingKnown(int frameCount, double fps);
+    void frameRendered(int frame, const RenderResult &result);
+    // The first frame that failed; the others have been stopped.
+    void failed(int frame, const RenderResult &result);
+    // Every frame is done, or one failed.
+    void finished();
+
+private:
+    void timingFound(const RenderResult &result);
+    void startMore();
+    void frameDone(RenderJob *job, int frame);
+    void fail(int frame, const RenderResult &result);
+    RenderRequest frameRequest(int frame) const;
+
+    RenderClient *client;
+    RenderRequest still;
+    int concurrent;
+    double rateOverride;
+    QVector<int> pending;
+    bool wholeAnimation = false;
+    QList<RenderJob *> jobs;
+    int frames = 1;
+    double paintingFps = 30;
+    bool running = false;
+};
+
+#endif // FRAMEJOBS_H

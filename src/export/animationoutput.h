@@ -1,0 +1,51 @@
+#ifndef ANIMATIONOUTPUT_H
+#define ANIMATIONOUTPUT_H
+
+#include "export/animationencoder.h"
+
+#include <QCoreApplication>
+#include <QImage>
+#include <QMap>
+#include <QString>
+#include <QVector>
+
+#include <memory>
+
+// Where the frames of an animation go, whatever order they are rendered in: numbered image
+// files ("f_####.png"), each written whole as soon as its frame is done, or one animation file
+// that ffmpeg encodes from the frames in order and that appears only once all are in.
+class AnimationOutput
+{
+    Q_DECLARE_TR_FUNCTIONS(AnimationOutput)
+
+public:
+    // Whether the name asks for frames: numbered files or an animation's suffix.
+    static bool takesFrames(const QString &path);
+
+    // frames: the frames that will come, in the order the animation shows them. framed: with
+    // the white frame around each picture.
+    AnimationOutput(const QString &path, const QVector<int> &frames, double fps, bool framed);
+
+    // The file a frame goes to, for numbered files; empty for an animation file.
+    QString frameFile(int frame) const;
+
+    bool addFrame(int frame, const QImage &picture, QString *errorString);
+    // Every frame is in: the animation file is put in place.
+    bool finish(QString *errorString);
+    // Nothing more comes: an animation file is not written, and of numbered files only those
+    // already written, whole, remain.
+    void abort();
+
+private:
+    bool encode(const QImage &picture, QString *errorString);
+
+    QString path;
+    QVector<int> order;
+    double fps;
+    bool framed;
+    int nextIndex = 0;
+    QMap<int, QImage> waiting;
+    std::unique_ptr<AnimationEncoder> encoder;
+};
+
+#endif // ANIMATIONOUTPUT_H

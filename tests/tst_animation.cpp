@@ -1,0 +1,350 @@
+#include "core/framefiles.h"
+#include "engine/scriptrenderer.h"
+#include "export/animationencoder.h"
+#include "renderer/framerange.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <sys/stat.h>
+
+namespace {
+
+// A different picture in every frame, so that frames that go missing or repeat show.
+QImage frameImage(QSize size, int frame)
+{
+    QImage image(size, QImage::Format_RGB32);
+    for (int y = 0; y < size.height(); ++y) {
+        for (int x = 0; x < size.width(); ++x)
+            image.setPixel(x, y, qRgb((x * 8 + frame * 40) & 255, (y * 8) & 255, (frame * 60) & 255));
+    }
+    return image;
+}
+
+// What ffprobe tells of the first video stream: codec, width x height, rate, frames counted, and
+// each frame's duration in the stream's time base (hundredths of a second for a GIF).
+QStringList probe(const QString &path)
+{
+    QProcess ffprobe;
+    ffprobe.start(QStringLiteral("ffprobe"),
+                  {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-count_frames"),
+                   QStringLiteral("-select_streams"), QStringLiteral("v:0"),
+                   QStringLiteral("-show_entries"),
+                   QStringLiteral("stream=codec_name,width,height,r_frame_rate,nb_read_frames,pix_fmt"
+                                  ":packet=duration"),
+                   QStringLiteral("-of"), QStringLiteral("default=noprint_wrappers=1"), path});
+    ffprobe.waitForFinished(-1);
+    return QString::fromUtf8(ffprobe.readAllStandardOutput()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+}
+
+bool encode(const QString &path, QSize size, int frames, double fps, QString *error)
+{
+    AnimationEncoder encoder(path, size, fps, qRgb(255, 255, 255));
+    if (!encoder.start(error))
+        return false;
+    for (int frame = 0; frame < frames; ++frame) {
+        if (!encoder.addFrame(frameImage(size, frame), error))
+            return false;
+    }
+    return encoder.finish(error);
+}
+
+} // namespace
+
+class tst_Animation : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void frameAndTime_data();
+    void frameAndTime();
+    void framesAndFps_data();
+    void framesAndFps();
+    void laterFrameMustAskForTheSameAnimation_data();
+    void laterFrameMustAskForTheSameAnimation();
+    void frameRange_data();
+    void frameRange();
+    void frameFilePath_data();
+    void frameFilePath();
+    void encodes_data();
+    void encodes();
+    void refusals_data();
+    void refusals();
+    void stoppedEncodingLeavesTheOldFile();
+};
+
+void tst_Animation::initTestCase()
+{
+    if (QStandardPaths::findExecutable(QStringLiteral("ffmpeg")).isEmpty())
+        QFAIL("ffmpeg is needed: the test command installs Debian's package ffmpeg");
+}
+
+void tst_Animation::frameAndTime_data()
+{
+    QTest::addColumn<int>("frame");
+    QTest::addColumn<double>("frameRate");
+    QTest::addColumn<QRgb>("pixel");
+
+    // r = frame / 10, g = time / 2, b: a counter that starts over in every frame.
+    QTest::newRow("a still is frame 0 at time 0") << 0 << 30.0 << qRgb(0, 0, 51);
+    QTest::newRow("frame 3 at 30 fps") << 3 << 30.0 << qRgb(76, 12, 51);
+    QTest::newRow("frame 5 at 10 fps") << 5 << 10.0 << qRgb(127, 63, 51);
+}
+
+void tst_Animation::frameAndTime()
+{
+    QFETCH(int, frame);
+    QFETCH(double, frameRate);
+    QFETCH(QRgb, pixel);
+    ScriptRenderer renderer;
+    renderer.frame = frame;
+    renderer.frameRate = frameRate;
+    const RenderResult result = renderer.render(
+        QString(), QStringLiteral("width = 2; height = 1; frames = 8; var calls = 0;\n"
+                                  "function render() { r = frame / 10; g = time / 2;"
+                                  " b = ++calls / 10; }"),
+        1);
+    QCOMPARE(result.outcome, RenderResult::Outcome::Picture);
+    QCOMPARE(result.image.pixel(1, 0), pixel | 0xFF000000);
+    QCOMPARE(result.frames, 8);
+    QCOMPARE(result.fps, 30.0);
+}
+
+void tst_Animation::framesAndFps_data()
+{
+    QTest::addColumn<QString>("script");
+    QTest::addColumn<int>("frames");
+    QTest::addColumn<double>("fps");
+    QTest::addColumn<QString>("error");
+
+    QTest::newRow("neither") << "" << 1 << 30.0 << "";
+    QTest::newRow("frames, default fps") << "frames = 120;" << 120 << 30.0 << "";
+    QTest::newRow("frames and fps") << "frames = 48; fps = 24;" << 48 << 24.0 << "";
+    QTest::newRow("one frame") << "frames = 1;" << 1 << 30.0 << "";
+    QTest::newRow("fractional fps") << "frames = 3; fps = 12.5;" << 3 << 12.5 << "";
+    QTest::newRow("the highest") << "frames = 100000; fps = 1000;" << 100000 << 1000.0 << "";
+    QTest::newRow("frames an array: a still") << "var frames = [1, 2, 3];" << 1 << 30.0 << "";
+    QTest::newRow("fps without frames: a still") << "fps = 'x';" << 1 << 30.0 << "";
+    QTest::newRow("frames 0") << "frames = 0;" << 1 << 30.0
+                              << "Error: frames must be a whole number from 1 to 100000, not 0";
+    QTest::newRow("frames fraction") << "frames = 2.5;" << 1 << 30.0
+                                     << "Error: frames must be a whole number from 1 to 100000, not 2.5";
+    QTest::newRow("frames NaN") << "frames = NaN;" << 1 << 30.0
+                                << "Error: frames must be a whole number from 1 to 100000, not NaN";
+    QTest::newRow("frames too many") << "frames = 100001;" << 1 << 30.0
+                                     << "Error: frames must be a whole number from 1 to 100000, not 100001";
+    QTest::newRow("fps 0") << "frames = 4; fps = 0;" << 1 << 30.0
+                           << "Error: fps must be a number above 0 and at most 1000, not 0";
+    QTest::newRow("fps text") << "frames = 4; fps = '24';" << 1 << 30.0
+                              << "Error: fps must be a number above 0 and at most 1000, not 24";
+    QTest::newRow("fps too high") << "frames = 4; fps = 1001;" << 1 << 30.0
+                                  << "Error: fps must be a number above 0 and at most 1000, not 1001";
+    QTest::newRow("fps Infinity") << "frames = 4; fps = Infinity;" << 1 << 30.0
+                                  << "Error: fps must be a number above 0 and at most 1000, not Infinity";
+}
+
+void tst_Animation::framesAndFps()
+{
+    QFETCH(QString, script);
+    QFETCH(int, frames);
+    QFETCH(double, fps);
+    QFETCH(QString, error);
+    const RenderResult result = ScriptRenderer().render(
+        QString(), QStringLiteral("width = 1; height = 1;") + script + QStringLiteral(" function render() {}"), 1);
+    QCOMPARE(result.outcome, error.isEmpty() ? RenderResult::Outcome::Picture
+                                             : RenderResult::Outcome::ScriptError);
+    QCOMPARE(result.errorText, error);
+    QCOMPARE(result.frames, frames);
+    QCOMPARE(result.fps, fps);
+}
+
+void tst_Animation::laterFrameMustAskForTheSameAnimation_data()
+{
+    QTest::addColumn<QString>("script");
+    QTest::addColumn<bool>("same");
+
+    QTest::newRow("same") << "frames = 10; fps = 5;" << true;
+    QTest::newRow("frames change") << "frames = frame < 2 ? 10 : 11; fps = 5;" << false;
+    QTest::newRow("fps change") << "frames = 10; fps = 5 + frame;" << false;
+    QTest::newRow("turns still") << "if (frame < 2) { frames = 10; fps = 5; }" << false;
+}
+
+void tst_Animation::laterFrameMustAskForTheSameAnimation()
+{
+    QFETCH(QString, script);
+    QFETCH(bool, same);
+    ScriptRenderer renderer;
+    renderer.frame = 3;
+    renderer.frameRate = 5;
+    renderer.expectedFrames = 10;
+    renderer.expectedFps = 5;
+    const RenderResult result = renderer.render(
+        QString(), QStringLiteral("width = 1; height = 1;") + script + QStringLiteral(" function render() {}"), 1);
+    QCOMPARE(result.outcome, same ? RenderResult::Outcome::Picture : RenderResult::Outcome::ScriptError);
+    if (!same)
+        QVERIFY2(result.errorText.contains("in frame 3"), qPrintable(result.errorText));
+}
+
+void tst_Animation::frameRange_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("valid");
+    QTest::addColumn<QVector<int>>("frames");
+
+    QTest::newRow("one") << "7" << true << QVector<int>{7};
+    QTest::newRow("zero") << "0" << true << QVector<int>{0};
+    QTest::newRow("dash") << "3-5" << true << QVector<int>{3, 4, 5};
+    QTest::newRow("dots") << "3..5" << true << QVector<int>{3, 4, 5};
+    QTest::newRow("list, repeated, unordered") << "9,2-3,3,0" << true << QVector<int>{0, 2, 3, 9};
+    QTest::newRow("a range of one") << "4-4" << true << QVector<int>{4};
+    QTest::newRow("backwards") << "5-3" << false << QVector<int>{};
+    QTest::newRow("word") << "all" << false << QVector<int>{};
+    QTest::newRow("negative") << "-3" << false << QVector<int>{};
+    QTest::newRow("empty piece") << "1,,2" << false << QVector<int>{};
+    QTest::newRow("empty") << "" << false << QVector<int>{};
+    QTest::newRow("beyond 32 bits") << "4294967296" << false << QVector<int>{};
+    QTest::newRow("too many") << "0-200000" << false << QVector<int>{};
+    QTest::newRow("fraction") << "1.5" << false << QVector<int>{};
+}
+
+void tst_Animation::frameRange()
+{
+    QFETCH(QString, text);
+    QFETCH(bool, valid);
+    QFETCH(QVector<int>, frames);
+    QVector<int> parsed;
+    QString error;
+    QCOMPARE(parseFrameRange(text, &parsed, &error), valid);
+    if (valid)
+        QCOMPARE(parsed, frames);
+    else
+        QVERIFY(error.startsWith(QLatin1String("--frames")));
+}
+
+void tst_Animation::frameFilePath_data()
+{
+    QTest::addColumn<QString>("pattern");
+    QTest::addColumn<int>("frame");
+    QTest::addColumn<bool>("numbered");
+    QTest::addColumn<QString>("path");
+
+    QTest::newRow("padded") << "out/f_####.png" << 7 << true << "out/f_0007.png";
+    QTest::newRow("more digits than the run") << "f_##.png" << 1234 << true << "f_1234.png";
+    QTest::newRow("the last run") << "a##b###.png" << 5 << true << "a##b005.png";
+    QTest::newRow("one #") << "#.bmp" << 0 << true << "0.bmp";
+    QTest::newRow("# in the folder only") << "run#1/out.png" << 3 << false << "run#1/out.png";
+    QTest::newRow("# in the folder and the name") << "run#1/f#.png" << 3 << true << "run#1/f3.png";
+    QTest::newRow("none") << "still.png" << 3 << false << "still.png";
+}
+
+void tst_Animation::frameFilePath()
+{
+    QFETCH(QString, pattern);
+    QFETCH(int, frame);
+    QFETCH(bool, numbered);
+    QFETCH(QString, path);
+    QCOMPARE(namesFrameFiles(pattern), numbered);
+    QCOMPARE(::frameFilePath(pattern, frame), path);
+}
+
+void tst_Animation::encodes_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QSize>("size");
+    QTest::addColumn<double>("fps");
+    QTest::addColumn<QStringList>("expected");
+
+    QTest::newRow("gif") << "a.gif" << QSize(33, 20) << 25.0
+                         << QStringList{"codec_name=gif", "width=33", "height=20",
+                                        "nb_read_frames=6", "duration=4"};
+    // A rate that is no whole hundredth of a second takes the nearest delay, 3/100 s.
+    QTest::newRow("gif, nearest delay") << "b.gif" << QSize(16, 16) << 30.0
+                                        << QStringList{"codec_name=gif", "nb_read_frames=6",
+                                                       "duration=3"};
+    QTest::newRow("mp4, odd size made even") << "a.mp4" << QSize(33, 21) << 30.0
+                                             << QStringList{"codec_name=h264", "width=34",
+                                                            "height=22", "pix_fmt=yuv420p",
+                                                            "r_frame_rate=30/1", "nb_read_frames=6"};
+    QTest::newRow("webm") << "a.webm" << QSize(32, 20) << 12.0
+                          << QStringList{"codec_name=vp9", "width=32", "height=20",
+                                         "r_frame_rate=12/1", "nb_read_frames=6"};
+    QTest::newRow("apng") << "a.apng" << QSize(31, 17) << 10.0
+                          << QStringList{"codec_name=apng", "width=31", "height=17",
+                                         "r_frame_rate=10/1", "nb_read_frames=6"};
+}
+
+void tst_Animation::encodes()
+{
+    QFETCH(QString, name);
+    QFETCH(QSize, size);
+    QFETCH(double, fps);
+    QFETCH(QStringList, expected);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(name);
+    QString error;
+    QVERIFY2(encode(path, size, 6, fps, &error), qPrintable(error));
+    const QStringList found = probe(path);
+    for (const QString &entry : expected)
+        QVERIFY2(found.contains(entry), qPrintable(entry + " not in " + found.join(' ')));
+    // Every frame lasts as long as the others.
+    QStringList durations = found.filter(QRegularExpression("^duration="));
+    durations.removeDuplicates();
+    QCOMPARE(durations.size(), 1);
+    // Nothing but the animation is left beside it.
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{name});
+}
+
+void tst_Animation::refusals_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<double>("fps");
+    QTest::addColumn<QString>("reason");
+
+    QTest::newRow("not an animation") << "a.png" << 30.0 << "not an animation";
+    QTest::newRow("gif above 50 fps") << "a.gif" << 60.0 << "at most 50 frames a second";
+    QTest::newRow("fifo") << "fifo.mp4" << 30.0 << "not a regular file";
+    QTest::newRow("folder") << "folder.gif" << 10.0 << "not a regular file";
+}
+
+void tst_Animation::refusals()
+{
+    QFETCH(QString, name);
+    QFETCH(double, fps);
+    QFETCH(QString, reason);
+    QTemporaryDir dir;
+    QVERIFY(mkfifo(QFile::encodeName(dir.filePath("fifo.mp4")).constData(), 0644) == 0);
+    QVERIFY(QDir(dir.path()).mkdir("folder.gif"));
+    AnimationEncoder encoder(dir.filePath(name), QSize(8, 8), fps, 0);
+    QString error;
+    QVERIFY(!encoder.start(&error));
+    QVERIFY2(error.contains(reason), qPrintable(error));
+}
+
+void tst_Animation::stoppedEncodingLeavesTheOldFile()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("kept.mp4");
+    QFile old(path);
+    QVERIFY(old.open(QIODevice::WriteOnly) && old.write("old") == 3);
+    old.close();
+    {
+        AnimationEncoder encoder(path, QSize(16, 16), 30, 0);
+        QString error;
+        QVERIFY(encoder.start(&error));
+        QVERIFY(encoder.addFrame(frameImage(QSize(16, 16), 0), &error));
+        encoder.abort();
+    }
+    QFile kept(path);
+    QVERIFY(kept.open(QIODevice::ReadOnly));
+    QCOMPARE(kept.readAll(), QByteArray("old"));
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"kept.mp4"});
+}
+
+QTEST_GUILESS_MAIN(tst_Animation)
+#include "tst_animation.moc"
