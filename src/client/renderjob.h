@@ -25,8 +25,11 @@ struct RenderRequest
     int firstRow = 0;
     int lastRow = -1;
     // 0: one process, or one per core when the scripts set the global parallel to true.
-    // N: N processes whatever the scripts say.
+    // N: N processes whatever the scripts say, up to maxProcesses.
     int processes = 0;
+
+    // The most processes a render uses: never more than can take rows, nor more than this.
+    static constexpr int maxProcesses = 256;
 };
 
 // One render, run by one renderer process or by several that share its rows out (see
@@ -68,6 +71,7 @@ private:
     bool sharesRows() const { return scheduler != nullptr; }
 
     void startRenderer(int index, RendererProcess *process);
+    int processesToStartAhead(const RenderRequest &request, bool expectShared) const;
     void readFrom(Renderer *renderer);
     void handleMessage(Renderer *renderer, const QByteArray &content);
     void handleStarted(Renderer *renderer, const RenderProtocol::Started &message);
@@ -94,6 +98,7 @@ private:
     RenderProtocol::Job job;
     std::shared_ptr<SharedPicture> picture;
     QList<Renderer *> renderers;
+    int processesTogether = 1;   // those being started, which share the memory for now
     QSize pictureSize;   // as the first renderer's scripts made it
     RowRange rows;       // to render, within the picture
     // Set once the first renderer says that the rows are shared out.

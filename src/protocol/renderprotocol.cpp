@@ -41,23 +41,26 @@ bool isRange(const RowRange &rows)
 void writeFields(QDataStream &out, const Job &job)
 {
     out << job.stdlibText << job.paintingText << qint32(job.step) << job.rows
-        << qint32(job.processCount) << qint32(job.process) << job.shareAlways;
+        << qint32(job.processCount) << qint32(job.process) << job.shareAlways
+        << qint32(job.processesTogether);
 }
 
 void readFields(QDataStream &in, Job *job)
 {
-    qint32 step = 0, processCount = 0, process = 0;
+    qint32 step = 0, processCount = 0, process = 0, processesTogether = 0;
     in >> job->stdlibText >> job->paintingText >> step >> job->rows >> processCount >> process
-        >> job->shareAlways;
+        >> job->shareAlways >> processesTogether;
     job->step = step;
     job->processCount = processCount;
     job->process = process;
+    job->processesTogether = processesTogether;
 }
 
 bool isSound(const Job &job)
 {
     return job.step > 0 && isRange(job.rows) && job.processCount > 0
-        && (job.process == -1 || (job.process >= 1 && job.process < job.processCount));
+        && (job.process == -1 || (job.process >= 1 && job.process < job.processCount))
+        && job.processesTogether >= 1 && job.processesTogether <= job.processCount;
 }
 
 void writeFields(QDataStream &out, const Started &started)

@@ -32,7 +32,7 @@
 namespace RenderProtocol {
 
 // Raised whenever a message changes: a renderer of another version understands no message.
-constexpr qint32 version = 4;
+constexpr qint32 version = 5;
 
 // The exit code of a renderer that ran out of the memory it may use.
 constexpr int outOfMemoryExitCode = 86;
@@ -61,6 +61,9 @@ struct Job
     int processCount = 1;
     int process = -1;
     bool shareAlways = false;   // share the rows out even when the painting does not ask for it
+    // The render's processes started together with this one, itself included: a process
+    // other than the first shares the memory cap with them until it knows how many take part.
+    int processesTogether = 1;
 };
 
 struct Started
