@@ -2,6 +2,7 @@
 // its exit codes and the one line it says on failure.
 
 #include "renderer/commandline.h"
+#include "processrender.h"
 #include "testsupport.h"
 
 #include <QDir>
@@ -10,6 +11,10 @@
 #include <QProcessEnvironment>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <csignal>
+
+#include <signal.h>
 
 class tst_CommandLine : public QObject
 {
@@ -20,7 +25,25 @@ private slots:
     void renders_data();
     void renders();
     void existingOutputIsLeftAloneOnFailure();
+    void endsWithItsRenderers_data();
+    void endsWithItsRenderers();
 };
+
+namespace {
+
+// Started with the default action for the signals that end a program, whatever the test
+// inherited: a shell running it in the background ignores SIGINT.
+class CommandProcess : public QProcess
+{
+protected:
+    void setupChildProcess() override
+    {
+        for (int signal : {SIGINT, SIGTERM, SIGHUP})
+            std::signal(signal, SIG_DFL);
+    }
+};
+
+} // namespace
 
 void tst_CommandLine::renders_data()
 {
@@ -52,7 +75,24 @@ void tst_CommandLine::renders_data()
     QTest::newRow("no output named") << small << QStringList{"%1/painting.js"} << ExitCode::badUsage << QSize() << "--help";
     QTest::newRow("an unknown option") << small << (QStringList{"--fast"} + plain) << ExitCode::badUsage << QSize() << "fast";
     QTest::newRow("jobs that are no number") << small << (QStringList{"--jobs", "many"} + plain) << ExitCode::badUsage << QSize() << "--jobs";
+    QTest::newRow("negative jobs") << small << (QStringList{"--jobs", "-1"} + plain) << ExitCode::badUsage << QSize() << "--jobs";
+    QTest::newRow("the most jobs, more than rows") << small << (QStringList{"--jobs", "256"} + plain) << ExitCode::rendered << QSize(30, 20) << QString();
+    QTest::newRow("one job too many") << small << (QStringList{"--jobs", "257"} + plain) << ExitCode::badUsage << QSize() << "--jobs: 257 is too many, the most is 256";
+    QTest::newRow("jobs beyond 32 bits") << small << (QStringList{"--jobs", "99999999999"} + plain) << ExitCode::badUsage << QSize() << "--jobs: 99999999999 is too large";
+    // Each process may use its share of half the memory: shared by the two that take rows,
+    // not by all that were asked for.
+    QTest::newRow("memory for the processes that take rows")
+        << "width = 4; height = 2; var s = 'x'; for (var i = 0; i < 25; i++) s += s; s.indexOf('y');\n"
+           "function render() { r = s.length % 3; }"
+        << (QStringList{"--jobs", "256"} + plain) << ExitCode::rendered << QSize(4, 2) << QString();
     QTest::newRow("rows backwards") << small << (QStringList{"--rows", "9:5"} + plain) << ExitCode::badUsage << QSize() << "--rows";
+    QTest::newRow("rows that are no numbers") << small << (QStringList{"--rows", "a:b"} + plain) << ExitCode::badUsage << QSize() << "--rows";
+    QTest::newRow("rows to beyond the picture") << small << (QStringList{"--rows", "15:40"} + plain) << ExitCode::rendered << QSize(30, 5) << QString();
+    QTest::newRow("rows to the largest number") << small << (QStringList{"--rows", "0:2147483647"} + plain) << ExitCode::rendered << QSize(30, 20) << QString();
+    QTest::newRow("rows to beyond 32 bits") << small << (QStringList{"--rows", "0:99999999999"} + plain) << ExitCode::badUsage << QSize() << "--rows: 99999999999 is too large";
+    QTest::newRow("rows from beyond 32 bits") << small << (QStringList{"--rows", "3:99999999999"} + plain) << ExitCode::badUsage << QSize() << "--rows: 99999999999 is too large";
+    QTest::newRow("rows from far beyond 64 bits") << small << (QStringList{"--rows", "99999999999999999999999:1"} + plain) << ExitCode::badUsage << QSize() << "--rows: 99999999999999999999999 is too large";
+    QTest::newRow("rows below the picture") << small << (QStringList{"--rows", "20:30"} + plain) << ExitCode::renderFailed << QSize() << "--rows names no row";
     QTest::newRow("help") << small << QStringList{"--help"} << ExitCode::rendered << QSize() << "PAINTING OUTPUT";
 }
 
@@ -106,6 +146,42 @@ void tst_CommandLine::existingOutputIsLeftAloneOnFailure()
     QVERIFY(renderer.waitForFinished(60000));
     QCOMPARE(renderer.exitCode(), ExitCode::renderFailed);
     QCOMPARE(readBytes(folder.filePath("out.png")), QByteArray("earlier"));
+}
+
+
+// However the command line ends, its renderers end with it, busy as they are, and no output
+// nor any temporary file is left.
+void tst_CommandLine::endsWithItsRenderers_data()
+{
+    QTest::addColumn<int>("signal");
+    QTest::newRow("SIGTERM") << SIGTERM;
+    QTest::newRow("SIGINT") << SIGINT;
+    QTest::newRow("SIGHUP") << SIGHUP;
+    QTest::newRow("SIGKILL") << SIGKILL;
+}
+
+void tst_CommandLine::endsWithItsRenderers()
+{
+    QFETCH(int, signal);
+
+    QTemporaryDir folder;
+    QVERIFY(writeBytes(folder.filePath("painting.js"),
+                       "width = 4; height = 40; function render() { for (;;) {} }"));
+    CommandProcess command;
+    command.start(QDir(appDir()).filePath("pictoloom-render"),
+                  {"--jobs", "2", folder.filePath("painting.js"), folder.filePath("out.png")});
+    QVERIFY(command.waitForStarted());
+    QTRY_COMPARE_WITH_TIMEOUT(runningChildren(command.processId()).size(), 2, 20000);
+    const QList<qint64> renderers = runningChildren(command.processId());
+
+    ::kill(pid_t(command.processId()), signal);
+    QVERIFY(command.waitForFinished(10000));
+    QCOMPARE(command.exitStatus(), QProcess::CrashExit);
+    QCOMPARE(command.exitCode(), signal);
+    for (qint64 renderer : renderers)
+        QTRY_VERIFY2_WITH_TIMEOUT(!isRunning(renderer), qPrintable(QString::number(renderer)), 10000);
+    QCOMPARE(QDir(folder.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries | QDir::Hidden),
+             QStringList{"painting.js"});
 }
 
 QTEST_GUILESS_MAIN(tst_CommandLine)

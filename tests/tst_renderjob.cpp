@@ -32,6 +32,8 @@ private slots:
     void missingRendererIsAFailureNotACrash();
     void rendererThatMisbehaves_data();
     void rendererThatMisbehaves();
+    void startsNoMoreProcessesThanTakeRows_data();
+    void startsNoMoreProcessesThanTakeRows();
 };
 
 void tst_RenderJob::progressOfSomeRows_data()
@@ -282,6 +284,48 @@ void tst_RenderJob::rendererThatMisbehaves()
     QVERIFY(job->result().image.isNull());
     QTest::qWait(50);
     QCOMPARE(finished.size(), 1);
+}
+
+void tst_RenderJob::startsNoMoreProcessesThanTakeRows_data()
+{
+    QTest::addColumn<int>("rows");
+    QTest::addColumn<int>("processes");
+    QTest::addColumn<int>("running");
+
+    QTest::newRow("more processes than rows") << 3 << 50 << 3;
+    QTest::newRow("as many as asked for") << 100 << 5 << 5;
+    QTest::newRow("one row, which one process renders") << 1 << 8 << 1;
+}
+
+void tst_RenderJob::startsNoMoreProcessesThanTakeRows()
+{
+    QFETCH(int, rows);
+    QFETCH(int, processes);
+    QFETCH(int, running);
+
+    RenderRequest request;
+    request.paintingText = QStringLiteral("width = 2; height = %1; function render() { for (;;) {} }").arg(rows);
+    request.processes = processes;
+    const QList<qint64> before = runningChildren(QCoreApplication::applicationPid());
+    auto renderers = [&before] {
+        QList<qint64> children = runningChildren(QCoreApplication::applicationPid());
+        for (qint64 child : before)
+            children.removeAll(child);
+        return children.size();
+    };
+    RenderClient client;
+    RenderJob *job = client.start(request);
+    // Until the rows are known, no more than the cores could keep busy.
+    int beforeTheRows = -1;
+    connect(job, &RenderJob::started, this, [&] { beforeTheRows = renderers(); });
+    QSignalSpy started(job, &RenderJob::started);
+    QVERIFY(started.wait(20000));
+    QVERIFY2(beforeTheRows >= 1 && beforeTheRows <= qMin(processes, RenderClient::coreCount()),
+             qPrintable(QString::number(beforeTheRows)));
+    QTRY_COMPARE_WITH_TIMEOUT(renderers(), running, 10000);
+    job->stop();
+    delete job;
+    QTRY_COMPARE_WITH_TIMEOUT(renderers(), 0, 10000);
 }
 
 QTEST_GUILESS_MAIN(tst_RenderJob)

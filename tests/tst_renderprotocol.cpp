@@ -96,14 +96,15 @@ void tst_RenderProtocol::job_data()
     QTest::addColumn<int>("processCount");
     QTest::addColumn<int>("process");
     QTest::addColumn<bool>("shareAlways");
+    QTest::addColumn<int>("together");
 
-    QTest::newRow("as the window sends it") << "" << "function render() {}" << 1 << 0 << INT_MAX << 2 << -1 << false;
+    QTest::newRow("as the window sends it") << "" << "function render() {}" << 1 << 0 << INT_MAX << 2 << -1 << false << 1;
     QTest::newRow("low quality, some rows, the third process")
-        << "var a;" << "parallel = true;" << 2 << 30 << 60 << 4 << 3 << true;
+        << "var a;" << "parallel = true;" << 2 << 30 << 60 << 4 << 3 << true << 4;
     QTest::newRow("every kind of character")
         << QString::fromUtf8("ü\xF0\x9F\x8E\xA8") + QChar(0) + QChar(0xD800)
-        << QStringLiteral("\u00a0\r\n\t") << 1 << 0 << 0 << 1 << -1 << false;
-    QTest::newRow("a long painting") << "" << QString(100000, QLatin1Char('x')) << 1 << 5 << 5 << 256 << 255 << true;
+        << QStringLiteral("\u00a0\r\n\t") << 1 << 0 << 0 << 1 << -1 << false << 1;
+    QTest::newRow("a long painting") << "" << QString(100000, QLatin1Char('x')) << 1 << 5 << 5 << 256 << 255 << true << 2;
 }
 
 void tst_RenderProtocol::job()
@@ -124,6 +125,8 @@ void tst_RenderProtocol::job()
     sent.process = process;
     QFETCH(bool, shareAlways);
     sent.shareAlways = shareAlways;
+    QFETCH(int, together);
+    sent.processesTogether = together;
 
     const QByteArray content = contentOf(encode(sent));
     QCOMPARE(messageType(content), MessageType::Job);
@@ -136,6 +139,7 @@ void tst_RenderProtocol::job()
     QCOMPARE(received.processCount, processCount);
     QCOMPARE(received.process, process);
     QCOMPARE(received.shareAlways, shareAlways);
+    QCOMPARE(received.processesTogether, together);
 }
 
 void tst_RenderProtocol::started_data()
@@ -318,6 +322,9 @@ void tst_RenderProtocol::unsound_data()
     job = sampleJob();
     job.processCount = 0;
     QTest::newRow("no processes") << Kind::Job << encode(job);
+    job = sampleJob();
+    job.processesTogether = 2;
+    QTest::newRow("more processes together than in the render") << Kind::Job << encode(job);
     QByteArray hugeString;
     QDataStream out(&hugeString, QIODevice::WriteOnly);
     out << quint32(0x7FFFFFF0);

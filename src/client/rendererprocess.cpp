@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include <fcntl.h>
+#include <sys/prctl.h>
 #include <unistd.h>
 
 namespace {
@@ -35,6 +36,7 @@ QString signalName(int signal)
 
 RendererProcess::RendererProcess(const QString &program, std::shared_ptr<SharedPicture> memory)
     : picture(std::move(memory))
+    , parentProcess(getpid())
 {
     setProcessChannelMode(QProcess::ForwardedErrorChannel);
     setProgram(program);
@@ -68,6 +70,11 @@ QString RendererProcess::endReason(int exitCode, QProcess::ExitStatus status)
 // Runs in the child between fork and exec, where only async-signal-safe calls may be made.
 void RendererProcess::setupChildProcess()
 {
+    // A renderer busy in the scripts would outlive a parent that was killed. The parent may
+    // have ended before the signal was asked for; then the child has another parent already.
+    prctl(PR_SET_PDEATHSIG, SIGKILL);
+    if (getppid() != parentProcess)
+        _exit(1);
     const int file = picture->fileDescriptor();
     if (file < 0)
         return;

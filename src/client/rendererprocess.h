@@ -6,9 +6,12 @@
 
 #include <memory>
 
+#include <sys/types.h>
+
 class SharedPicture;
 
-// A pictoloom-render process serving one job, with the memory its picture goes into.
+// A pictoloom-render process serving one job, with the memory its picture goes into. It ends
+// when the thread that started it ends, however that ends: start it from the main thread.
 class RendererProcess : public QProcess
 {
 public:
@@ -26,6 +29,9 @@ public:
 
 protected:
     void setupChildProcess() override;
+
+private:
+    const pid_t parentProcess;
 };
 
 #endif // RENDERERPROCESS_H

@@ -46,7 +46,8 @@ RenderJob::RenderJob(const QString &rendererProgram, const RenderRequest &reques
     job.step = request.step;
     job.rows = RowRange{request.firstRow, request.lastRow < 0 ? std::numeric_limits<int>::max()
                                                               : request.lastRow};
-    job.processCount = request.processes > 0 ? request.processes : RenderClient::coreCount();
+    const int asked = request.processes > 0 ? request.processes : RenderClient::coreCount();
+    job.processCount = qBound(1, asked, RenderRequest::maxProcesses);
     job.shareAlways = request.processes > 0;
     job.frame = request.frame;
     job.frameRate = request.frameRate;
@@ -55,14 +56,26 @@ RenderJob::RenderJob(const QString &rendererProgram, const RenderRequest &reques
     job.topLevelOnly = request.topLevelOnly;
     job.memoryShare = request.memoryShare;
     picture = ready.isEmpty() ? std::make_shared<SharedPicture>() : ready.first()->picture;
-    // Started with the first, the other processes run their scripts while it runs its own. When
-    // it then turns out that the painting does not share its rows out, they are dismissed.
-    const bool startAll = request.processes > 1 || (request.processes == 0 && expectShared);
-    const int startNow = startAll ? job.processCount : 1;
-    for (int index = 0; index < startNow && !done; ++index)
+    processesTogether = processesToStartAhead(request, expectShared);
+    for (int index = 0; index < processesTogether && !done; ++index)
         startRenderer(index, ready.value(index));
     for (int index = renderers.size(); index < ready.size(); ++index)
         RendererProcess::dismiss(ready.at(index));
+}
+
+// Started with the first, the other processes run their scripts while it runs its own. When
+// it then turns out that the painting does not share its rows out, they are dismissed. Until
+// the picture's rows are known, no more are started than cores could keep busy; the rest
+// start once it is known how many can take rows.
+int RenderJob::processesToStartAhead(const RenderRequest &request, bool expectShared) const
+{
+    const bool shareAhead = request.processes > 1 || (request.processes == 0 && expectShared);
+    if (!shareAhead)
+        return 1;
+    int count = qMin(job.processCount, RenderClient::coreCount());
+    if (request.lastRow >= 0)
+        count = qMin(count, RowScheduler::processesTakingPart(job.rows.count(), job.processCount));
+    return qMax(1, count);
 }
 
 RenderJob::~RenderJob()
@@ -113,6 +126,7 @@ void RenderJob::startRenderer(int index, RendererProcess *process)
         return;
     RenderProtocol::Job rendererJob = job;
     rendererJob.process = index == 0 ? -1 : index;
+    rendererJob.processesTogether = processesTogether;
     process->write(RenderProtocol::encode(rendererJob));
 }
 
@@ -278,6 +292,7 @@ void RenderJob::shareRowsOut()
         else if (index >= scheduler->processCount())
             dismiss(other);
     }
+    processesTogether = scheduler->processCount();
     for (int index = renderers.size(); index < scheduler->processCount() && !done; ++index)
         startRenderer(index, nullptr);
     settle();

@@ -25,7 +25,7 @@ struct RenderRequest
     int firstRow = 0;
     int lastRow = -1;
     // 0: one process, or one per core when the scripts set the global parallel to true.
-    // N: N processes whatever the scripts say.
+    // N: N processes whatever the scripts say, up to maxProcesses.
     int processes = 0;
     // The frame, at time frame / frameRate; a later frame must ask for the animation that
     // frame 0 asked for (expectedFrames, expectedFps), unless expectedFrames is 0.
@@ -37,6 +37,9 @@ struct RenderRequest
     bool topLevelOnly = false;
     // Renders that run at once and share the memory a render may use.
     int memoryShare = 1;
+
+    // The most processes a render uses: never more than can take rows, nor more than this.
+    static constexpr int maxProcesses = 256;
 };
 
 // One render, run by one renderer process or by several that share its rows out (see
@@ -78,6 +81,7 @@ private:
     bool sharesRows() const { return scheduler != nullptr; }
 
     void startRenderer(int index, RendererProcess *process);
+    int processesToStartAhead(const RenderRequest &request, bool expectShared) const;
     void readFrom(Renderer *renderer);
     void handleMessage(Renderer *renderer, const QByteArray &content);
     void handleStarted(Renderer *renderer, const RenderProtocol::Started &message);
@@ -104,6 +108,7 @@ private:
     RenderProtocol::Job job;
     std::shared_ptr<SharedPicture> picture;
     QList<Renderer *> renderers;
+    int processesTogether = 1;   // those being started, which share the memory for now
     QSize pictureSize;   // as the first renderer's scripts made it
     int frames = 1;      // the animation they ask for
     double fps = 30;

@@ -41,29 +41,33 @@ bool isRange(const RowRange &rows)
 void writeFields(QDataStream &out, const Job &job)
 {
     out << job.stdlibText << job.paintingText << qint32(job.step) << job.rows
-        << qint32(job.processCount) << qint32(job.process) << job.shareAlways << qint32(job.frame)
-        << job.frameRate << qint32(job.expectedFrames) << job.expectedFps << job.topLevelOnly
+        << qint32(job.processCount) << qint32(job.process) << job.shareAlways
+        << qint32(job.processesTogether) << qint32(job.frame) << job.frameRate
+        << qint32(job.expectedFrames) << job.expectedFps << job.topLevelOnly
         << qint32(job.memoryShare);
 }
 
 void readFields(QDataStream &in, Job *job)
 {
-    qint32 step = 0, processCount = 0, process = 0, frame = 0, expectedFrames = 0, memoryShare = 0;
+    qint32 step = 0, processCount = 0, process = 0, processesTogether = 0, frame = 0,
+           expectedFrames = 0, memoryShare = 0;
     in >> job->stdlibText >> job->paintingText >> step >> job->rows >> processCount >> process
-        >> job->shareAlways >> frame >> job->frameRate >> expectedFrames >> job->expectedFps
-        >> job->topLevelOnly >> memoryShare;
+        >> job->shareAlways >> processesTogether >> frame >> job->frameRate >> expectedFrames
+        >> job->expectedFps >> job->topLevelOnly >> memoryShare;
     job->frame = frame;
     job->expectedFrames = expectedFrames;
     job->memoryShare = memoryShare;
     job->step = step;
     job->processCount = processCount;
     job->process = process;
+    job->processesTogether = processesTogether;
 }
 
 bool isSound(const Job &job)
 {
     return job.step > 0 && isRange(job.rows) && job.processCount > 0
         && (job.process == -1 || (job.process >= 1 && job.process < job.processCount))
+        && job.processesTogether >= 1 && job.processesTogether <= job.processCount
         && job.frame >= 0 && job.frameRate > 0 && job.expectedFrames >= 0 && job.memoryShare > 0;
 }
 

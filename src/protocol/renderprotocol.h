@@ -33,7 +33,7 @@
 namespace RenderProtocol {
 
 // Raised whenever a message changes: a renderer of another version understands no message.
-constexpr qint32 version = 5;
+constexpr qint32 version = 6;
 
 // The exit code of a renderer that ran out of the memory it may use.
 constexpr int outOfMemoryExitCode = 86;
@@ -62,6 +62,9 @@ struct Job
     int processCount = 1;
     int process = -1;
     bool shareAlways = false;   // share the rows out even when the painting does not ask for it
+    // The render's processes started together with this one, itself included: a process
+    // other than the first shares the memory cap with them until it knows how many take part.
+    int processesTogether = 1;
     // The frame of an animation, at time frame / frameRate, and the animation frame 0 asked for,
     // which the frame must ask for too (unchecked while expectedFrames is 0).
     int frame = 0;

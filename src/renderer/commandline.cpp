@@ -13,8 +13,11 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 
+#include <csignal>
 #include <cstdio>
+#include <limits>
 
+#include <pthread.h>
 #include <unistd.h>
 
 namespace {
@@ -86,6 +89,91 @@ RenderResult render(const RenderRequest &request)
     return job->result();
 }
 
+enum class NumberState { Number, NotANumber, TooLarge };
+
+// A number as the command line gives it: digits only, and within 32 bits.
+NumberState readNumber(const QString &text, int *value)
+{
+    static const QRegularExpression digits(QStringLiteral("^[0-9]+$"));
+    if (!digits.match(text).hasMatch())
+        return NumberState::NotANumber;
+    bool ok = false;
+    const qulonglong number = text.toULongLong(&ok);
+    if (!ok || number > qulonglong(std::numeric_limits<int>::max()))
+        return NumberState::TooLarge;
+    *value = int(number);
+    return NumberState::Number;
+}
+
+QString tooLarge(const char *option, const QString &number)
+{
+    return QStringLiteral("%1: %2 is too large, the most is %3")
+        .arg(QLatin1String(option), number)
+        .arg(std::numeric_limits<int>::max());
+}
+
+bool readJobs(const QString &text, int *processes, QString *error)
+{
+    int jobs = 0;
+    switch (readNumber(text, &jobs)) {
+    case NumberState::NotANumber:
+        *error = QStringLiteral("--jobs needs a number from 0 to %1").arg(RenderRequest::maxProcesses);
+        return false;
+    case NumberState::TooLarge:
+        *error = tooLarge("--jobs", text);
+        return false;
+    case NumberState::Number:
+        break;
+    }
+    if (jobs > RenderRequest::maxProcesses) {
+        *error = QStringLiteral("--jobs: %1 is too many, the most is %2")
+                     .arg(jobs)
+                     .arg(RenderRequest::maxProcesses);
+        return false;
+    }
+    *processes = jobs == 0 ? RenderClient::coreCount() : jobs;
+    return true;
+}
+
+// FIRST:LAST, both included; a LAST beyond the picture means to its end.
+bool readRows(const QString &text, RenderRequest *request, QString *error)
+{
+    const QRegularExpressionMatch match =
+        QRegularExpression(QStringLiteral("^([0-9]+):([0-9]+)$")).match(text);
+    *error = QStringLiteral("--rows needs FIRST:LAST, FIRST <= LAST");
+    if (!match.hasMatch())
+        return false;
+    int first = 0, last = 0;
+    const QString firstText = match.captured(1), lastText = match.captured(2);
+    if (readNumber(firstText, &first) != NumberState::Number) {
+        *error = tooLarge("--rows", firstText);
+        return false;
+    }
+    if (readNumber(lastText, &last) != NumberState::Number) {
+        *error = tooLarge("--rows", lastText);
+        return false;
+    }
+    if (first > last)
+        return false;
+    request->firstRow = first;
+    request->lastRow = int(qMin(qint64(last) + 1, qint64(std::numeric_limits<int>::max())));
+    return true;
+}
+
+// Writes the picture with the signals that ask the program to end held back until the file is
+// complete: ending in between would leave its temporary file behind.
+bool writePicture(const QImage &picture, const QString &output, QString *reason)
+{
+    sigset_t ending, before;
+    sigemptyset(&ending);
+    for (int signal : {SIGINT, SIGTERM, SIGHUP})
+        sigaddset(&ending, signal);
+    pthread_sigmask(SIG_BLOCK, &ending, &before);
+    const bool written = PictureExport::write(picture, output, reason);
+    pthread_sigmask(SIG_SETMASK, &before, nullptr);
+    return written;
+}
+
 QString failureText(const RenderResult &result, const QString &painting,
                     const QString &stdlib)
 {
@@ -120,13 +208,14 @@ int runCommandLine(const QStringList &arguments)
                                          QStringLiteral("Add a 20-pixel white frame."));
     const QCommandLineOption jobsOption(
         QStringLiteral("jobs"),
-        QStringLiteral("Render with N processes, 0 for one per core (default: as the painting's "
-                       "global parallel says)."),
+        QStringLiteral("Render with N processes, 0 for one per core, at most %1 and never more "
+                       "than there are rows (default: as the painting's global parallel says).")
+            .arg(RenderRequest::maxProcesses),
         QStringLiteral("N"));
     const QCommandLineOption rowsOption(
         QStringLiteral("rows"),
         QStringLiteral("Render only the picture rows FIRST to LAST, counted from 0, both "
-                       "included."),
+                       "included; a LAST beyond the picture means to its end."),
         QStringLiteral("FIRST:LAST"));
     const QCommandLineOption helpOption = parser.addHelpOption();
     parser.addOptions({stdlibOption, lowQualityOption, frameOption, jobsOption, rowsOption});
@@ -145,22 +234,14 @@ int runCommandLine(const QStringList &arguments)
 
     RenderRequest request;
     request.step = parser.isSet(lowQualityOption) ? 2 : 1;
-    if (parser.isSet(jobsOption)) {
-        bool ok = false;
-        const int jobs = parser.value(jobsOption).toInt(&ok);
-        if (!ok || jobs < 0)
-            return fail(ExitCode::badUsage, QStringLiteral("--jobs needs a number of 0 or more"));
-        request.processes = jobs == 0 ? RenderClient::coreCount() : jobs;
-    }
+    QString usage;
+    if (parser.isSet(jobsOption) && !readJobs(parser.value(jobsOption), &request.processes, &usage))
+        return fail(ExitCode::badUsage, usage);
     if (parser.isSet(rowsOption)) {
-        const QRegularExpressionMatch match =
-            QRegularExpression(QStringLiteral("^(\\d+):(\\d+)$")).match(parser.value(rowsOption));
-        if (!match.hasMatch() || match.captured(1).toInt() > match.captured(2).toInt())
-            return fail(ExitCode::badUsage, QStringLiteral("--rows needs FIRST:LAST, FIRST <= LAST"));
+        if (!readRows(parser.value(rowsOption), &request, &usage))
+            return fail(ExitCode::badUsage, usage);
         if (parser.isSet(frameOption))
             return fail(ExitCode::badUsage, QStringLiteral("--rows and --frame do not go together"));
-        request.firstRow = match.captured(1).toInt();
-        request.lastRow = match.captured(2).toInt() + 1;
     }
 
     const QString painting = files.at(0);
@@ -186,7 +267,7 @@ int runCommandLine(const QStringList &arguments)
     if (picture.isNull())
         return fail(ExitCode::renderFailed, QStringLiteral("the framed picture is too large to create"));
     QString reason;
-    if (!PictureExport::write(picture, output, &reason)) {
+    if (!writePicture(picture, output, &reason)) {
         return fail(ExitCode::unwritableOutput,
                     QStringLiteral("cannot write %1: %2").arg(QDir::toNativeSeparators(output), reason));
     }

@@ -1,5 +1,6 @@
 #include "renderer/renderserver.h"
 
+#include "client/rowscheduler.h"
 #include "engine/scriptrenderer.h"
 #include "protocol/sharedpicture.h"
 #include "renderer/memorycap.h"
@@ -82,8 +83,9 @@ int RenderServer::serve()
 void RenderServer::handleJob(const RenderProtocol::Job &message)
 {
     job = message;
-    // The first process does not know yet whether the rows will be shared out.
-    MemoryCap::shareAmong((job.process < 0 ? 1 : job.processCount) * job.memoryShare);
+    // The first process does not know yet whether the rows will be shared out; the others
+    // do not know yet how many processes take part.
+    MemoryCap::shareAmong((job.process < 0 ? 1 : job.processesTogether) * job.memoryShare);
     // The other processes of a render render the rows that Rows messages give them.
     shared = job.process >= 0;
     ScriptRenderer renderer;
@@ -125,8 +127,11 @@ RowRange RenderServer::chooseRows(QSize size, bool parallel)
             && started.rows.count() > 1;
         shared = started.shared;
     }
-    if (shared)
-        MemoryCap::shareAmong(job.processCount * job.memoryShare);
+    if (shared) {
+        MemoryCap::shareAmong(
+            RowScheduler::processesTakingPart(started.rows.count(), job.processCount)
+            * job.memoryShare);
+    }
     return started.rows;
 }
 

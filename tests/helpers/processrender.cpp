@@ -1,7 +1,9 @@
 #include "processrender.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QEventLoop>
 #include <QTimer>
 
@@ -42,4 +44,46 @@ ProcessRender renderInProcess(const QString &stdlib, const QString &painting, in
     request.paintingText = painting;
     request.step = step;
     return renderInProcess(request);
+}
+
+namespace {
+
+// The state and parent of a process, from /proc: false when it is gone.
+bool readStat(qint64 process, char *state, qint64 *parent)
+{
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(process));
+    if (!stat.open(QIODevice::ReadOnly))
+        return false;
+    // pid (name) state ppid ...: the name may hold spaces, so count from its end.
+    const QByteArray line = stat.readAll();
+    const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
+    if (fields.size() < 2 || fields.at(0).isEmpty())
+        return false;
+    *state = fields.at(0).at(0);
+    *parent = fields.at(1).toLongLong();
+    return true;
+}
+
+} // namespace
+
+QList<qint64> runningChildren(qint64 parent)
+{
+    QList<qint64> children;
+    const QStringList entries = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs);
+    for (const QString &entry : entries) {
+        bool isNumber = false;
+        const qint64 process = entry.toLongLong(&isNumber);
+        char state = 0;
+        qint64 itsParent = 0;
+        if (isNumber && readStat(process, &state, &itsParent) && itsParent == parent && state != 'Z')
+            children << process;
+    }
+    return children;
+}
+
+bool isRunning(qint64 process)
+{
+    char state = 0;
+    qint64 parent = 0;
+    return readStat(process, &state, &parent) && state != 'Z';
 }

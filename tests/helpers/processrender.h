@@ -18,4 +18,9 @@ struct ProcessRender
 ProcessRender renderInProcess(const RenderRequest &request, int stopAfterMs = -1);
 ProcessRender renderInProcess(const QString &stdlib, const QString &painting, int step = 1);
 
+// The processes that parent started and that are still running, by process id.
+QList<qint64> runningChildren(qint64 parent);
+// Whether the process is still running: neither gone nor ended and waiting to be reaped.
+bool isRunning(qint64 process);
+
 #endif // PROCESSRENDER_H
