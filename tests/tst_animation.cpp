@@ -1,15 +1,20 @@
 #include "core/framefiles.h"
 #include "engine/scriptrenderer.h"
 #include "export/animationencoder.h"
+#include "renderer/commandline.h"
 #include "renderer/framerange.h"
+#include "testsupport.h"
 
 #include <QDir>
 #include <QFile>
+#include <QImage>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <csignal>
 
 #include <sys/stat.h>
 
@@ -40,6 +45,41 @@ QStringList probe(const QString &path)
                    QStringLiteral("-of"), QStringLiteral("default=noprint_wrappers=1"), path});
     ffprobe.waitForFinished(-1);
     return QString::fromUtf8(ffprobe.readAllStandardOutput()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+}
+
+// A small animation whose frames all differ; frame 2 fails when failAt is 2.
+QString animation(int frames, double fps, int failAt = -1)
+{
+    return QStringLiteral("width = 12; height = 8; frames = %1; fps = %2;\n"
+                          "function render() {\n"
+                          "    if (frame == %3) throw new Error('frame ' + frame);\n"
+                          "    r = frame / 10; g = x / width; b = y / height;\n"
+                          "}\n")
+        .arg(frames)
+        .arg(fps)
+        .arg(failAt);
+}
+
+struct Run
+{
+    int exitCode = -1;
+    QString errors;
+};
+
+Run runRenderer(const QStringList &arguments, const QString &folder)
+{
+    QProcess renderer;
+    renderer.setWorkingDirectory(folder);
+    renderer.start(QDir(appDir()).filePath("pictoloom-render"), arguments);
+    renderer.waitForFinished(120000);
+    return {renderer.exitStatus() == QProcess::NormalExit ? renderer.exitCode() : -1,
+            QString::fromUtf8(renderer.readAllStandardError())};
+}
+
+// The files of the folder, hidden ones too, so that a temporary file left behind shows.
+QStringList filesIn(const QString &folder)
+{
+    return QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::Name);
 }
 
 bool encode(const QString &path, QSize size, int frames, double fps, QString *error)
@@ -77,6 +117,12 @@ private slots:
     void refusals_data();
     void refusals();
     void stoppedEncodingLeavesTheOldFile();
+    void commandLine_data();
+    void commandLine();
+    void noOverwriteLeavesFramesThatExist();
+    void stopSignalsLeaveOnlyWholeFiles_data();
+    void stopSignalsLeaveOnlyWholeFiles();
+    void gnuParallelGivesTheSameFrames();
 };
 
 void tst_Animation::initTestCase()
@@ -344,6 +390,150 @@ void tst_Animation::stoppedEncodingLeavesTheOldFile()
     QVERIFY(kept.open(QIODevice::ReadOnly));
     QCOMPARE(kept.readAll(), QByteArray("old"));
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"kept.mp4"});
+}
+
+void tst_Animation::commandLine_data()
+{
+    QTest::addColumn<QString>("painting");
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QStringList>("files");   // besides painting.js, after the run
+    QTest::addColumn<QString>("says");        // on stderr, or in ffprobe's lines of out.*
+
+    const QString four = animation(4, 10);
+    QTest::newRow("numbered files") << four << QStringList{"painting.js", "f_##.png"} << ExitCode::rendered
+                                    << QStringList{"f_00.png", "f_01.png", "f_02.png", "f_03.png"} << "";
+    QTest::newRow("a range of them") << four << QStringList{"--frames", "1..2", "painting.js", "f_##.bmp"}
+                                     << ExitCode::rendered << QStringList{"f_01.bmp", "f_02.bmp"} << "";
+    QTest::newRow("frames beyond the animation") << four << QStringList{"--frames", "5,7", "painting.js", "f_#.png"}
+                                                 << ExitCode::rendered << QStringList{"f_5.png", "f_7.png"} << "";
+    QTest::newRow("one frame into a still") << four << QStringList{"--frames", "3", "painting.js", "one.png"}
+                                            << ExitCode::rendered << QStringList{"one.png"} << "";
+    QTest::newRow("an animated painting into a still: frame 0") << four << QStringList{"painting.js", "one.png"}
+                                                                << ExitCode::rendered << QStringList{"one.png"} << "";
+    QTest::newRow("a still painting into numbered files") << "function render() { r = 1; }"
+                                                          << QStringList{"painting.js", "f_#.png"}
+                                                          << ExitCode::rendered << QStringList{"f_0.png"} << "";
+    QTest::newRow("a gif") << four << QStringList{"painting.js", "out.gif"} << ExitCode::rendered
+                           << QStringList{"out.gif"} << "nb_read_frames=4";
+    QTest::newRow("an mp4 at another rate") << four << QStringList{"--fps", "24", "painting.js", "out.mp4"}
+                                            << ExitCode::rendered << QStringList{"out.mp4"} << "r_frame_rate=24/1";
+    QTest::newRow("several frames into a still") << four << QStringList{"--frames", "1,2", "painting.js", "one.png"}
+                                                 << ExitCode::badUsage << QStringList{} << "several frames";
+    QTest::newRow("a backwards range") << four << QStringList{"--frames", "3-1", "painting.js", "f_#.png"}
+                                       << ExitCode::badUsage << QStringList{} << "--frames";
+    QTest::newRow("a word for a range") << four << QStringList{"--frames", "all", "painting.js", "f_#.png"}
+                                        << ExitCode::badUsage << QStringList{} << "--frames";
+    QTest::newRow("fps 0") << four << QStringList{"--fps", "0", "painting.js", "f_#.png"}
+                           << ExitCode::badUsage << QStringList{} << "--fps";
+    QTest::newRow("fps too high") << four << QStringList{"--fps", "1001", "painting.js", "f_#.png"}
+                                  << ExitCode::badUsage << QStringList{} << "--fps";
+    QTest::newRow("a frame that fails") << animation(4, 10, 2) << QStringList{"--frames", "2", "painting.js", "one.png"}
+                                        << ExitCode::renderFailed << QStringList{}
+                                        << "frame 2: painting.js:3: Error: frame 2";
+    QTest::newRow("a failed frame writes no animation") << animation(4, 10, 3) << QStringList{"painting.js", "out.webm"}
+                                                        << ExitCode::renderFailed << QStringList{} << "frame 3:";
+    QTest::newRow("frames that change") << "width = 4; height = 4; frames = frame < 2 ? 4 : 5;"
+                                           " function render() {}"
+                                        << QStringList{"--frames", "3", "painting.js", "one.png"}
+                                        << ExitCode::renderFailed << QStringList{} << "frame 3:";
+    QTest::newRow("a gif above 50 fps") << animation(4, 60) << QStringList{"painting.js", "out.gif"}
+                                        << ExitCode::unwritableOutput << QStringList{} << "at most 50";
+}
+
+void tst_Animation::commandLine()
+{
+    QFETCH(QString, painting);
+    QFETCH(QStringList, arguments);
+    QFETCH(int, exitCode);
+    QFETCH(QStringList, files);
+    QFETCH(QString, says);
+    QTemporaryDir folder;
+    QVERIFY(writeBytes(folder.filePath("painting.js"), painting.toUtf8()));
+    const Run run = runRenderer(arguments, folder.path());
+    QCOMPARE(run.exitCode, exitCode);
+    QStringList expected = files + QStringList{"painting.js"};
+    expected.sort();
+    QCOMPARE(filesIn(folder.path()), expected);
+    if (exitCode != ExitCode::rendered) {
+        QVERIFY2(run.errors.contains(says), qPrintable(run.errors));
+        QCOMPARE(run.errors.count('\n'), 1);
+    } else if (!says.isEmpty()) {
+        QVERIFY(probe(folder.filePath(files.first())).contains(says));
+    }
+    for (const QString &file : files) {
+        if (file.endsWith(".png") || file.endsWith(".bmp"))
+            QCOMPARE(QImage(folder.filePath(file)).size(), painting.startsWith("function") ? QSize(640, 480) : QSize(12, 8));
+    }
+}
+
+void tst_Animation::noOverwriteLeavesFramesThatExist()
+{
+    QTemporaryDir folder;
+    QVERIFY(writeBytes(folder.filePath("painting.js"), animation(3, 10).toUtf8()));
+    QVERIFY(writeBytes(folder.filePath("f_1.png"), "mine"));
+    QCOMPARE(runRenderer({"--no-overwrite", "painting.js", "f_#.png"}, folder.path()).exitCode,
+             ExitCode::rendered);
+    QCOMPARE(readBytes(folder.filePath("f_1.png")), QByteArray("mine"));
+    QCOMPARE(QImage(folder.filePath("f_2.png")).size(), QSize(12, 8));
+    // Without it the file is rendered again.
+    QCOMPARE(runRenderer({"painting.js", "f_#.png"}, folder.path()).exitCode, ExitCode::rendered);
+    QCOMPARE(QImage(folder.filePath("f_1.png")).size(), QSize(12, 8));
+}
+
+void tst_Animation::stopSignalsLeaveOnlyWholeFiles_data()
+{
+    QTest::addColumn<int>("signal");
+    QTest::addColumn<QString>("output");
+    QTest::newRow("SIGTERM, mp4") << int(SIGTERM) << "out.mp4";
+    QTest::newRow("SIGINT, gif") << int(SIGINT) << "out.gif";
+    QTest::newRow("SIGHUP, numbered") << int(SIGHUP) << "f_###.png";
+}
+
+void tst_Animation::stopSignalsLeaveOnlyWholeFiles()
+{
+    QFETCH(int, signal);
+    QFETCH(QString, output);
+    QTemporaryDir folder;
+    // Slow enough to be stopped halfway: frame 0 is quick, every other frame spins.
+    QVERIFY(writeBytes(folder.filePath("painting.js"),
+                       "width = 40; height = 30; frames = 200;\n"
+                       "function render() { for (var i = 0; i < 2000 * (frame > 0); ++i) {} r = frame / 200; }"));
+    QProcess renderer;
+    renderer.setWorkingDirectory(folder.path());
+    renderer.start(QDir(appDir()).filePath("pictoloom-render"), {"--jobs", "2", "painting.js", output});
+    QVERIFY(renderer.waitForStarted());
+    QTest::qWait(1500);
+    ::kill(renderer.processId(), signal);
+    QVERIFY(renderer.waitForFinished(20000));
+    QCOMPARE(renderer.exitStatus(), QProcess::CrashExit);
+    QTRY_VERIFY_WITH_TIMEOUT(QProcess::execute("pgrep", {"-f", folder.path()}) != 0, 5000);
+    for (const QString &file : filesIn(folder.path())) {
+        if (file == "painting.js")
+            continue;
+        QVERIFY2(file.startsWith("f_") && !QImage(folder.filePath(file)).isNull(), qPrintable(file));
+    }
+}
+
+void tst_Animation::gnuParallelGivesTheSameFrames()
+{
+    if (QStandardPaths::findExecutable("parallel").isEmpty())
+        QFAIL("GNU parallel is needed: the test command installs Debian's package parallel");
+    QTemporaryDir folder;
+    QVERIFY(writeBytes(folder.filePath("painting.js"), animation(6, 10).toUtf8()));
+    QVERIFY(QDir(folder.path()).mkpath("one") && QDir(folder.path()).mkpath("spread"));
+    QCOMPARE(runRenderer({"painting.js", "one/f_####.png"}, folder.path()).exitCode, ExitCode::rendered);
+    QProcess parallel;
+    parallel.setWorkingDirectory(folder.path());
+    parallel.start("parallel", {QDir(appDir()).filePath("pictoloom-render"), "--frames", "{}",
+                                "painting.js", "spread/f_####.png", ":::", "0", "1", "2", "3", "4", "5"});
+    QVERIFY(parallel.waitForFinished(120000));
+    QCOMPARE(parallel.exitCode(), 0);
+    const QStringList frames = filesIn(folder.filePath("one"));
+    QCOMPARE(frames.size(), 6);
+    QCOMPARE(filesIn(folder.filePath("spread")), frames);
+    for (const QString &frame : frames)
+        QCOMPARE(readBytes(folder.filePath("spread/" + frame)), readBytes(folder.filePath("one/" + frame)));
 }
 
 QTEST_GUILESS_MAIN(tst_Animation)

@@ -61,6 +61,13 @@ void FrameJobs::timingFound(const RenderResult &result)
         for (int frame = frames - 1; frame >= 0; --frame)
             pending.append(frame);
     }
+    if (wanted)
+        pending.erase(std::remove_if(pending.begin(), pending.end(),
+                                     [this](int frame) { return !wanted(frame); }),
+                      pending.end());
+    frameTotal = pending.size();
+    planned = pending;
+    std::reverse(planned.begin(), planned.end());
     emit timingKnown(frames, paintingFps);
     if (running)
         startMore();
@@ -73,8 +80,9 @@ RenderRequest FrameJobs::frameRequest(int frame) const
     request.frameRate = rateOverride > 0 ? rateOverride : paintingFps;
     request.expectedFrames = frames;
     request.expectedFps = paintingFps;
-    request.processes = 1;
-    request.memoryShare = concurrent;
+    // A frame alone renders as a still does; frames rendered at once take a process each.
+    request.processes = frameTotal > 1 ? 1 : still.processes;
+    request.memoryShare = qMin(concurrent, frameTotal);
     return request;
 }
 

@@ -8,6 +8,8 @@
 #include <QObject>
 #include <QVector>
 
+#include <functional>
+
 // Renders frames of an animation, several at once, each frame in one renderer process of its
 // own. Frame 0's top level runs first, to learn how many frames there are and at what rate;
 // then every frame runs both scripts afresh. The first failure ends the whole job.
@@ -27,8 +29,13 @@ public:
     // Ends every render at once; nothing more is emitted.
     void stop();
 
+    // Asked of every frame once the animation is known: false leaves it out.
+    std::function<bool(int frame)> wanted;
+
     bool isRunning() const { return running; }
     int frameCount() const { return frames; }
+    // The frames it renders, in the order they were asked for; known once timingKnown came.
+    QVector<int> plannedFrames() const { return planned; }
     double fps() const { return paintingFps; }
 
 signals:
@@ -53,6 +60,9 @@ private:
     double rateOverride;
     QVector<int> pending;
     bool wholeAnimation = false;
+    // Frames left out by wanted are not among them.
+    int frameTotal = 0;
+    QVector<int> planned;
     QList<RenderJob *> jobs;
     int frames = 1;
     double paintingFps = 30;

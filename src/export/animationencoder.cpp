@@ -14,6 +14,7 @@
 #include <cstring>
 
 #include <sys/prctl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -49,6 +50,13 @@ QString rate(double fps)
 int gifDelay(double fps)
 {
     return qMax(2, int(std::lround(100.0 / fps)));
+}
+
+mode_t currentUmask()
+{
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    return mask;
 }
 
 QString colourArgument(QRgb colour)
@@ -282,6 +290,14 @@ bool AnimationEncoder::finish(QString *errorString)
         abort();
         return false;
     }
+    // The temporary file was made for this user alone; the animation is an ordinary file, or
+    // keeps the permissions of the one it replaces.
+    const QByteArray target = QFile::encodeName(targetPath);
+    struct stat existing;
+    mode_t mode = 0666 & ~currentUmask();
+    if (::stat(target.constData(), &existing) == 0)
+        mode = existing.st_mode & 07777;
+    ::chmod(QFile::encodeName(temporaryPath).constData(), mode);
     if (std::rename(QFile::encodeName(temporaryPath).constData(),
                     QFile::encodeName(targetPath).constData())
         != 0) {

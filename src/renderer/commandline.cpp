@@ -5,6 +5,10 @@
 #include "client/renderclient.h"
 #include "client/renderfailure.h"
 #include "export/pictureexport.h"
+#include "export/animationoutput.h"
+#include "renderer/framecommand.h"
+#include "renderer/framerange.h"
+#include "renderer/terminal.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -21,48 +25,6 @@
 #include <unistd.h>
 
 namespace {
-
-const char programName[] = "pictoloom-render";
-
-int fail(int code, const QString &message)
-{
-    QString line = message;
-    line.replace(QLatin1Char('\n'), QLatin1Char(' '));
-    std::fprintf(stderr, "%s: %s\n", programName, line.toUtf8().constData());
-    return code;
-}
-
-// A bar on the terminal, redrawn in place; nothing when stderr goes to a file or a pipe.
-class ProgressBar
-{
-public:
-    ProgressBar() : shown(isatty(STDERR_FILENO)) {}
-    ~ProgressBar() { clear(); }
-
-    void start(int rows) { rowCount = qMax(1, rows); draw(0); }
-    void draw(int row)
-    {
-        if (!shown)
-            return;
-        const int width = 40;
-        const int filled = int(qint64(row) * width / rowCount);
-        std::fprintf(stderr, "\r[%s%s] %3d%%", QByteArray(filled, '#').constData(),
-                     QByteArray(width - filled, ' ').constData(), int(qint64(row) * 100 / rowCount));
-        std::fflush(stderr);
-        drawn = true;
-    }
-    void clear()
-    {
-        if (shown && drawn)
-            std::fprintf(stderr, "\r%s\r", QByteArray(52, ' ').constData());
-        drawn = false;
-    }
-
-private:
-    bool shown;
-    bool drawn = false;
-    int rowCount = 1;
-};
 
 QString readScript(const QString &path, bool missingIsEmpty, QString *error)
 {
@@ -160,6 +122,18 @@ bool readRows(const QString &text, RenderRequest *request, QString *error)
     return true;
 }
 
+bool readFps(const QString &text, double *fps, QString *error)
+{
+    bool ok = false;
+    const double value = text.toDouble(&ok);
+    if (!ok || !(value > 0 && value <= 1000)) {
+        *error = QStringLiteral("--fps needs a number above 0 and at most 1000");
+        return false;
+    }
+    *fps = value;
+    return true;
+}
+
 // Writes the picture with the signals that ask the program to end held back until the file is
 // complete: ending in between would leave its temporary file behind.
 bool writePicture(const QImage &picture, const QString &output, QString *reason)
@@ -172,22 +146,6 @@ bool writePicture(const QImage &picture, const QString &output, QString *reason)
     const bool written = PictureExport::write(picture, output, reason);
     pthread_sigmask(SIG_SETMASK, &before, nullptr);
     return written;
-}
-
-QString failureText(const RenderResult &result, const QString &painting,
-                    const QString &stdlib)
-{
-    switch (result.outcome) {
-    case RenderResult::Outcome::ScriptError: {
-        const QString file = QDir::toNativeSeparators(
-            result.errorSource == RenderResult::ErrorSource::Stdlib ? stdlib : painting);
-        if (result.errorLine > 0)
-            return QStringLiteral("%1:%2: %3").arg(file).arg(result.errorLine).arg(result.errorText);
-        return QStringLiteral("%1: %2").arg(file, result.errorText);
-    }
-    default:
-        return renderFailureText(result);
-    }
 }
 
 } // namespace
@@ -217,58 +175,104 @@ int runCommandLine(const QStringList &arguments)
         QStringLiteral("Render only the picture rows FIRST to LAST, counted from 0, both "
                        "included; a LAST beyond the picture means to its end."),
         QStringLiteral("FIRST:LAST"));
+    const QCommandLineOption framesOption(
+        QStringLiteral("frames"),
+        QStringLiteral("Render the frames of an animation that RANGE names: N, A-B or A..B (both "
+                       "included), or a comma list of those (default: every frame when OUTPUT "
+                       "takes frames, frame 0 otherwise)."),
+        QStringLiteral("RANGE"));
+    const QCommandLineOption fpsOption(
+        QStringLiteral("fps"),
+        QStringLiteral("Frames per second, above 0 and at most 1000, instead of the painting's "
+                       "fps."),
+        QStringLiteral("N"));
+    const QCommandLineOption noOverwriteOption(
+        QStringLiteral("no-overwrite"),
+        QStringLiteral("Leave output files that exist alone, and do not render their frames."));
     const QCommandLineOption helpOption = parser.addHelpOption();
-    parser.addOptions({stdlibOption, lowQualityOption, frameOption, jobsOption, rowsOption});
+    parser.addOptions({stdlibOption, lowQualityOption, frameOption, jobsOption, rowsOption,
+                       framesOption, fpsOption, noOverwriteOption});
     parser.addPositionalArgument(QStringLiteral("PAINTING"), QStringLiteral("The painting script."));
-    parser.addPositionalArgument(QStringLiteral("OUTPUT"), QStringLiteral("The image file to write."));
+    parser.addPositionalArgument(
+        QStringLiteral("OUTPUT"),
+        QStringLiteral("The image file to write; a run of # in its name writes one numbered file "
+                       "per frame (f_####.png), and .gif, .mp4, .webm or .apng one animation."));
 
     if (!parser.parse(arguments))
-        return fail(ExitCode::badUsage, parser.errorText() + QStringLiteral(" (see --help)"));
+        return failWith(ExitCode::badUsage, parser.errorText() + QStringLiteral(" (see --help)"));
     if (parser.isSet(helpOption)) {
         std::printf("%s", qPrintable(parser.helpText()));
         return ExitCode::rendered;
     }
     const QStringList files = parser.positionalArguments();
     if (files.size() != 2)
-        return fail(ExitCode::badUsage, QStringLiteral("needs a PAINTING and an OUTPUT (see --help)"));
+        return failWith(ExitCode::badUsage, QStringLiteral("needs a PAINTING and an OUTPUT (see --help)"));
 
     RenderRequest request;
     request.step = parser.isSet(lowQualityOption) ? 2 : 1;
     QString usage;
     if (parser.isSet(jobsOption) && !readJobs(parser.value(jobsOption), &request.processes, &usage))
-        return fail(ExitCode::badUsage, usage);
+        return failWith(ExitCode::badUsage, usage);
     if (parser.isSet(rowsOption)) {
         if (!readRows(parser.value(rowsOption), &request, &usage))
-            return fail(ExitCode::badUsage, usage);
+            return failWith(ExitCode::badUsage, usage);
         if (parser.isSet(frameOption))
-            return fail(ExitCode::badUsage, QStringLiteral("--rows and --frame do not go together"));
+            return failWith(ExitCode::badUsage, QStringLiteral("--rows and --frame do not go together"));
     }
 
     const QString painting = files.at(0);
     const QString output = files.at(1);
+    FrameCommand frames;
+    if (parser.isSet(framesOption) && !parseFrameRange(parser.value(framesOption), &frames.frames, &usage))
+        return failWith(ExitCode::badUsage, usage);
+    if (parser.isSet(fpsOption) && !readFps(parser.value(fpsOption), &frames.fps, &usage))
+        return failWith(ExitCode::badUsage, usage);
+    const bool takesFrames = AnimationOutput::takesFrames(output);
+    if (!takesFrames && frames.frames.size() > 1) {
+        return failWith(ExitCode::badUsage,
+                        QStringLiteral("several frames cannot go into the one picture %1: name "
+                                       "numbered files with a run of #, or an animation (%2)")
+                            .arg(QDir::toNativeSeparators(output), AnimationEncoder::kindNames()));
+    }
+    const bool noOverwrite = parser.isSet(noOverwriteOption);
+    if (noOverwrite && !takesFrames && QFileInfo::exists(output))
+        return ExitCode::rendered;
+
     QString error;
     request.paintingText = readScript(painting, false, &error);
     if (!error.isEmpty())
-        return fail(ExitCode::unreadableScript, error);
+        return failWith(ExitCode::unreadableScript, error);
     const QString stdlib = parser.isSet(stdlibOption) ? parser.value(stdlibOption)
                                                       : appRelativePath(QStringLiteral("stdlib.js"));
     request.stdlibText = readScript(stdlib, true, &error);
     if (!error.isEmpty())
-        return fail(ExitCode::unreadableScript, error);
+        return failWith(ExitCode::unreadableScript, error);
+
+    if (takesFrames || !frames.frames.isEmpty()) {
+        frames.still = request;
+        frames.painting = painting;
+        frames.stdlib = stdlib;
+        frames.output = output;
+        frames.framed = parser.isSet(frameOption);
+        frames.noOverwrite = noOverwrite;
+        // For several frames --jobs says how many render at once, each in one process.
+        frames.concurrent = parser.isSet(jobsOption) ? request.processes : 0;
+        return runFrameCommand(frames);
+    }
 
     const RenderResult result = render(request);
     if (result.outcome != RenderResult::Outcome::Picture)
-        return fail(ExitCode::renderFailed, failureText(result, painting, stdlib));
+        return failWith(ExitCode::renderFailed, commandLineFailure(result, painting, stdlib));
     if (result.image.height() == 0)
-        return fail(ExitCode::renderFailed, QStringLiteral("--rows names no row of the picture"));
+        return failWith(ExitCode::renderFailed, QStringLiteral("--rows names no row of the picture"));
 
     const QImage picture = parser.isSet(frameOption) ? PictureExport::framed(result.image)
                                                      : result.image;
     if (picture.isNull())
-        return fail(ExitCode::renderFailed, QStringLiteral("the framed picture is too large to create"));
+        return failWith(ExitCode::renderFailed, QStringLiteral("the framed picture is too large to create"));
     QString reason;
     if (!writePicture(picture, output, &reason)) {
-        return fail(ExitCode::unwritableOutput,
+        return failWith(ExitCode::unwritableOutput,
                     QStringLiteral("cannot write %1: %2").arg(QDir::toNativeSeparators(output), reason));
     }
     return ExitCode::rendered;

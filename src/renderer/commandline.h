@@ -13,7 +13,7 @@ constexpr int unwritableOutput = 4;
 }
 
 // pictoloom-render [--stdlib FILE] [--low-quality] [--frame] [--jobs N] [--rows FIRST:LAST]
-//                  PAINTING OUTPUT
+//                  [--frames RANGE] [--fps N] [--no-overwrite] PAINTING OUTPUT
 // Runs the render in renderer processes of this same program and writes the picture; returns
 // the exit code. Needs a QCoreApplication.
 int runCommandLine(const QStringList &arguments);

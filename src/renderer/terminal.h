@@ -1,0 +1,34 @@
+#ifndef TERMINAL_H
+#define TERMINAL_H
+
+#include <QString>
+
+struct RenderResult;
+
+// Says on stderr, in one line, why the command failed, and returns code.
+int failWith(int code, const QString &message);
+
+// Why a render failed, for the command line: a script error as FILE:LINE: text.
+QString commandLineFailure(const RenderResult &result, const QString &painting,
+                           const QString &stdlib);
+
+// A bar on the terminal, redrawn in place; nothing when stderr goes to a file or a pipe.
+class ProgressBar
+{
+public:
+    ProgressBar();
+    ~ProgressBar();
+
+    // count: the steps of the whole bar; unit: what they are, shown beside it ("frames").
+    void start(int count, const QString &unit = QString());
+    void draw(int done);
+    void clear();
+
+private:
+    bool shown;
+    bool drawn = false;
+    int total = 1;
+    QString unitName;
+};
+
+#endif // TERMINAL_H
