@@ -129,6 +129,8 @@ private slots:
     void parallelRenderFailsAtTheFirstPixel_data();
     void parallelRenderFailsAtTheFirstPixel();
     void pictureIsCompleteOrNone();
+    void paintingCannotCallTheDriver_data();
+    void paintingCannotCallTheDriver();
     void fileSizeLimitLeavesPicturesAlone();
     void missingRendererIsAFailureNotACrash();
 };
@@ -376,6 +378,13 @@ void tst_ScriptRenderer::agreesWithThePlainRenderer_data()
     row("render replaced while rendering", "function render() { r = 1; render = function () { r = 0; }; }");
     row("channels on the prototype", "Object.prototype.r = 0.75; Object.prototype.b = 0.25; function render() { g = x / 9; }");
     row("size changed while rendering", "function render() { width = 1; height = 1; r = x / 9; }");
+    row("the driver's arguments replaced",
+        "function render() { var c = arguments.callee.caller; if (c) { try { c.arguments[0] = 1e9; c.caller.arguments[0] = -3;"
+        " c.caller.arguments[1] = 1e9; c.caller.arguments.length = 0; } catch (e) {} } r = x / 9; g = y / 7; }");
+    row("setters for the indices of arrays",
+        "var n = 0; for (var i = 0; i < 40; ++i) { Array.prototype.__defineSetter__(i, function () { ++n; });"
+        " Object.prototype.__defineGetter__(i, function () { return 200; }); }"
+        " function render() { r = x / 9; b = n / 255; }");
     row("error after thrown string", "function render() { if (x == 2) throw 's'; if (x == 5 && y == 1) throw new Error('after'); r = x / 9; }");
 }
 
@@ -761,6 +770,57 @@ void tst_ScriptRenderer::pictureIsCompleteOrNone()
         for (int y = 0; y < 4; ++y)
             for (int x = 0; x < 6; ++x)
                 QCOMPARE(qGreen(result.image.pixel(x, y)), 255);
+    }
+}
+
+// render reaches the driver's own functions through its callers. Whatever way a painting calls
+// them, it gets a script error, never a picture with pixels that were not rendered.
+void tst_ScriptRenderer::paintingCannotCallTheDriver_data()
+{
+    QTest::addColumn<QString>("stdlib");
+    QTest::addColumn<QString>("painting");
+
+    const QString size = QStringLiteral("width = 60; height = 4;\n");
+    QTest::newRow("calls its caller once, then returns an object")
+        << QString() << size + "function render() { if (x == 8 && y == 2) { arguments.callee.caller(); return {}; } g = 1; }";
+    QTest::newRow("calls its caller at every pixel, catching what it throws")
+        << QString() << size + "function render() { try { arguments.callee.caller(); } catch (e) {} g = 1; }";
+    QTest::newRow("calls its caller's caller")
+        << QString() << size + "function render() { if (x == 58) arguments.callee.caller.caller(0, 1); g = 1; }";
+    QTest::newRow("calls its caller through call and apply")
+        << QString() << size + "function render() { var c = arguments.callee.caller; if (x == 1) c.call(null); if (x == 2) Function.prototype.apply.call(c, null, []); }";
+    QTest::newRow("constructs its caller")
+        << QString() << size + "function render() { if (y == 2) new (arguments.callee.caller)(); }";
+    QTest::newRow("keeps its caller for a later pixel")
+        << QString() << size + "var kept; function render() { if (!kept) kept = arguments.callee.caller; else if (y == 2) kept(); }";
+    QTest::newRow("calls its caller recursively")
+        << QString() << size + "function render() { var c = arguments.callee.caller; function again(n) { if (n) { c(); again(n - 1); } } if (x == 4) again(40); }";
+    // Getters, setters and valueOf have no caller here; they call what render kept.
+    QTest::newRow("a getter of a channel calls what render kept")
+        << QString() << size + "var kept; this.__defineGetter__('r', function () { if (kept) kept(); return 1; }); function render() { kept = arguments.callee.caller; }";
+    QTest::newRow("a valueOf of a channel calls what render kept")
+        << QString() << size + "var kept; function render() { kept = arguments.callee.caller; g = { valueOf: function () { kept(); return 0.5; } }; }";
+    QTest::newRow("a setter of x calls what render kept")
+        << QString() << size + "var v, kept; this.__defineGetter__('x', function () { return v; });"
+                               " this.__defineSetter__('x', function (value) { v = value; if (kept) kept.caller(0, 1); }); function render() { kept = arguments.callee.caller; }";
+    QTest::newRow("the library's function calls the caller's caller")
+        << "function drawTwice() { var d = arguments.callee.caller.caller.caller; d(0, 4); }" << size + "function render() { if (x == 0 && y == 0) drawTwice(); }";
+    QTest::newRow("replaces its caller's arguments, then calls it")
+        << QString() << size + "function render() { var d = arguments.callee.caller.caller; if (x == 4) { d.arguments[1] = 1e9; d.arguments[0] = -2; d(-2, 1e9); } }";
+    QTest::newRow("replaces render with its caller")
+        << QString() << size + "function render() { render = arguments.callee.caller; this.render(); }";
+}
+
+void tst_ScriptRenderer::paintingCannotCallTheDriver()
+{
+    QFETCH(QString, stdlib);
+    QFETCH(QString, painting);
+    for (int step : {1, 2}) {
+        const RenderResult result = render(painting, step, stdlib);
+        QVERIFY2(result.outcome == Outcome::ScriptError, qPrintable(QStringLiteral("step %1").arg(step)));
+        QCOMPARE(result.errorText, QStringLiteral("Error: the painting called the renderer's own "
+                                                  "functions, so some pixels would not be rendered"));
+        QVERIFY(result.image.isNull());
     }
 }
 
