@@ -50,6 +50,10 @@ void tst_CommandLine::renders_data()
     QTest::newRow("an empty painting") << "" << (QStringList{"--stdlib", "%1/lib.js"} + plain) << ExitCode::rendered << QSize(4, 2) << QString();
     QTest::newRow("the renderer crashes") << "var o = { get p() { return 1; } }; o.p = 1; o.p = 2;" << plain << ExitCode::renderFailed << QSize() << "SIGSEGV";
     QTest::newRow("a painting that calls the renderer's own functions") << "function render() { if (x == 5) arguments.callee.caller(); }" << plain << ExitCode::renderFailed << QSize() << "painting.js: Error: the painting called the renderer's own functions";
+    QTest::newRow("a size beyond 32 bits") << "width = 1e10;" << plain << ExitCode::renderFailed << QSize() << "the painting's size, 10000000000 × 8, is too large for a picture";
+    QTest::newRow("an infinite size") << "height = Infinity;" << plain << ExitCode::renderFailed << QSize() << "12 × Infinity, is too large";
+    QTest::newRow("a size beyond 32 bits, halved") << "width = 4294967296; height = 2;" << (QStringList{"--low-quality"} + plain) << ExitCode::renderFailed << QSize() << "4294967296 × 2, is too large";
+    QTest::newRow("minus infinity leaves no pixels") << "width = -Infinity;" << plain << ExitCode::renderFailed << QSize() << "-Infinity × 8, leaves no pixels";
     QTest::newRow("no pixels") << "width = 0;" << plain << ExitCode::renderFailed << QSize() << "leaves no pixels";
     QTest::newRow("an unreadable painting") << small << QStringList{"%1/missing.js", "%1/out.png"} << ExitCode::unreadableScript << QSize() << "missing.js";
     QTest::newRow("an output that cannot be written") << small << QStringList{"%1/painting.js", "%1/no/such/folder/out.png"} << ExitCode::unwritableOutput << QSize() << "cannot write";

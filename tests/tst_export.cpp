@@ -234,9 +234,9 @@ void tst_Export::failedExportIsReported_data()
     QTest::newRow("width not a number")
         << "width = undefined;" << "picture.png" << QByteArray() << "Nothing to Export"
         << "undefined × 480" << -1;
-    QTest::newRow("width beyond 32 bits")
-        << "width = 1e12;" << "picture.png" << QByteArray() << "Nothing to Export"
-        << "1000000000000 × 480" << -1;
+    QTest::newRow("negative width beyond 32 bits")
+        << "width = -1e12;" << "picture.png" << QByteArray() << "Nothing to Export"
+        << "-1000000000000 × 480" << -1;
     QTest::newRow("disk full midway, file exists")
         << patternPainting(400, 300) << "picture.bmp" << old << "Export Failed" << "File too large"
         << 4096;

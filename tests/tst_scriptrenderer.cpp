@@ -1,6 +1,7 @@
 #include "processrender.h"
 #include "referencerenderer.h"
 #include "testsupport.h"
+#include "client/renderfailure.h"
 #include "engine/scriptrenderer.h"
 #include "protocol/sharedpicture.h"
 
@@ -202,26 +203,35 @@ void tst_ScriptRenderer::pictureSize_data()
     QTest::addColumn<int>("step");
     QTest::addColumn<Outcome>("outcome");
     QTest::addColumn<QSize>("size");
+    QTest::addColumn<QString>("says");   // a part of the failure's words; empty: a picture
 
     const QString none;
-    QTest::newRow("default size") << none << "function render() {}" << 1 << Outcome::Picture << QSize(640, 480);
-    QTest::newRow("default size, low quality") << none << "" << 2 << Outcome::Picture << QSize(320, 240);
-    QTest::newRow("odd width halves down") << none << "width = 641;" << 2 << Outcome::Picture << QSize(320, 240);
-    QTest::newRow("painting size") << none << "width = 300; height = 200;" << 1 << Outcome::Picture << QSize(300, 200);
-    QTest::newRow("library sets the default") << "width = 30; height = 20;" << "" << 1 << Outcome::Picture << QSize(30, 20);
-    QTest::newRow("painting overrides library") << "width = 30; height = 20;" << "width = 7;" << 1 << Outcome::Picture << QSize(7, 20);
-    QTest::newRow("fraction truncates") << none << "width = 9.9; height = '5';" << 1 << Outcome::Picture << QSize(9, 5);
-    QTest::newRow("one pixel at half resolution") << none << "width = 3; height = 2;" << 2 << Outcome::Picture << QSize(1, 1);
-    QTest::newRow("zero width") << none << "width = 0;" << 1 << Outcome::NoPixels << QSize();
-    QTest::newRow("negative height") << none << "height = -5;" << 1 << Outcome::NoPixels << QSize();
-    QTest::newRow("width rounds to zero at step 2") << none << "width = 1;" << 2 << Outcome::NoPixels << QSize();
-    QTest::newRow("missing width") << none << "delete width; var width;" << 1 << Outcome::NoPixels << QSize();
-    QTest::newRow("not a number") << none << "width = 'wide';" << 1 << Outcome::NoPixels << QSize();
-    QTest::newRow("infinite") << none << "height = Infinity;" << 1 << Outcome::NoPixels << QSize();
-    QTest::newRow("beyond 32 bits") << none << "width = 1e10;" << 1 << Outcome::NoPixels << QSize();
-    QTest::newRow("valueOf that throws") << none << "width = { valueOf: function () { throw new Error('no'); } };" << 1 << Outcome::NoPixels << QSize();
-    QTest::newRow("too large to allocate") << none << "width = 100000; height = 100000;" << 1 << Outcome::TooLarge << QSize(100000, 100000);
-    QTest::newRow("too large at half size") << none << "width = 2000000000; height = 2000000000;" << 2 << Outcome::TooLarge << QSize(1000000000, 1000000000);
+    QTest::newRow("default size") << none << "function render() {}" << 1 << Outcome::Picture << QSize(640, 480) << QString();
+    QTest::newRow("default size, low quality") << none << "" << 2 << Outcome::Picture << QSize(320, 240) << QString();
+    QTest::newRow("odd width halves down") << none << "width = 641;" << 2 << Outcome::Picture << QSize(320, 240) << QString();
+    QTest::newRow("painting size") << none << "width = 300; height = 200;" << 1 << Outcome::Picture << QSize(300, 200) << QString();
+    QTest::newRow("library sets the default") << "width = 30; height = 20;" << "" << 1 << Outcome::Picture << QSize(30, 20) << QString();
+    QTest::newRow("painting overrides library") << "width = 30; height = 20;" << "width = 7;" << 1 << Outcome::Picture << QSize(7, 20) << QString();
+    QTest::newRow("fraction truncates") << none << "width = 9.9; height = '5';" << 1 << Outcome::Picture << QSize(9, 5) << QString();
+    QTest::newRow("one pixel at half resolution") << none << "width = 3; height = 2;" << 2 << Outcome::Picture << QSize(1, 1) << QString();
+    QTest::newRow("zero width") << none << "width = 0;" << 1 << Outcome::NoPixels << QSize() << "the painting's size, 0 × 480, leaves no pixels";
+    QTest::newRow("negative height") << none << "height = -5;" << 1 << Outcome::NoPixels << QSize() << "640 × -5, leaves no pixels";
+    QTest::newRow("width rounds to zero at step 2") << none << "width = 1;" << 2 << Outcome::NoPixels << QSize() << QString();
+    QTest::newRow("missing width") << none << "delete width; var width;" << 1 << Outcome::NoPixels << QSize() << "undefined × 480, leaves no pixels";
+    QTest::newRow("not a number") << none << "width = 'wide';" << 1 << Outcome::NoPixels << QSize() << QString();
+    QTest::newRow("infinite") << none << "height = Infinity;" << 1 << Outcome::TooLarge << QSize() << "the painting's size, 640 × Infinity, is too large for a picture";
+    QTest::newRow("beyond 32 bits") << none << "width = 1e10;" << 1 << Outcome::TooLarge << QSize() << "the painting's size, 10000000000 × 480, is too large for a picture";
+    QTest::newRow("valueOf that throws") << none << "width = { valueOf: function () { throw new Error('no'); } };" << 1 << Outcome::NoPixels << QSize() << QString();
+    QTest::newRow("too large to allocate") << none << "width = 100000; height = 100000;" << 1 << Outcome::TooLarge << QSize(100000, 100000) << "a picture of 100000 × 100000 pixels is too large to create";
+    QTest::newRow("too large at half size") << none << "width = 2000000000; height = 2000000000;" << 2 << Outcome::TooLarge << QSize(1000000000, 1000000000) << "a picture of 1000000000 × 1000000000 pixels";
+    QTest::newRow("just beyond 32 bits") << none << "width = 2147483648;" << 1 << Outcome::TooLarge << QSize() << "2147483648 × 480, is too large";
+    QTest::newRow("beyond 32 bits after the step") << none << "height = 4294967296;" << 2 << Outcome::TooLarge << QSize() << "640 × 4294967296, is too large";
+    QTest::newRow("within 32 bits after the step") << none << "width = 4294967295;" << 2 << Outcome::TooLarge << QSize(2147483647, 240) << "a picture of 2147483647 × 240 pixels";
+    QTest::newRow("too large in the library") << "width = Infinity; height = 1e300;" << "" << 1 << Outcome::TooLarge << QSize() << "Infinity × 1e+300, is too large";
+    QTest::newRow("minus infinity") << none << "width = -Infinity;" << 1 << Outcome::NoPixels << QSize() << "-Infinity × 480, leaves no pixels";
+    QTest::newRow("NaN") << none << "height = NaN;" << 1 << Outcome::NoPixels << QSize() << "640 × NaN, leaves no pixels";
+    QTest::newRow("negative beyond 32 bits") << none << "width = -1e10;" << 1 << Outcome::NoPixels << QSize() << "-10000000000 × 480, leaves no pixels";
+    QTest::newRow("too wide but no rows") << none << "width = 1e10; height = 0;" << 1 << Outcome::NoPixels << QSize() << "10000000000 × 0, leaves no pixels";
 }
 
 void tst_ScriptRenderer::pictureSize()
@@ -231,6 +241,7 @@ void tst_ScriptRenderer::pictureSize()
     QFETCH(int, step);
     QFETCH(Outcome, outcome);
     QFETCH(QSize, size);
+    QFETCH(QString, says);
 
     const RenderResult result = render(painting, step, stdlib);
     QCOMPARE(result.outcome, outcome);
@@ -242,6 +253,7 @@ void tst_ScriptRenderer::pictureSize()
     }
     if (outcome == Outcome::TooLarge)
         QCOMPARE(result.size, size);
+    QVERIFY2(renderFailureText(result).contains(says), qPrintable(renderFailureText(result)));
 }
 
 void tst_ScriptRenderer::coordinatesAndOrder()

@@ -37,14 +37,11 @@ const QString &driverSource()
 // Longer runs would pass more arguments to fromCharCode than the engine's stack allows.
 constexpr int maxRunLength = 2048;
 
-// ToInteger, divided by the step and truncated; anything outside 32 bits counts as negative.
-int sampledLength(double length, int step)
+// A side of the picture: ToInteger of the script's length, divided by the step and truncated.
+double sampledLength(double length, int step)
 {
     const double integer = std::isnan(length) ? 0 : std::trunc(length);
-    const double quotient = std::trunc(integer / step);
-    if (!(quotient >= std::numeric_limits<int>::min() && quotient <= std::numeric_limits<int>::max()))
-        return -1;
-    return int(quotient);
+    return std::trunc(integer / step);
 }
 
 void unpackRun(const QString &bytes, QRgb *pixels, int count)
@@ -209,14 +206,19 @@ RenderResult ScriptRenderer::render(const QString &stdlibText, const QString &pa
 
     const QScriptValue settings = functions.settings.call();
     const QScriptValue renderFunction = settings.property(0);
-    const int width = sampledLength(settings.property(1).toNumber(), step);
-    const int height = sampledLength(settings.property(2).toNumber(), step);
-    if (width <= 0 || height <= 0) {
-        result.outcome = Outcome::NoPixels;
+    const double sampledWidth = sampledLength(settings.property(1).toNumber(), step);
+    const double sampledHeight = sampledLength(settings.property(2).toNumber(), step);
+    // A picture without rows or columns has no pixels, however large its other side.
+    const bool noPixels = !(sampledWidth >= 1 && sampledHeight >= 1);
+    if (noPixels || sampledWidth > std::numeric_limits<int>::max()
+        || sampledHeight > std::numeric_limits<int>::max()) {
+        result.outcome = noPixels ? Outcome::NoPixels : Outcome::TooLarge;
         result.scriptWidth = settings.property(3).toString();
         result.scriptHeight = settings.property(4).toString();
         return result;
     }
+    const int width = int(sampledWidth);
+    const int height = int(sampledHeight);
     result.size = QSize(width, height);
 
     RowRange rows{0, height};
