@@ -6,6 +6,8 @@
 #include "testsupport.h"
 
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QImage>
 #include <QProcess>
 #include <QProcessEnvironment>
@@ -15,6 +17,7 @@
 #include <csignal>
 
 #include <signal.h>
+#include <sys/stat.h>
 
 class tst_CommandLine : public QObject
 {
@@ -50,7 +53,7 @@ void tst_CommandLine::renders_data()
     QTest::addColumn<QString>("painting");
     QTest::addColumn<QStringList>("arguments");   // %1 stands for the working folder
     QTest::addColumn<int>("exitCode");
-    QTest::addColumn<QSize>("outputSize");        // empty: no output file
+    QTest::addColumn<QSize>("outputSize");        // of the last argument; empty: no picture there
     QTest::addColumn<QString>("says");            // in the output, or on stderr on failure
 
     const QString small = QStringLiteral("width = 30; height = 20; function render() { r = 1; }");
@@ -68,9 +71,18 @@ void tst_CommandLine::renders_data()
     QTest::newRow("a script error with its line") << "\nthrow new Error('broken');" << plain << ExitCode::renderFailed << QSize() << "painting.js:2: Error: broken";
     QTest::newRow("an empty painting") << "" << (QStringList{"--stdlib", "%1/lib.js"} + plain) << ExitCode::rendered << QSize(4, 2) << QString();
     QTest::newRow("the renderer crashes") << "var o = { get p() { return 1; } }; o.p = 1; o.p = 2;" << plain << ExitCode::renderFailed << QSize() << "SIGSEGV";
+    QTest::newRow("a painting that calls the renderer's own functions") << "function render() { if (x == 5) arguments.callee.caller(); }" << plain << ExitCode::renderFailed << QSize() << "painting.js: Error: the painting called the renderer's own functions";
+    QTest::newRow("a size beyond 32 bits") << "width = 1e10;" << plain << ExitCode::renderFailed << QSize() << "the painting's size, 10000000000 × 8, is too large for a picture";
+    QTest::newRow("an infinite size") << "height = Infinity;" << plain << ExitCode::renderFailed << QSize() << "12 × Infinity, is too large";
+    QTest::newRow("a size beyond 32 bits, halved") << "width = 4294967296; height = 2;" << (QStringList{"--low-quality"} + plain) << ExitCode::renderFailed << QSize() << "4294967296 × 2, is too large";
+    QTest::newRow("minus infinity leaves no pixels") << "width = -Infinity;" << plain << ExitCode::renderFailed << QSize() << "-Infinity × 8, leaves no pixels";
     QTest::newRow("no pixels") << "width = 0;" << plain << ExitCode::renderFailed << QSize() << "leaves no pixels";
     QTest::newRow("an unreadable painting") << small << QStringList{"%1/missing.js", "%1/out.png"} << ExitCode::unreadableScript << QSize() << "missing.js";
     QTest::newRow("an output that cannot be written") << small << QStringList{"%1/painting.js", "%1/no/such/folder/out.png"} << ExitCode::unwritableOutput << QSize() << "cannot write";
+    QTest::newRow("an output that is a named pipe") << small << QStringList{"%1/painting.js", "%1/pipe.png"} << ExitCode::unwritableOutput << QSize() << "It is a named pipe, not a regular file";
+    QTest::newRow("an output that links to /dev/null") << small << QStringList{"%1/painting.js", "%1/null.png"} << ExitCode::unwritableOutput << QSize() << "It is a link to a device, not a regular file";
+    QTest::newRow("an output that links to a folder") << small << QStringList{"%1/painting.js", "%1/folder.png"} << ExitCode::unwritableOutput << QSize() << "It is a link to a folder";
+    QTest::newRow("an output that links to a regular file") << small << QStringList{"%1/painting.js", "%1/link.png"} << ExitCode::rendered << QSize(30, 20) << QString();
     QTest::newRow("an unknown format") << small << QStringList{"%1/painting.js", "%1/out.xyz"} << ExitCode::unwritableOutput << QSize() << ".xyz";
     QTest::newRow("no output named") << small << QStringList{"%1/painting.js"} << ExitCode::badUsage << QSize() << "--help";
     QTest::newRow("an unknown option") << small << (QStringList{"--fast"} + plain) << ExitCode::badUsage << QSize() << "fast";
@@ -108,6 +120,13 @@ void tst_CommandLine::renders()
     QVERIFY(writeBytes(folder.filePath("painting.js"), painting.toUtf8()));
     QVERIFY(writeBytes(folder.filePath("lib.js"), "width = 4; height = 2;"));
     QVERIFY(writeBytes(stdlibFile(), "width = 12; height = 8;"));
+    // Outputs that are not regular files, and a link to one that is.
+    QVERIFY(QDir(folder.path()).mkpath("elsewhere/folder"));
+    QVERIFY(writeBytes(folder.filePath("elsewhere/target.png"), "earlier"));
+    QCOMPARE(mkfifo(QFile::encodeName(folder.filePath("pipe.png")).constData(), 0600), 0);
+    QVERIFY(QFile::link("/dev/null", folder.filePath("null.png")));
+    QVERIFY(QFile::link(folder.filePath("elsewhere/folder"), folder.filePath("folder.png")));
+    QVERIFY(QFile::link(folder.filePath("elsewhere/target.png"), folder.filePath("link.png")));
     for (QString &argument : arguments)
         argument.replace("%1", folder.path());
 
@@ -131,8 +150,23 @@ void tst_CommandLine::renders()
         QVERIFY2(errors.contains(says), qPrintable(errors));
         QCOMPARE(errors.count('\n'), 1);
     }
-    const QImage written(folder.filePath("out.png"));
+    // Read only when it is a regular file: reading a pipe would wait for a writer.
+    const QString outputPath = arguments.isEmpty() ? QString() : arguments.last();
+    const QImage written = QFileInfo(outputPath).isFile() ? QImage(outputPath) : QImage();
     QCOMPARE(written.size(), outputSize.isValid() ? outputSize : QSize(0, 0));
+
+    struct stat status;
+    QCOMPARE(::lstat(QFile::encodeName(folder.filePath("pipe.png")).constData(), &status), 0);
+    QVERIFY(S_ISFIFO(status.st_mode));
+    QCOMPARE(::stat("/dev/null", &status), 0);
+    QVERIFY(S_ISCHR(status.st_mode));
+    QVERIFY(QFileInfo(folder.filePath("elsewhere/folder")).isDir());
+    for (const char *link : {"null.png", "folder.png", "link.png"})
+        QVERIFY(QFileInfo(folder.filePath(link)).isSymLink());
+    if (outputPath.endsWith("/link.png") && exitCode == ExitCode::rendered)
+        QCOMPARE(QImage(folder.filePath("elsewhere/target.png")).size(), outputSize);
+    else
+        QCOMPARE(readBytes(folder.filePath("elsewhere/target.png")), QByteArray("earlier"));
 }
 
 void tst_CommandLine::existingOutputIsLeftAloneOnFailure()

@@ -20,6 +20,8 @@
 
 #include <optional>
 
+#include <sys/stat.h>
+
 namespace {
 
 // Every pixel differs from its neighbours, so a picture that is shifted, scaled or cut shows.
@@ -95,6 +97,8 @@ private slots:
     void formatFollowsTheSuffix();
     void failedExportIsReported_data();
     void failedExportIsReported();
+    void onlyRegularFilesAreReplaced_data();
+    void onlyRegularFilesAreReplaced();
     void scriptErrorIsReportedOnce_data();
     void scriptErrorIsReportedOnce();
     void cancelledDialogRendersNothing();
@@ -232,9 +236,9 @@ void tst_Export::failedExportIsReported_data()
     QTest::newRow("width not a number")
         << "width = undefined;" << "picture.png" << QByteArray() << "Nothing to Export"
         << "undefined × 480" << -1;
-    QTest::newRow("width beyond 32 bits")
-        << "width = 1e12;" << "picture.png" << QByteArray() << "Nothing to Export"
-        << "1000000000000 × 480" << -1;
+    QTest::newRow("negative width beyond 32 bits")
+        << "width = -1e12;" << "picture.png" << QByteArray() << "Nothing to Export"
+        << "-1000000000000 × 480" << -1;
     QTest::newRow("disk full midway, file exists")
         << patternPainting(400, 300) << "picture.bmp" << old << "Export Failed" << "File too large"
         << 4096;
@@ -293,6 +297,62 @@ void tst_Export::failedExportIsReported()
              qPrintable(message.text));
     QVERIFY2(message.text.contains(reason), qPrintable(message.text));
     QCOMPARE(message.format, Qt::PlainText);
+}
+
+void tst_Export::onlyRegularFilesAreReplaced_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("reason");   // empty: the picture is written
+
+    QTest::newRow("a named pipe") << "pipe.png" << "It is a named pipe, not a regular file, so it is left as it is.";
+    QTest::newRow("a link to /dev/null") << "null.png" << "It is a link to a device, not a regular file";
+    QTest::newRow("a link to a regular file") << "link.png" << QString();
+}
+
+// Renaming a new file over a pipe or a device would replace it: only regular files are, and a
+// link to one keeps linking to it.
+void tst_Export::onlyRegularFilesAreReplaced()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, reason);
+
+    QTemporaryDir dir;
+    QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("elsewhere")));
+    const QString target = dir.filePath(QStringLiteral("elsewhere/target.png"));
+    QVERIFY(writeBytes(target, "earlier"));
+    QCOMPARE(mkfifo(QFile::encodeName(dir.filePath(QStringLiteral("pipe.png"))).constData(), 0600), 0);
+    QVERIFY(QFile::link(QStringLiteral("/dev/null"), dir.filePath(QStringLiteral("null.png"))));
+    QVERIFY(QFile::link(target, dir.filePath(QStringLiteral("link.png"))));
+    const QStringList filesBefore = filesIn(dir.path());
+    const QString painting = patternPainting(40, 30);
+    MainWindow window;
+    setText(window, "paintingEditor", painting);
+
+    DialogAnswerer answerer;
+    answerer.answerFile(dir.filePath(name));
+    answerer.answerMessageBox(QMessageBox::Yes);   // the dialog's own overwrite question
+    window.saveImage();
+    QVERIFY(waitForRender(window));
+
+    QCOMPARE(filesIn(dir.path()), filesBefore);
+    struct stat status;
+    QCOMPARE(::lstat(QFile::encodeName(dir.filePath(QStringLiteral("pipe.png"))).constData(), &status), 0);
+    QVERIFY(S_ISFIFO(status.st_mode));
+    QCOMPARE(::stat("/dev/null", &status), 0);
+    QVERIFY(S_ISCHR(status.st_mode));
+    QCOMPARE(QFileInfo(dir.filePath(QStringLiteral("null.png"))).symLinkTarget(), QStringLiteral("/dev/null"));
+    QCOMPARE(QFileInfo(dir.filePath(QStringLiteral("link.png"))).symLinkTarget(), target);
+    if (reason.isEmpty()) {
+        QCOMPARE(answerer.messages.size(), 1);
+        QCOMPARE(readPicture(target), whiteFramed(renderedPicture(painting)));
+        return;
+    }
+    QCOMPARE(readBytes(target), QByteArray("earlier"));
+    QCOMPARE(answerer.messages.size(), 2);
+    const DialogAnswerer::Message message = answerer.messages.last();
+    QCOMPARE(message.title, QStringLiteral("Export Failed"));
+    QVERIFY2(message.text.contains(QDir::toNativeSeparators(dir.filePath(name))), qPrintable(message.text));
+    QVERIFY2(message.text.contains(reason), qPrintable(message.text));
 }
 
 void tst_Export::scriptErrorIsReportedOnce_data()

@@ -1,5 +1,7 @@
 #include "processrender.h"
 #include "referencerenderer.h"
+#include "testsupport.h"
+#include "client/renderfailure.h"
 #include "engine/scriptrenderer.h"
 
 #include <QFile>
@@ -110,6 +112,8 @@ private slots:
     void getterOnlyPropertiesIgnoreAssignment_data();
     void getterOnlyPropertiesIgnoreAssignment();
     void pictureIsCompleteOrNone();
+    void paintingCannotCallTheDriver_data();
+    void paintingCannotCallTheDriver();
 };
 
 void tst_ScriptRenderer::driverIsAValidScript()
@@ -179,26 +183,35 @@ void tst_ScriptRenderer::pictureSize_data()
     QTest::addColumn<int>("step");
     QTest::addColumn<Outcome>("outcome");
     QTest::addColumn<QSize>("size");
+    QTest::addColumn<QString>("says");   // a part of the failure's words; empty: a picture
 
     const QString none;
-    QTest::newRow("default size") << none << "function render() {}" << 1 << Outcome::Picture << QSize(640, 480);
-    QTest::newRow("default size, low quality") << none << "" << 2 << Outcome::Picture << QSize(320, 240);
-    QTest::newRow("odd width halves down") << none << "width = 641;" << 2 << Outcome::Picture << QSize(320, 240);
-    QTest::newRow("painting size") << none << "width = 300; height = 200;" << 1 << Outcome::Picture << QSize(300, 200);
-    QTest::newRow("library sets the default") << "width = 30; height = 20;" << "" << 1 << Outcome::Picture << QSize(30, 20);
-    QTest::newRow("painting overrides library") << "width = 30; height = 20;" << "width = 7;" << 1 << Outcome::Picture << QSize(7, 20);
-    QTest::newRow("fraction truncates") << none << "width = 9.9; height = '5';" << 1 << Outcome::Picture << QSize(9, 5);
-    QTest::newRow("one pixel at half resolution") << none << "width = 3; height = 2;" << 2 << Outcome::Picture << QSize(1, 1);
-    QTest::newRow("zero width") << none << "width = 0;" << 1 << Outcome::NoPixels << QSize();
-    QTest::newRow("negative height") << none << "height = -5;" << 1 << Outcome::NoPixels << QSize();
-    QTest::newRow("width rounds to zero at step 2") << none << "width = 1;" << 2 << Outcome::NoPixels << QSize();
-    QTest::newRow("missing width") << none << "delete width; var width;" << 1 << Outcome::NoPixels << QSize();
-    QTest::newRow("not a number") << none << "width = 'wide';" << 1 << Outcome::NoPixels << QSize();
-    QTest::newRow("infinite") << none << "height = Infinity;" << 1 << Outcome::NoPixels << QSize();
-    QTest::newRow("beyond 32 bits") << none << "width = 1e10;" << 1 << Outcome::NoPixels << QSize();
-    QTest::newRow("valueOf that throws") << none << "width = { valueOf: function () { throw new Error('no'); } };" << 1 << Outcome::NoPixels << QSize();
-    QTest::newRow("too large to allocate") << none << "width = 100000; height = 100000;" << 1 << Outcome::TooLarge << QSize(100000, 100000);
-    QTest::newRow("too large at half size") << none << "width = 2000000000; height = 2000000000;" << 2 << Outcome::TooLarge << QSize(1000000000, 1000000000);
+    QTest::newRow("default size") << none << "function render() {}" << 1 << Outcome::Picture << QSize(640, 480) << QString();
+    QTest::newRow("default size, low quality") << none << "" << 2 << Outcome::Picture << QSize(320, 240) << QString();
+    QTest::newRow("odd width halves down") << none << "width = 641;" << 2 << Outcome::Picture << QSize(320, 240) << QString();
+    QTest::newRow("painting size") << none << "width = 300; height = 200;" << 1 << Outcome::Picture << QSize(300, 200) << QString();
+    QTest::newRow("library sets the default") << "width = 30; height = 20;" << "" << 1 << Outcome::Picture << QSize(30, 20) << QString();
+    QTest::newRow("painting overrides library") << "width = 30; height = 20;" << "width = 7;" << 1 << Outcome::Picture << QSize(7, 20) << QString();
+    QTest::newRow("fraction truncates") << none << "width = 9.9; height = '5';" << 1 << Outcome::Picture << QSize(9, 5) << QString();
+    QTest::newRow("one pixel at half resolution") << none << "width = 3; height = 2;" << 2 << Outcome::Picture << QSize(1, 1) << QString();
+    QTest::newRow("zero width") << none << "width = 0;" << 1 << Outcome::NoPixels << QSize() << "the painting's size, 0 × 480, leaves no pixels";
+    QTest::newRow("negative height") << none << "height = -5;" << 1 << Outcome::NoPixels << QSize() << "640 × -5, leaves no pixels";
+    QTest::newRow("width rounds to zero at step 2") << none << "width = 1;" << 2 << Outcome::NoPixels << QSize() << QString();
+    QTest::newRow("missing width") << none << "delete width; var width;" << 1 << Outcome::NoPixels << QSize() << "undefined × 480, leaves no pixels";
+    QTest::newRow("not a number") << none << "width = 'wide';" << 1 << Outcome::NoPixels << QSize() << QString();
+    QTest::newRow("infinite") << none << "height = Infinity;" << 1 << Outcome::TooLarge << QSize() << "the painting's size, 640 × Infinity, is too large for a picture";
+    QTest::newRow("beyond 32 bits") << none << "width = 1e10;" << 1 << Outcome::TooLarge << QSize() << "the painting's size, 10000000000 × 480, is too large for a picture";
+    QTest::newRow("valueOf that throws") << none << "width = { valueOf: function () { throw new Error('no'); } };" << 1 << Outcome::NoPixels << QSize() << QString();
+    QTest::newRow("too large to allocate") << none << "width = 100000; height = 100000;" << 1 << Outcome::TooLarge << QSize(100000, 100000) << "a picture of 100000 × 100000 pixels is too large to create";
+    QTest::newRow("too large at half size") << none << "width = 2000000000; height = 2000000000;" << 2 << Outcome::TooLarge << QSize(1000000000, 1000000000) << "a picture of 1000000000 × 1000000000 pixels";
+    QTest::newRow("just beyond 32 bits") << none << "width = 2147483648;" << 1 << Outcome::TooLarge << QSize() << "2147483648 × 480, is too large";
+    QTest::newRow("beyond 32 bits after the step") << none << "height = 4294967296;" << 2 << Outcome::TooLarge << QSize() << "640 × 4294967296, is too large";
+    QTest::newRow("within 32 bits after the step") << none << "width = 4294967295;" << 2 << Outcome::TooLarge << QSize(2147483647, 240) << "a picture of 2147483647 × 240 pixels";
+    QTest::newRow("too large in the library") << "width = Infinity; height = 1e300;" << "" << 1 << Outcome::TooLarge << QSize() << "Infinity × 1e+300, is too large";
+    QTest::newRow("minus infinity") << none << "width = -Infinity;" << 1 << Outcome::NoPixels << QSize() << "-Infinity × 480, leaves no pixels";
+    QTest::newRow("NaN") << none << "height = NaN;" << 1 << Outcome::NoPixels << QSize() << "640 × NaN, leaves no pixels";
+    QTest::newRow("negative beyond 32 bits") << none << "width = -1e10;" << 1 << Outcome::NoPixels << QSize() << "-10000000000 × 480, leaves no pixels";
+    QTest::newRow("too wide but no rows") << none << "width = 1e10; height = 0;" << 1 << Outcome::NoPixels << QSize() << "10000000000 × 0, leaves no pixels";
 }
 
 void tst_ScriptRenderer::pictureSize()
@@ -208,6 +221,7 @@ void tst_ScriptRenderer::pictureSize()
     QFETCH(int, step);
     QFETCH(Outcome, outcome);
     QFETCH(QSize, size);
+    QFETCH(QString, says);
 
     const RenderResult result = render(painting, step, stdlib);
     QCOMPARE(result.outcome, outcome);
@@ -219,6 +233,7 @@ void tst_ScriptRenderer::pictureSize()
     }
     if (outcome == Outcome::TooLarge)
         QCOMPARE(result.size, size);
+    QVERIFY2(renderFailureText(result).contains(says), qPrintable(renderFailureText(result)));
 }
 
 void tst_ScriptRenderer::coordinatesAndOrder()
@@ -355,6 +370,13 @@ void tst_ScriptRenderer::agreesWithThePlainRenderer_data()
     row("render replaced while rendering", "function render() { r = 1; render = function () { r = 0; }; }");
     row("channels on the prototype", "Object.prototype.r = 0.75; Object.prototype.b = 0.25; function render() { g = x / 9; }");
     row("size changed while rendering", "function render() { width = 1; height = 1; r = x / 9; }");
+    row("the driver's arguments replaced",
+        "function render() { var c = arguments.callee.caller; if (c) { try { c.arguments[0] = 1e9; c.caller.arguments[0] = -3;"
+        " c.caller.arguments[1] = 1e9; c.caller.arguments.length = 0; } catch (e) {} } r = x / 9; g = y / 7; }");
+    row("setters for the indices of arrays",
+        "var n = 0; for (var i = 0; i < 40; ++i) { Array.prototype.__defineSetter__(i, function () { ++n; });"
+        " Object.prototype.__defineGetter__(i, function () { return 200; }); }"
+        " function render() { r = x / 9; b = n / 255; }");
     row("error after thrown string", "function render() { if (x == 2) throw 's'; if (x == 5 && y == 1) throw new Error('after'); r = x / 9; }");
 }
 
@@ -463,6 +485,57 @@ void tst_ScriptRenderer::pictureIsCompleteOrNone()
         for (int y = 0; y < 4; ++y)
             for (int x = 0; x < 6; ++x)
                 QCOMPARE(qGreen(result.image.pixel(x, y)), 255);
+    }
+}
+
+// render reaches the driver's own functions through its callers. Whatever way a painting calls
+// them, it gets a script error, never a picture with pixels that were not rendered.
+void tst_ScriptRenderer::paintingCannotCallTheDriver_data()
+{
+    QTest::addColumn<QString>("stdlib");
+    QTest::addColumn<QString>("painting");
+
+    const QString size = QStringLiteral("width = 60; height = 4;\n");
+    QTest::newRow("calls its caller once, then returns an object")
+        << QString() << size + "function render() { if (x == 8 && y == 2) { arguments.callee.caller(); return {}; } g = 1; }";
+    QTest::newRow("calls its caller at every pixel, catching what it throws")
+        << QString() << size + "function render() { try { arguments.callee.caller(); } catch (e) {} g = 1; }";
+    QTest::newRow("calls its caller's caller")
+        << QString() << size + "function render() { if (x == 58) arguments.callee.caller.caller(0, 1); g = 1; }";
+    QTest::newRow("calls its caller through call and apply")
+        << QString() << size + "function render() { var c = arguments.callee.caller; if (x == 1) c.call(null); if (x == 2) Function.prototype.apply.call(c, null, []); }";
+    QTest::newRow("constructs its caller")
+        << QString() << size + "function render() { if (y == 2) new (arguments.callee.caller)(); }";
+    QTest::newRow("keeps its caller for a later pixel")
+        << QString() << size + "var kept; function render() { if (!kept) kept = arguments.callee.caller; else if (y == 2) kept(); }";
+    QTest::newRow("calls its caller recursively")
+        << QString() << size + "function render() { var c = arguments.callee.caller; function again(n) { if (n) { c(); again(n - 1); } } if (x == 4) again(40); }";
+    // Getters, setters and valueOf have no caller here; they call what render kept.
+    QTest::newRow("a getter of a channel calls what render kept")
+        << QString() << size + "var kept; this.__defineGetter__('r', function () { if (kept) kept(); return 1; }); function render() { kept = arguments.callee.caller; }";
+    QTest::newRow("a valueOf of a channel calls what render kept")
+        << QString() << size + "var kept; function render() { kept = arguments.callee.caller; g = { valueOf: function () { kept(); return 0.5; } }; }";
+    QTest::newRow("a setter of x calls what render kept")
+        << QString() << size + "var v, kept; this.__defineGetter__('x', function () { return v; });"
+                               " this.__defineSetter__('x', function (value) { v = value; if (kept) kept.caller(0, 1); }); function render() { kept = arguments.callee.caller; }";
+    QTest::newRow("the library's function calls the caller's caller")
+        << "function drawTwice() { var d = arguments.callee.caller.caller.caller; d(0, 4); }" << size + "function render() { if (x == 0 && y == 0) drawTwice(); }";
+    QTest::newRow("replaces its caller's arguments, then calls it")
+        << QString() << size + "function render() { var d = arguments.callee.caller.caller; if (x == 4) { d.arguments[1] = 1e9; d.arguments[0] = -2; d(-2, 1e9); } }";
+    QTest::newRow("replaces render with its caller")
+        << QString() << size + "function render() { render = arguments.callee.caller; this.render(); }";
+}
+
+void tst_ScriptRenderer::paintingCannotCallTheDriver()
+{
+    QFETCH(QString, stdlib);
+    QFETCH(QString, painting);
+    for (int step : {1, 2}) {
+        const RenderResult result = render(painting, step, stdlib);
+        QVERIFY2(result.outcome == Outcome::ScriptError, qPrintable(QStringLiteral("step %1").arg(step)));
+        QCOMPARE(result.errorText, QStringLiteral("Error: the painting called the renderer's own "
+                                                  "functions, so some pixels would not be rendered"));
+        QVERIFY(result.image.isNull());
     }
 }
 

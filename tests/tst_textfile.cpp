@@ -292,28 +292,44 @@ void tst_TextFile::writeCreatesMissingFile()
 void tst_TextFile::failedWriteKeepsOldContent_data()
 {
     QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("reason");   // a part of it; empty: any
 
-    QTest::newRow("empty path") << QString();
-    QTest::newRow("folder missing") << QStringLiteral("gone/painting.js");
-    QTest::newRow("a folder in the file's place") << QStringLiteral("folder.js");
-    QTest::newRow("parent is a file") << QStringLiteral("plain.txt/painting.js");
+    QTest::newRow("empty path") << QString() << QString();
+    QTest::newRow("folder missing") << QStringLiteral("gone/painting.js") << QString();
+    QTest::newRow("a folder in the file's place") << QStringLiteral("folder.js") << "it is a folder, not a regular file";
+    QTest::newRow("parent is a file") << QStringLiteral("plain.txt/painting.js") << QString();
+    QTest::newRow("a named pipe") << QStringLiteral("pipe.js") << "it is a named pipe, not a regular file";
+    QTest::newRow("a link to /dev/null") << QStringLiteral("null.js") << "it is a link to a device, not a regular file";
+    QTest::newRow("a link to a link to a folder") << QStringLiteral("chain.js") << "it is a link to a folder";
 }
 
 void tst_TextFile::failedWriteKeepsOldContent()
 {
     QFETCH(QString, name);
+    QFETCH(QString, reason);
     QVERIFY(QDir(dir->path()).mkdir(QStringLiteral("folder.js")));
     QVERIFY(writeBytes(filePath(QStringLiteral("plain.txt")), "keep me"));
+    QCOMPARE(mkfifo(QFile::encodeName(filePath(QStringLiteral("pipe.js"))).constData(), 0600), 0);
+    QVERIFY(QFile::link(QStringLiteral("/dev/null"), filePath(QStringLiteral("null.js"))));
+    QVERIFY(QFile::link(filePath(QStringLiteral("folder.js")), filePath(QStringLiteral("dir-link"))));
+    QVERIFY(QFile::link(filePath(QStringLiteral("dir-link")), filePath(QStringLiteral("chain.js"))));
     const QStringList before = entriesOf(dir->path());
 
-    QString reason;
+    QString error;
     QVERIFY(!writeTextFile(name.isEmpty() ? QString() : filePath(name), QStringLiteral("x"),
-                           nullptr, &reason));
+                           nullptr, &error));
 
-    QVERIFY(!reason.isEmpty());
+    QVERIFY(!error.isEmpty());
+    QVERIFY2(error.contains(reason), qPrintable(error));
     QCOMPARE(entriesOf(dir->path()), before);
     QVERIFY(QFileInfo(filePath(QStringLiteral("folder.js"))).isDir());
     QCOMPARE(readBytes(filePath(QStringLiteral("plain.txt"))), QByteArray("keep me"));
+    struct stat status;
+    QCOMPARE(::lstat(QFile::encodeName(filePath(QStringLiteral("pipe.js"))).constData(), &status), 0);
+    QVERIFY(S_ISFIFO(status.st_mode));
+    QCOMPARE(QFileInfo(filePath(QStringLiteral("null.js"))).symLinkTarget(), QStringLiteral("/dev/null"));
+    QCOMPARE(::stat("/dev/null", &status), 0);
+    QVERIFY(S_ISCHR(status.st_mode));
 }
 
 void tst_TextFile::writeFailingHalfwayKeepsOldContent_data()

@@ -20,6 +20,10 @@ QString renderFailureText(const RenderResult &result)
         return tr("the painting's size, %1 × %2, leaves no pixels")
             .arg(result.scriptWidth, result.scriptHeight);
     case RenderResult::Outcome::TooLarge:
+        if (!result.size.isValid()) {
+            return tr("the painting's size, %1 × %2, is too large for a picture")
+                .arg(result.scriptWidth, result.scriptHeight);
+        }
         return tr("a picture of %1 × %2 pixels is too large to create")
             .arg(result.size.width())
             .arg(result.size.height());

@@ -50,7 +50,9 @@ public:
     ErrorSource errorSource = ErrorSource::None;
     int errorLine = 0;                  // 1-based line in errorSource; 0 when unknown
     QPoint errorPixel = QPoint(-1, -1); // script units, for an error from render()
-    QSize size;          // the picture size the script asked for, for Picture and TooLarge
+    // The picture size the script asked for, for Picture and TooLarge; for TooLarge invalid
+    // when a side does not fit into 32 bits, which scriptWidth and scriptHeight then tell.
+    QSize size;
     // The animation the scripts ask for: more than one frame animates, at fps frames a second.
     int frames = 1;
     double fps = 30;

@@ -5,9 +5,15 @@
 // calls render, reads r, g and b and turns each into its channel byte. It uses no built-in that
 // a script could redefine, and it is made by a script rather than by a call from the host,
 // because functions whose scope a host call created run several times slower in this engine.
-// An object that render returns or throws goes back to the host, which alone can tell an Error
-// object from any other; the run then resumes after it. The bytes of a run come back in an
-// array, two numbers per pixel, (R << 8) | G and B, which the host turns into one string.
+// An object that render returns or throws is handed to the host's isError, which alone can tell
+// an Error object from any other. The bytes of a run go into an array, two numbers per pixel,
+// (R << 8) | G and B, which the host turns into one string.
+//
+// A painting reaches run and drive through the callers of render (arguments.callee.caller), and
+// could end a run early with them, so that pixels keep an earlier run's colours. Both refuse a
+// call while they run, which is the only time a painting can reach them, and such a call fails
+// the render. They take nothing from their parameters once painting code has run, nor hand the
+// host's functions over as arguments, where a caller's arguments would show them.
 //
 // The channel rule, for a number v: the low 8 bits of the exact product v * 255 truncated toward
 // zero, or 0 when the truncated product leaves 32 bits. It stands written out for each channel,
@@ -16,7 +22,12 @@
 // whether the true product lies below t. Products on or beyond the 32-bit limits take the exact
 // but slower edgeByte().
 (function (global, toText) {
-    var render, renderIsFunction, step, bytes, column = 0, end = 0, y = 0;
+    var render, renderIsFunction, step, bytes, width, interval, runLength, progress, deliver, isError;
+    // The run being rendered: pixels first to end - 1 of the row at y, in script units.
+    var first = 0, end = 0, y = 0;
+    // Where render returned or threw an Error object, and that object.
+    var column = 0, failure = null;
+    var driving = false, running = false, intruded = false;
     // Beyond (-2^31, 2^31) only a product rounded onto one of the limits can truncate to a
     // 32-bit value with a non-zero low byte.
     function edgeByte(v, p) {
@@ -66,42 +77,43 @@
     function failedPixel() {
         return [column * step, y];
     }
-    function configure(renderValue, isFunction, stepValue, bytesValue) {
+    // No painting code runs while configure does, so nothing can see its arguments.
+    function configure(renderValue, isFunction, stepValue, bytesValue, widthValue, intervalValue,
+                       runLengthValue, progressFunction, deliverFunction, isErrorFunction) {
         render = renderValue;
         renderIsFunction = isFunction;
         step = stepValue;
         bytes = bytesValue;
+        width = widthValue;
+        interval = intervalValue;
+        runLength = runLengthValue;
+        progress = progressFunction;
+        deliver = deliverFunction;
+        isError = isErrorFunction;
     }
-    function run(row, first, last, resuming) {
-        // Locals, because the engine reaches them faster than the enclosing function's.
-        var g = global, f = render, callRender = renderIsFunction, out = bytes;
-        var j, at, returned, red, green, blue, p, t, e, stop, sy, s = step;
-        if (resuming) {
-            j = column;
-            at = 2 * (j - first);
-        } else {
-            j = first;
-            at = 0;
-            end = last;
-            y = row * step;
+    // Renders the run into bytes; false when render returned or threw an Error object.
+    function run() {
+        if (running || !driving) {
+            intruded = true;
+            return false;
         }
-        stop = end;
-        sy = y;
-        for (;;) {
-            if (!resuming) {
-                if (j >= stop)
-                    return out;
-                try { g.x = j * s; } catch (e) {}
-                try { g.y = sy; } catch (e) {}
-                if (callRender) {
-                    try { returned = f(); } catch (e) { returned = e; }
-                    if (returned !== void 0 && typeof returned === "object" && returned !== null) {
-                        column = j;
-                        return returned;
-                    }
+        running = true;
+        // Locals, because the engine reaches them faster than the enclosing function's.
+        var g = global, f = render, callRender = renderIsFunction, out = bytes, errorTest = isError;
+        var j = first, stop = end, sy = y, s = step, at = 0;
+        var returned, red, green, blue, p, t, e;
+        for (; j < stop; ++j) {
+            try { g.x = j * s; } catch (e) {}
+            try { g.y = sy; } catch (e) {}
+            if (callRender) {
+                try { returned = f(); } catch (e) { returned = e; }
+                if (typeof returned === "object" && returned !== null && errorTest(returned)) {
+                    column = j;
+                    failure = returned;
+                    running = false;
+                    return false;
                 }
             }
-            resuming = false;
             try { red = +g.r; } catch (e) { red = 0; }
             try { green = +g.g; } catch (e) { green = 0; }
             try { blue = +g.b; } catch (e) { blue = 0; }
@@ -160,29 +172,37 @@
             out[at] = (red << 8) | green;
             out[at + 1] = blue;
             at += 2;
-            ++j;
         }
+        running = false;
+        return true;
     }
     // Renders rows firstRow to lastRow - 1 in runs, handing each run's bytes to the host. The
     // progress interval counts from the top of the whole picture, so a process that renders some
-    // of the rows reports the rows that a render of the whole picture would.
-    function drive(firstRow, lastRow, width, interval, runLength, progress, deliver, isError) {
-        var i, first, last, result;
-        for (i = firstRow; i < lastRow; ++i) {
+    // of the rows reports the rows that a render of the whole picture would. Returns the bytes,
+    // the Error object from render, or null when the painting called run or drive itself.
+    function drive(firstRow, lastRow) {
+        if (driving) {
+            intruded = true;
+            return null;
+        }
+        driving = true;
+        var i = firstRow, last = lastRow, whole = true;
+        for (; whole && !intruded && i < last; ++i) {
             if (i % interval === 0)
                 progress(i);
-            for (first = 0; first < width; first += runLength) {
-                last = first + runLength < width ? first + runLength : width;
-                result = run(i, first, last, false);
-                while (result !== bytes) {
-                    if (isError(result))
-                        return result;
-                    result = run(i, first, last, true);
-                }
-                deliver(i, first, last);
+            y = i * step;
+            for (first = 0; first < width; first = end) {
+                end = first + runLength < width ? first + runLength : width;
+                whole = run();
+                if (!whole || intruded)
+                    break;
+                deliver(i, first, end);
             }
         }
-        return bytes;
+        driving = false;
+        if (intruded)
+            return null;
+        return whole ? bytes : failure;
     }
     return { configure: configure, drive: drive, failedPixel: failedPixel, origin: origin,
              settings: settings, text: text, timing: timing,

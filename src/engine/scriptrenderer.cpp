@@ -38,14 +38,11 @@ const QString &driverSource()
 // Longer runs would pass more arguments to fromCharCode than the engine's stack allows.
 constexpr int maxRunLength = 2048;
 
-// ToInteger, divided by the step and truncated; anything outside 32 bits counts as negative.
-int sampledLength(double length, int step)
+// A side of the picture: ToInteger of the script's length, divided by the step and truncated.
+double sampledLength(double length, int step)
 {
     const double integer = std::isnan(length) ? 0 : std::trunc(length);
-    const double quotient = std::trunc(integer / step);
-    if (!(quotient >= std::numeric_limits<int>::min() && quotient <= std::numeric_limits<int>::max()))
-        return -1;
-    return int(quotient);
+    return std::trunc(integer / step);
 }
 
 void unpackRun(const QString &bytes, QRgb *pixels, int count)
@@ -87,9 +84,9 @@ struct RenderState
     QScriptValue fromCharCode;
     QScriptValue bytes;
     const std::function<void(int)> *onProgress;
-    // The next run the host expects. A script can reach the host's functions through the
-    // callers of render, so runs are taken only in order and whole: a picture is complete
-    // or there is none.
+    // The next run the host expects. The driver keeps its functions from the painting; should
+    // one ever reach them all the same, runs are taken only in order and whole: a picture is
+    // complete or there is none.
     int nextRow;
     int nextColumn = 0;
     bool disturbed = false;
@@ -271,14 +268,19 @@ RenderResult ScriptRenderer::render(const QString &stdlibText, const QString &pa
 
     const QScriptValue settings = functions.settings.call();
     const QScriptValue renderFunction = settings.property(0);
-    const int width = sampledLength(settings.property(1).toNumber(), step);
-    const int height = sampledLength(settings.property(2).toNumber(), step);
-    if (width <= 0 || height <= 0) {
-        result.outcome = Outcome::NoPixels;
+    const double sampledWidth = sampledLength(settings.property(1).toNumber(), step);
+    const double sampledHeight = sampledLength(settings.property(2).toNumber(), step);
+    // A picture without rows or columns has no pixels, however large its other side.
+    const bool noPixels = !(sampledWidth >= 1 && sampledHeight >= 1);
+    if (noPixels || sampledWidth > std::numeric_limits<int>::max()
+        || sampledHeight > std::numeric_limits<int>::max()) {
+        result.outcome = noPixels ? Outcome::NoPixels : Outcome::TooLarge;
         result.scriptWidth = settings.property(3).toString();
         result.scriptHeight = settings.property(4).toString();
         return result;
     }
+    const int width = int(sampledWidth);
+    const int height = int(sampledHeight);
     result.size = QSize(width, height);
 
     RowRange rows{0, height};
@@ -298,13 +300,13 @@ RenderResult ScriptRenderer::render(const QString &stdlibText, const QString &pa
     const int runLength = qMin(width, maxRunLength);
     RenderState state{&image, rows.first, runLength, fromCharCode, engine.newArray(2 * runLength),
                       &onProgress, rows.first};
-    functions.configure.call(QScriptValue(),
-                             QScriptValueList() << renderFunction << renderFunction.isFunction()
-                                                << step << state.bytes);
-    const QScriptValueList driveArguments = QScriptValueList()
-        << width << (height / 20 > 0 ? height / 20 : 1) << runLength
-        << engine.newFunction(reportProgress, &state) << engine.newFunction(deliverRun, &state)
-        << engine.newFunction(isErrorObject);
+    functions.configure.call(
+        QScriptValue(),
+        QScriptValueList() << renderFunction << renderFunction.isFunction() << step << state.bytes
+                           << width << (height / 20 > 0 ? height / 20 : 1) << runLength
+                           << engine.newFunction(reportProgress, &state)
+                           << engine.newFunction(deliverRun, &state)
+                           << engine.newFunction(isErrorObject));
     for (bool firstRun = true;; firstRun = false) {
         RowRange run = nextRows ? nextRows() : firstRun ? rows : RowRange{};
         run.first = qBound(rows.first, run.first, rows.last);
@@ -313,20 +315,21 @@ RenderResult ScriptRenderer::render(const QString &stdlibText, const QString &pa
             break;
         state.nextRow = run.first;
         state.nextColumn = 0;
-        const QScriptValue outcome = functions.drive.call(
-            QScriptValue(), QScriptValueList() << run.first << run.last << driveArguments);
+        const QScriptValue outcome =
+            functions.drive.call(QScriptValue(), QScriptValueList() << run.first << run.last);
+        if (outcome.isNull() || state.disturbed
+            || (outcome.strictlyEquals(state.bytes) && state.nextRow != run.last)) {
+            result.outcome = Outcome::ScriptError;
+            result.errorText = QStringLiteral("Error: the painting called the renderer's own "
+                                              "functions, so some pixels would not be rendered");
+            return result;
+        }
         // Anything else than the bytes is an Error from render, or something the driver itself
         // could not catch.
         if (!outcome.strictlyEquals(state.bytes)) {
             scriptError(outcome, ErrorSource::None);
             const QScriptValue pixel = functions.failedPixel.call();
             result.errorPixel = QPoint(pixel.property(0).toInt32(), pixel.property(1).toInt32());
-            return result;
-        }
-        if (state.disturbed || state.nextRow != run.last) {
-            result.outcome = Outcome::ScriptError;
-            result.errorText = QStringLiteral("Error: the painting interfered with the renderer, "
-                                              "so some pixels were not rendered");
             return result;
         }
     }

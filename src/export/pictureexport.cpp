@@ -21,6 +21,11 @@ bool fail(QString *errorString, const QString &reason)
     return false;
 }
 
+QString capitalized(const QString &text)
+{
+    return text.isEmpty() ? text : text.at(0).toUpper() + text.mid(1);
+}
+
 } // namespace
 
 QImage PictureExport::framed(const QImage &picture)
@@ -57,6 +62,11 @@ bool PictureExport::write(const QImage &image, const QString &fileName, QString 
                                      .arg(image.width())
                                      .arg(image.height()));
     }
+
+    // Said before the picture is encoded, which can take long for a large one.
+    const QString refusal = unreplaceableReason(fileName);
+    if (!refusal.isEmpty())
+        return fail(errorString, tr("%1, so it is left as it is.").arg(capitalized(refusal)));
 
     QByteArray bytes;
     QBuffer buffer(&bytes);

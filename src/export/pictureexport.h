@@ -20,6 +20,7 @@ public:
     // Writes the image in the format that the file name's suffix names, at its own size. A
     // file already at that name is replaced only once the new one is complete, and is left as
     // it was on every failure, when errorString, if given, receives the reason for the user.
+    // Anything there that is not a regular file, such as a pipe or a device, is refused.
     static bool write(const QImage &image, const QString &fileName, QString *errorString = nullptr);
 };
 
