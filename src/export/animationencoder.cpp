@@ -1,5 +1,7 @@
 #include "export/animationencoder.h"
 
+#include "core/safesave.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -117,11 +119,12 @@ bool AnimationEncoder::start(QString *errorString)
                                     "(Debian's package ffmpeg)"));
     }
     // A link to a file writes that file and stays a link; anything but a file stays as it is.
+    const QString unreplaceable = unreplaceableReason(outputPath);
+    if (!unreplaceable.isEmpty())
+        return fail(errorString, unreplaceable);
     const QFileInfo output(outputPath);
     targetPath = output.isSymLink() ? output.symLinkTarget() : outputPath;
     const QFileInfo target(targetPath);
-    if ((output.isSymLink() || output.exists()) && target.exists() && !target.isFile())
-        return fail(errorString, tr("%1 is not a regular file").arg(QDir::toNativeSeparators(outputPath)));
 
     QTemporaryFile temporary(target.absolutePath() + QStringLiteral("/.")
                              + target.fileName() + QStringLiteral(".XXXXXX"));
