@@ -94,6 +94,8 @@ void tst_MainWindow::actions_data()
     QTest::newRow("Live Preview starts off")
         << "Live Preview" << QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_R) << true << false << true;
     QTest::newRow("Save Copy") << "Save Copy" << none << false << false << false;
+    QTest::newRow("New Painting...") << "New Painting..." << QKeySequence(Qt::CTRL | Qt::Key_N)
+                                     << false << false << true;
 }
 
 void tst_MainWindow::actions()
@@ -123,8 +125,9 @@ void tst_MainWindow::windowOwnsExactlyItsActions()
     for (QAction *action : window.findChildren<QAction *>())
         texts << action->text();
     texts.sort();
-    QCOMPARE(texts, QStringList({"Edit Standard Library", "Export Image", "Live Preview",
-                                 "Low Quality Preview", "Preview", "Save Copy", "Save With Frame",
+    QCOMPARE(texts, QStringList({"Delete Painting", "Edit Standard Library", "Export Image",
+                                 "Live Preview", "Low Quality Preview", "New Painting...",
+                                 "Preview", "Rename Painting...", "Save Copy", "Save With Frame",
                                  "Stop Render", "Use External Editor"}));
 }
 
@@ -144,7 +147,8 @@ void tst_MainWindow::optionsMenuOrder()
     }
     QCOMPARE(entries, QStringList({"Low Quality Preview", "Use External Editor",
                                    "Save With Frame", "Live Preview", "----", "Save Copy",
-                                   "Edit Standard Library"}));
+                                   "Edit Standard Library", "----", "New Painting...",
+                                   "Rename Painting...", "Delete Painting"}));
 }
 
 void tst_MainWindow::buttons_data()

@@ -1,5 +1,6 @@
 #include "app/imageview.h"
 #include "app/mainwindow.h"
+#include "app/rendercontroller.h"
 #include "testsupport.h"
 
 #include <QAbstractItemView>
@@ -8,15 +9,18 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFileInfo>
+#include <QInputDialog>
 #include <QLabel>
 #include <QPixmap>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QtTest>
 
 #include <optional>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -51,16 +55,55 @@ Answers clicking(const QString &buttonText)
 
 const QByteArray latin1Bytes("// caf\xe9 cr\xe8me\nfunction render() {}\n");
 
+void writeAAndB()
+{
+    QVERIFY(QDir(appDir()).mkdir(QStringLiteral("paintings")));
+    QVERIFY(writeBytes(paintingFile(QStringLiteral("A.js")), "// A\n"));
+    QVERIFY(writeBytes(paintingFile(QStringLiteral("b.js")), "// b\n"));
+}
+
+// The painting b, current, with an unsaved edit; with the external editor on, b.js has since
+// been rewritten by the other program.
+void prepareB(MainWindow &window, bool external)
+{
+    pick(window, QStringLiteral("b"));
+    paintingEditor(&window)->setPlainText(QStringLiteral("// b, edited"));
+    if (external) {
+        findAction(&window, "Use External Editor")->setChecked(true);
+        QVERIFY(writeBytes(paintingFile(QStringLiteral("b.js")), "// b, from outside\n"));
+    }
+}
+
+QRgb thumbnailCentre(MainWindow &window, const QString &title)
+{
+    QComboBox *list = paintingList(&window);
+    const QIcon icon = list->itemIcon(list->findText(title));
+    const QImage picture = icon.pixmap(list->iconSize()).toImage();
+    return picture.isNull() ? 0 : picture.pixel(picture.width() / 2, picture.height() / 2);
+}
+
+RenderResult pictureOf(QRgb colour, RenderResult::Outcome outcome = RenderResult::Outcome::Picture)
+{
+    RenderResult result;
+    result.outcome = outcome;
+    result.image = QImage(64, 48, QImage::Format_RGB32);
+    result.image.fill(colour);
+    return result;
+}
+
 } // namespace
 
 Q_DECLARE_METATYPE(Answers)
+Q_DECLARE_METATYPE(RenderTask::Purpose)
+Q_DECLARE_METATYPE(RenderResult::Outcome)
 
 class tst_PaintingLibrary : public QObject
 {
     Q_OBJECT
 
 private slots:
-    void init() { resetAppDir(); }
+    void initTestCase();
+    void init();
 
     void firstStart();
     void listing_data();
@@ -90,7 +133,47 @@ private slots:
     void closeAsksWhenASaveFails_data();
     void closeAsksWhenASaveFails();
     void veryLongLinesAreWrappedAnywhere();
+
+    void commandMakesThePaintingCurrent_data();
+    void commandMakesThePaintingCurrent();
+    void deleteMovesTheFileToTheTrash_data();
+    void deleteMovesTheFileToTheTrash();
+    void theSketchbookIsNeitherRenamedNorDeleted();
+    void undoSurvivesASwitch_data();
+    void undoSurvivesASwitch();
+    void rendersBecomeThumbnails_data();
+    void rendersBecomeThumbnails();
+    void thumbnailsStayThroughRefills();
+
+private:
+    QString trashPath(const QString &relative) const
+    {
+        return userFolders.filePath("data/Trash/" + relative);
+    }
+
+    QTemporaryDir userFolders;   // the home and the data folder, with the trash
 };
+
+// The trash is a temporary one, never the user's.
+void tst_PaintingLibrary::initTestCase()
+{
+    QVERIFY(userFolders.isValid());
+    QVERIFY(QDir(userFolders.path()).mkdir(QStringLiteral("home")));
+    qputenv("HOME", QFile::encodeName(userFolders.filePath("home")));
+    qputenv("XDG_DATA_HOME", QFile::encodeName(userFolders.filePath("data")));
+    // Where a trash that goes wrong would put its folders.
+    QVERIFY(QDir::setCurrent(userFolders.path()));
+}
+
+void tst_PaintingLibrary::init()
+{
+    resetAppDir();
+    const QString data = userFolders.filePath("data");
+    QFile::setPermissions(trashPath("info"),
+                          QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    QFile::remove(trashPath(QString()).chopped(1));
+    QVERIFY(QDir(data).removeRecursively());
+}
 
 void tst_PaintingLibrary::firstStart()
 {
@@ -717,6 +800,295 @@ void tst_PaintingLibrary::veryLongLinesAreWrappedAnywhere()
     QCOMPARE(editor->wordWrapMode(), QTextOption::WrapAnywhere);
     pick(window, QStringLiteral("Short"));
     QCOMPARE(editor->wordWrapMode(), QTextOption::WrapAtWordBoundaryOrAnywhere);
+}
+
+void tst_PaintingLibrary::commandMakesThePaintingCurrent_data()
+{
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<bool>("external");
+    QTest::addColumn<QStringList>("titles");
+    QTest::addColumn<QByteArray>("rain");   // what Rain.js holds; empty: the starter text
+    QTest::addColumn<QByteArray>("b");      // what b.js holds; empty: it is gone
+
+    const QByteArray edited("// b, edited");
+    const QByteArray outside("// b, from outside\n");
+    const QStringList added{"The Sketchbook", "A", "Rain", "b"};
+    const QStringList renamed{"The Sketchbook", "A", "Rain"};
+    QTest::newRow("New, built-in editor: b saved first")
+        << "New Painting..." << false << added << QByteArray() << edited;
+    QTest::newRow("New, external editor") << "New Painting..." << true << added << QByteArray()
+                                          << outside;
+    QTest::newRow("Rename, built-in editor: b saved first")
+        << "Rename Painting..." << false << renamed << edited << QByteArray();
+    QTest::newRow("Rename, external editor: the file as it is on disk")
+        << "Rename Painting..." << true << renamed << outside << QByteArray();
+}
+
+void tst_PaintingLibrary::commandMakesThePaintingCurrent()
+{
+    QFETCH(QString, command);
+    QFETCH(bool, external);
+    QFETCH(QStringList, titles);
+    QFETCH(QByteArray, rain);
+    QFETCH(QByteArray, b);
+    writeAAndB();
+    DesktopRecorder desktop;
+    DialogAnswerer answerer;
+    MainWindow window;
+    prepareB(window, external);
+    answerer.answerInput(QStringLiteral("Rain"));
+
+    findAction(&window, command)->trigger();
+
+    QCOMPARE(answerer.dialogCount, 1);
+    QCOMPARE(listTitles(&window), titles);
+    QCOMPARE(paintingList(&window)->currentText(), QStringLiteral("Rain"));
+    const QString rainFile = paintingFile(QStringLiteral("Rain.js"));
+    if (rain.isEmpty())
+        QVERIFY(readBytes(rainFile).contains("function render() {"));
+    else
+        QCOMPARE(readBytes(rainFile), rain);
+    QCOMPARE(readBytes(paintingFile(QStringLiteral("b.js"))), b);
+    QCOMPARE(QFileInfo::exists(paintingFile(QStringLiteral("b.js"))), !b.isEmpty());
+    // The external editor gets the file; otherwise the editor shows it, and a starter renders.
+    QCOMPARE(desktop.urls.isEmpty() ? QUrl() : desktop.urls.last(),
+             external ? QUrl::fromLocalFile(rainFile) : QUrl());
+    findAction(&window, "Use External Editor")->setChecked(false);
+    QCOMPARE(paintingEditor(&window)->toPlainText().toUtf8(), readBytes(rainFile));
+    if (rain.isEmpty())
+        QCOMPARE(window.renderImage(1).size(), QSize(640, 480));
+}
+
+void tst_PaintingLibrary::deleteMovesTheFileToTheTrash_data()
+{
+    QTest::addColumn<bool>("external");
+    QTest::addColumn<QString>("before");
+    QTest::addColumn<Answers>("answers");
+    QTest::addColumn<QByteArray>("trashed");   // the file in the trash; empty: nothing moved
+    QTest::addColumn<QString>("refusal");      // the box after the question, if any
+
+    const Answers yes = clicking(QMessageBox::Yes);
+    const QByteArray edited("// b, edited");
+    QTest::newRow("no trash yet, nor a data folder") << false << "no trash" << yes << edited << "";
+    QTest::newRow("an empty trash") << false << "empty trash" << yes << edited << "";
+    QTest::newRow("external editor: the file as it is on disk")
+        << true << "no trash" << yes << QByteArray("// b, from outside\n") << "";
+    QTest::newRow("Cancel") << false << "no trash" << clicking(QMessageBox::Cancel) << QByteArray()
+                            << "";
+    QTest::newRow("saving first is cancelled: the file changed on disk")
+        << false << "b.js changed on disk"
+        << Answers([](DialogAnswerer &answerer) {
+               answerer.answerMessageBox(QMessageBox::Yes);
+               answerer.answerMessageBox(QMessageBox::Cancel);
+           })
+        << QByteArray() << "";
+    QTest::newRow("the trash is a file") << false << "trash is a file" << yes << QByteArray()
+                                         << "cannot be made";
+    QTest::newRow("the trash's files folder is a file")
+        << false << "files is a file" << yes << QByteArray() << "cannot be made";
+    QTest::newRow("a trash folder that cannot be written to")
+        << false << "read-only trash" << yes << QByteArray() << "cannot be written to";
+}
+
+void tst_PaintingLibrary::deleteMovesTheFileToTheTrash()
+{
+    QFETCH(bool, external);
+    QFETCH(QString, before);
+    QFETCH(Answers, answers);
+    QFETCH(QByteArray, trashed);
+    QFETCH(QString, refusal);
+    if (before == QLatin1String("read-only trash") && geteuid() == 0)
+        QSKIP("root writes into read-only folders");
+    writeAAndB();
+    if (before != QLatin1String("no trash") && before != QLatin1String("b.js changed on disk"))
+        QVERIFY(QDir().mkpath(trashPath("info")) && QDir().mkpath(trashPath("files")));
+    const QString notAFolder = before == QLatin1String("trash is a file")
+                                   ? trashPath(QString()).chopped(1)
+                                   : trashPath("files");
+    if (before.endsWith(QLatin1String("is a file")))
+        QVERIFY(QDir(notAFolder).removeRecursively() && writeBytes(notAFolder, "not a folder"));
+    if (before == QLatin1String("read-only trash"))
+        QVERIFY(QFile::setPermissions(trashPath("info"), QFile::ReadOwner | QFile::ExeOwner));
+    DialogAnswerer answerer;
+    DesktopRecorder desktop;
+    {
+        MainWindow window;
+        prepareB(window, external);
+        if (before == QLatin1String("b.js changed on disk"))
+            QVERIFY(writeBytes(paintingFile(QStringLiteral("b.js")), "// b, from outside\n"));
+        const QByteArray bytesBefore = readBytes(paintingFile(QStringLiteral("b.js")));
+        answers(answerer);
+
+        findAction(&window, "Delete Painting")->trigger();
+
+        QCOMPARE(answerer.messages.at(0).title, QStringLiteral("Delete Painting"));
+        QVERIFY(answerer.messages.at(0).text.startsWith(QStringLiteral("Move the painting \"b\"")));
+        if (trashed.isEmpty()) {
+            QCOMPARE(paintingList(&window)->currentText(), QStringLiteral("b"));
+            QVERIFY(!QFileInfo::exists(trashPath("files/b.js")));
+            // A trash that refuses comes after the save, and the file stays as it was saved.
+            QCOMPARE(readBytes(paintingFile(QStringLiteral("b.js"))),
+                     refusal.isEmpty() ? bytesBefore : QByteArray("// b, edited"));
+            if (!refusal.isEmpty()) {
+                QCOMPARE(answerer.messages.size(), 2);
+                QCOMPARE(answerer.messages.at(1).icon, QMessageBox::Warning);
+                QVERIFY2(answerer.messages.at(1).text.contains(refusal),
+                         qPrintable(answerer.messages.at(1).text));
+            }
+            window.loadFile();
+            return;
+        }
+        QCOMPARE(answerer.messages.size(), 1);
+        QCOMPARE(readBytes(trashPath("files/b.js")), trashed);
+        QVERIFY(readBytes(trashPath("info/b.js.trashinfo")).contains("Path="));
+        QCOMPARE(listTitles(&window), QStringList({"The Sketchbook", "A"}));
+        QCOMPARE(paintingList(&window)->currentText(), QStringLiteral("The Sketchbook"));
+        if (external)
+            QCOMPARE(desktop.urls.last().fileName(), QStringLiteral("Sketchbook.js"));
+        else
+            QCOMPARE(paintingEditor(&window)->toPlainText(), QString());
+        QVERIFY(window.close());
+    }
+    // Neither the switch nor the close wrote the painting again.
+    QVERIFY(!QFileInfo::exists(paintingFile(QStringLiteral("b.js"))));
+}
+
+void tst_PaintingLibrary::theSketchbookIsNeitherRenamedNorDeleted()
+{
+    writeAAndB();
+    DialogAnswerer answerer;
+    MainWindow window;
+    QAction *rename = findAction(&window, "Rename Painting...");
+    QAction *remove = findAction(&window, "Delete Painting");
+    const auto enabled = [&] { return QList<bool>{rename->isEnabled(), remove->isEnabled()}; };
+
+    QCOMPARE(enabled(), QList<bool>({false, false}));
+    pick(window, QStringLiteral("b"));
+    QCOMPARE(enabled(), QList<bool>({true, true}));
+    pick(window, QStringLiteral("The Sketchbook"));
+    QCOMPARE(enabled(), QList<bool>({false, false}));
+
+    // Leaving b cancelled: b stays current, and so do the entries.
+    pick(window, QStringLiteral("b"));
+    paintingEditor(&window)->setPlainText(QStringLiteral("// b, edited"));
+    QVERIFY(writeBytes(paintingFile(QStringLiteral("b.js")), "// b, from outside\n"));
+    answerer.answerMessageBox(QMessageBox::Cancel);
+    pick(window, QStringLiteral("The Sketchbook"));
+    QCOMPARE(paintingList(&window)->currentText(), QStringLiteral("b"));
+    QCOMPARE(enabled(), QList<bool>({true, true}));
+    window.loadFile();
+}
+
+void tst_PaintingLibrary::undoSurvivesASwitch_data()
+{
+    QTest::addColumn<QString>("away");   // how b is left and come back to
+    QTest::addColumn<QString>("file");   // the file of the painting then
+    QTest::addColumn<bool>("undone");
+
+    QTest::newRow("picking another painting") << "A" << "b.js" << true;
+    QTest::newRow("a new painting") << "New Painting..." << "b.js" << true;
+    QTest::newRow("a copy saved under another name") << "Save Copy" << "Rain.js" << true;
+    QTest::newRow("rename, without leaving") << "Rename Painting..." << "Rain.js" << true;
+    QTest::newRow("the file changed on disk meanwhile: read anew") << "A" << "b.js" << false;
+}
+
+void tst_PaintingLibrary::undoSurvivesASwitch()
+{
+    QFETCH(QString, away);
+    QFETCH(QString, file);
+    QFETCH(bool, undone);
+    writeAAndB();
+    DialogAnswerer answerer;
+    MainWindow window;
+    QPlainTextEdit *editor = paintingEditor(&window);
+    pick(window, QStringLiteral("b"));
+    QTest::keyClicks(editor, QStringLiteral("x"));
+
+    if (away == QLatin1String("A")) {
+        pick(window, away);
+        if (!undone)
+            QVERIFY(writeBytes(paintingFile(file), "// b, from outside\n"));
+    } else {
+        answerer.answerInput(QStringLiteral("Rain"));
+        findAction(&window, away)->trigger();
+        QCOMPARE(paintingList(&window)->currentText(), QStringLiteral("Rain"));
+    }
+    if (file == QLatin1String("b.js"))
+        pick(window, QStringLiteral("b"));
+    QCOMPARE(answerer.messages.size(), 0);
+    const QByteArray left = readBytes(paintingFile(file));
+    QCOMPARE(editor->toPlainText().toUtf8(), left);
+    QCOMPARE(editor->document()->isUndoAvailable(), undone);
+
+    QTest::keyClick(editor, Qt::Key_Z, Qt::ControlModifier);
+    pick(window, QStringLiteral("A"));
+
+    // The next save moment writes what the undo left.
+    QCOMPARE(readBytes(paintingFile(file)), undone ? QByteArray("// b\n") : left);
+}
+
+void tst_PaintingLibrary::rendersBecomeThumbnails_data()
+{
+    QTest::addColumn<RenderTask::Purpose>("purpose");
+    QTest::addColumn<RenderResult::Outcome>("outcome");
+    QTest::addColumn<bool>("rightAfterAPick");
+    QTest::addColumn<bool>("shown");
+
+    using Purpose = RenderTask::Purpose;
+    using Outcome = RenderResult::Outcome;
+    QTest::newRow("preview") << Purpose::Preview << Outcome::Picture << false << true;
+    QTest::newRow("live preview") << Purpose::Live << Outcome::Picture << false << true;
+    QTest::newRow("export") << Purpose::Export << Outcome::Picture << false << false;
+    QTest::newRow("script error") << Purpose::Preview << Outcome::ScriptError << false << false;
+    // It ended before the pick: a picture of the painting left.
+    QTest::newRow("told right after a pick") << Purpose::Preview << Outcome::Picture << true
+                                             << false;
+}
+
+void tst_PaintingLibrary::rendersBecomeThumbnails()
+{
+    QFETCH(RenderTask::Purpose, purpose);
+    QFETCH(RenderResult::Outcome, outcome);
+    QFETCH(bool, rightAfterAPick);
+    QFETCH(bool, shown);
+    writeAAndB();
+    MainWindow window;
+    pick(window, QStringLiteral("b"));
+    if (!rightAfterAPick)
+        QCoreApplication::processEvents();
+
+    auto *renders = window.findChild<RenderController *>();
+    emit renders->finished(purpose, pictureOf(qRgb(200, 0, 0), outcome));
+
+    QCOMPARE(thumbnailCentre(window, QStringLiteral("b")), shown ? qRgb(200, 0, 0) : 0u);
+    QCOMPARE(thumbnailCentre(window, QStringLiteral("The Sketchbook")), 0u);
+}
+
+void tst_PaintingLibrary::thumbnailsStayThroughRefills()
+{
+    QVERIFY(QDir(appDir()).mkdir(QStringLiteral("paintings")));
+    QVERIFY(writeBytes(paintingFile(QStringLiteral("b.js")), "function render() { r = 1; }\n"));
+    DialogAnswerer answerer;
+    WindowParts parts;
+    pick(parts.window, QStringLiteral("b"));
+    QVERIFY(parts.preview());
+    QCOMPARE(thumbnailCentre(parts.window, QStringLiteral("b")), qRgb(255, 0, 0));
+
+    // A copy is a painting not rendered yet; a rename takes the picture along.
+    parts.painting->setPlainText(QStringLiteral("function render() { b = 1; }"));
+    answerer.answerInput(QStringLiteral("Sea"));
+    parts.window.saveFileAs();
+    QCOMPARE(thumbnailCentre(parts.window, QStringLiteral("Sea")), 0u);
+    QVERIFY(parts.preview());
+    answerer.answerInput(QStringLiteral("Ocean"));
+    parts.action("Rename Painting...")->trigger();
+    answerer.answerInput(QStringLiteral("Rain"));
+    parts.action("New Painting...")->trigger();
+
+    QCOMPARE(listTitles(&parts.window), QStringList({"The Sketchbook", "Ocean", "Rain", "b"}));
+    QCOMPARE(thumbnailCentre(parts.window, QStringLiteral("Ocean")), qRgb(0, 0, 255));
+    QCOMPARE(thumbnailCentre(parts.window, QStringLiteral("b")), qRgb(255, 0, 0));
+    QCOMPARE(thumbnailCentre(parts.window, QStringLiteral("Rain")), 0u);
 }
 
 QTEST_MAIN(tst_PaintingLibrary)

@@ -78,10 +78,14 @@ void tst_SaveCopy::init()
 using Answers = std::function<void(DialogAnswerer &)>;
 Q_DECLARE_METATYPE(Answers)
 
+// The names that Save Copy refuses, New Painting and Rename Painting refuse as well; a name that
+// a painting has is written over only by Save Copy, after asking.
 void tst_SaveCopy::nothingChanges_data()
 {
+    QTest::addColumn<QString>("command");
     QTest::addColumn<bool>("external");
-    QTest::addColumn<bool>("rainExists");
+    // A painting beside b and The Sketchbook; sketchbook.js takes the place of Sketchbook.js.
+    QTest::addColumn<QString>("otherFile");
     QTest::addColumn<Answers>("answers");
     QTest::addColumn<QString>("message");
 
@@ -95,46 +99,73 @@ void tst_SaveCopy::nothingChanges_data()
         });
     };
     const QString refused = QStringLiteral("cannot be a painting's name");
+    const QString taken = QStringLiteral("There is already a painting named \"Rain\"");
 
-    for (const bool external : {false, true}) {
-        const char *mode = external ? "external editor" : "built-in editor";
-        QTest::addRow("%s: dialog cancelled", mode)
-            << external << false << Answers(answerNothing) << QString();
-        QTest::addRow("%s: empty name", mode) << external << false << name(QString()) << QString();
-        QTest::addRow("%s: existing name, No", mode)
-            << external << true << Answers([](DialogAnswerer &a) {
-                   a.answerInput(QStringLiteral("Rain"));
-                   a.answerMessageBox(QMessageBox::No);
-               }) << question;
-        QTest::addRow("%s: existing name, Escape", mode)
-            << external << true << nameThen(QStringLiteral("Rain"), [](QWidget *box) {
-                   QTest::keyClick(box, Qt::Key_Escape);
-               }) << question;
-        QTest::addRow("%s: existing name, box closed", mode)
-            << external << true
-            << nameThen(QStringLiteral("Rain"), [](QWidget *box) { box->close(); }) << question;
-        QTest::addRow("%s: name with a slash", mode)
-            << external << false << name(QStringLiteral("../Rain")) << refused;
-        QTest::addRow("%s: name with a backslash", mode)
-            << external << false << name(QStringLiteral("sub\\Rain")) << refused;
-        QTest::addRow("%s: dot", mode) << external << false << name(QStringLiteral(".")) << refused;
-        QTest::addRow("%s: dot dot", mode)
-            << external << false << name(QStringLiteral("..")) << refused;
-        QTest::addRow("%s: hidden name", mode)
-            << external << false << name(QStringLiteral(".Rain")) << refused;
-        QTest::addRow("%s: resource-like name", mode)
-            << external << false << name(QStringLiteral(":Rain")) << refused;
+    for (const QString command : {"Save Copy", "New Painting...", "Rename Painting..."}) {
+        for (const bool external : {false, true}) {
+            const QByteArray row = (command + (external ? ", external editor" : ", built-in editor"))
+                                       .toUtf8();
+            const char *mode = row.constData();
+            QTest::addRow("%s: dialog cancelled", mode)
+                << command << external << "" << Answers(answerNothing) << QString();
+            QTest::addRow("%s: empty name", mode)
+                << command << external << "" << name(QString()) << QString();
+            QTest::addRow("%s: name with a slash", mode)
+                << command << external << "" << name(QStringLiteral("../Rain")) << refused;
+            QTest::addRow("%s: name with a backslash", mode)
+                << command << external << "" << name(QStringLiteral("sub\\Rain")) << refused;
+            QTest::addRow("%s: dot", mode)
+                << command << external << "" << name(QStringLiteral(".")) << refused;
+            QTest::addRow("%s: dot dot", mode)
+                << command << external << "" << name(QStringLiteral("..")) << refused;
+            QTest::addRow("%s: hidden name", mode)
+                << command << external << "" << name(QStringLiteral(".Rain")) << refused;
+            QTest::addRow("%s: resource-like name", mode)
+                << command << external << "" << name(QStringLiteral(":Rain")) << refused;
+            if (command == QLatin1String("Save Copy")) {
+                QTest::addRow("%s: existing name, No", mode)
+                    << command << external << "Rain.js" << Answers([](DialogAnswerer &a) {
+                           a.answerInput(QStringLiteral("Rain"));
+                           a.answerMessageBox(QMessageBox::No);
+                       }) << question;
+                QTest::addRow("%s: existing name, Escape", mode)
+                    << command << external << "Rain.js"
+                    << nameThen(QStringLiteral("Rain"),
+                                [](QWidget *box) { QTest::keyClick(box, Qt::Key_Escape); })
+                    << question;
+                QTest::addRow("%s: existing name, box closed", mode)
+                    << command << external << "Rain.js"
+                    << nameThen(QStringLiteral("Rain"), [](QWidget *box) { box->close(); })
+                    << question;
+                continue;
+            }
+            // Refused, and asked for again; the answerer turns the second dialog down.
+            QTest::addRow("%s: existing name", mode)
+                << command << external << "Rain.js" << name(QStringLiteral("Rain")) << taken;
+            QTest::addRow("%s: existing name in other letter case is another painting's", mode)
+                << command << external << "sketchbook.js" << name(QStringLiteral("sketchbook"))
+                << QString("There is already a painting named \"sketchbook\"");
+            QTest::addRow("%s: The Sketchbook's name, its file not made yet", mode)
+                << command << external << "sketchbook.js" << name(QStringLiteral("Sketchbook"))
+                << QString("\"Sketchbook\" is the name of The Sketchbook's file");
+        }
     }
+    QTest::newRow("Rename Painting...: its own name") << QString("Rename Painting...") << false
+                                                      << QString() << name(QStringLiteral("b"))
+                                                      << QString();
 }
 
 void tst_SaveCopy::nothingChanges()
 {
+    QFETCH(QString, command);
     QFETCH(bool, external);
-    QFETCH(bool, rainExists);
+    QFETCH(QString, otherFile);
     QFETCH(Answers, answers);
     QFETCH(QString, message);
-    if (rainExists)
-        QVERIFY(writeBytes(paintingFile(QStringLiteral("Rain.js")), "// rain\n"));
+    if (otherFile == QLatin1String("sketchbook.js"))
+        QVERIFY(QFile::remove(paintingFile(QStringLiteral("Sketchbook.js"))));
+    if (!otherFile.isEmpty())
+        QVERIFY(writeBytes(paintingFile(otherFile), "// other\n"));
     MainWindow window;
     DesktopRecorder desktop;
     prepare(window, external);
@@ -144,7 +175,7 @@ void tst_SaveCopy::nothingChanges()
     DialogAnswerer answerer;
     answers(answerer);
 
-    window.saveFileAs();
+    findAction(&window, command)->trigger();
 
     QCOMPARE(folderContent(), before);
     QVERIFY(!QFileInfo::exists(paintingsPath() + QStringLiteral("/../Rain.js")));
@@ -157,7 +188,9 @@ void tst_SaveCopy::nothingChanges()
         QCOMPARE(answerer.messages.size(), 0);
     } else {
         QCOMPARE(answerer.messages.size(), 1);
-        QCOMPARE(answerer.messages.at(0).title, QStringLiteral("Save As"));
+        QCOMPARE(answerer.messages.at(0).title,
+                 command == QLatin1String("Save Copy") ? QStringLiteral("Save As")
+                                                       : command.chopped(3));
         QVERIFY2(answerer.messages.at(0).text.contains(message),
                  qPrintable(answerer.messages.at(0).text));
     }

@@ -16,6 +16,7 @@
 #include <QPaintEvent>
 #include <QPainter>
 #include <QPalette>
+#include <QPlainTextDocumentLayout>
 #include <QShortcut>
 #include <QTextBlock>
 #include <QTextCursor>
@@ -132,12 +133,12 @@ const int gutterPadding = 4;
 
 CodeEditor::CodeEditor(QWidget *parent)
     : QPlainTextEdit(parent)
-    , highlighter(new CodeHighlighter(document()))
+    , highlighter(nullptr)
     , gutter(new LineNumberGutter(this))
     , findBar(new FindBar(this, this))
 {
     sharedTextSize().editors.append(this);
-    highlighter->setDefinition(syntaxRepository().definitionForName(QStringLiteral("JavaScript")));
+    followDocument();
     applyTheme();
     findBar->setObjectName(QStringLiteral("findBar"));
     findBar->hide();
@@ -147,13 +148,6 @@ CodeEditor::CodeEditor(QWidget *parent)
     connect(this, &QPlainTextEdit::blockCountChanged, this, &CodeEditor::updateMargins);
     connect(this, &QPlainTextEdit::updateRequest, this, &CodeEditor::scrollGutter);
     connect(this, &QPlainTextEdit::cursorPositionChanged, this, &CodeEditor::updateMarks);
-    connect(document(), &QTextDocument::contentsChange, this, [this](int, int removed, int added) {
-        if (removed || added) {
-            ++edits;
-            clearErrorLine();
-        }
-    });
-    connect(highlighter, &CodeHighlighter::blockHighlighted, this, &CodeEditor::noteHighlighted);
     connect(&bracketRefresh, &QTimer::timeout, this, &CodeEditor::updateMarks);
     connect(findBar, &FindBar::closeRequested, this, [this] { setFindBarVisible(false); });
 
@@ -181,6 +175,53 @@ CodeEditor::CodeEditor(QWidget *parent)
 CodeEditor::~CodeEditor()
 {
     sharedTextSize().editors.removeOne(this);
+}
+
+QTextDocument *CodeEditor::createDocument(QObject *parent)
+{
+    auto *document = new QTextDocument(parent);
+    document->setDocumentLayout(new QPlainTextDocumentLayout(document));
+    return document;
+}
+
+void CodeEditor::showDocument(QTextDocument *shown, int position)
+{
+    if (shown == document())
+        return;
+    disconnect(editCounting);
+    highlighter->disconnect(this);
+    // The font and the tab stop are the document's own settings.
+    shown->setDefaultFont(font());
+    setDocument(shown);
+    followDocument();
+    ++edits;
+    errorBlock = -1;
+    updateTabStop();
+    updateMargins();
+    QTextCursor cursor(shown);
+    cursor.setPosition(qBound(0, position, shown->characterCount() - 1));
+    setTextCursor(cursor);
+    applyTheme();
+    emit textChanged();
+}
+
+// A document keeps its highlighter, so that showing it again colours nothing anew.
+void CodeEditor::followDocument()
+{
+    highlighter = document()->findChild<CodeHighlighter *>(QString(), Qt::FindDirectChildrenOnly);
+    if (!highlighter) {
+        highlighter = new CodeHighlighter(document());
+        highlighter->setDefinition(
+            syntaxRepository().definitionForName(QStringLiteral("JavaScript")));
+    }
+    connect(highlighter, &CodeHighlighter::blockHighlighted, this, &CodeEditor::noteHighlighted);
+    editCounting = connect(document(), &QTextDocument::contentsChange, this,
+                           [this](int, int removed, int added) {
+                               if (removed || added) {
+                                   ++edits;
+                                   clearErrorLine();
+                               }
+                           });
 }
 
 int CodeEditor::textSize()

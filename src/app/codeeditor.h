@@ -10,6 +10,7 @@ class CodeHighlighter;
 class FindBar;
 class QKeyEvent;
 class QTextBlock;
+class QTextDocument;
 class QWheelEvent;
 class QWidget;
 
@@ -38,8 +39,14 @@ public:
     void showErrorLine(int line);
     void clearErrorLine();
     int errorLine() const { return errorBlock + 1; }   // 0 when no line is marked
-    // Counts the changes to the text, loads included.
+    // Counts the changes to the text, loads and documents shown included.
     int editCount() const { return edits; }
+
+    // An empty document that showDocument() takes, owned by parent.
+    static QTextDocument *createDocument(QObject *parent);
+    // Shows document in place of the one shown, with its own text, undo history and colouring;
+    // the editor does not take it over. The cursor goes to position.
+    void showDocument(QTextDocument *document, int position = 0);
 
     int gutterWidth() const;
     void paintGutter(QWidget *gutter, const QRect &area);
@@ -53,6 +60,7 @@ protected:
     void changeEvent(QEvent *event) override;
 
 private:
+    void followDocument();
     bool handleIndentationKey(QKeyEvent *event);
     bool selectionSpansLines() const;
     void insertIndentedLine();
@@ -75,7 +83,8 @@ private:
     void findNext();
     void findPrevious();
 
-    CodeHighlighter *highlighter;
+    CodeHighlighter *highlighter;   // of the document shown; each document has its own
+    QMetaObject::Connection editCounting;
     QWidget *gutter;
     FindBar *findBar;
     // Lines that the highlighter coloured again after the edit that changed them can turn the

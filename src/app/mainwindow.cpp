@@ -113,7 +113,35 @@ QMenu *MainWindow::createActions()
     optionsMenu->addSeparator();
     optionsMenu->addAction(saveCopyAction);
     optionsMenu->addAction(stdlibAction);
+    addPaintingCommands(optionsMenu);
     return optionsMenu;
+}
+
+// New, Rename and Delete, at the end of the menu; The Sketchbook is neither renamed nor deleted.
+void MainWindow::addPaintingCommands(QMenu *optionsMenu)
+{
+    auto *newAction = new QAction(tr("New Painting..."), this);
+    newAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_N));
+    connect(newAction, &QAction::triggered, this, [this] {
+        // The new painting shows at once; leaving the library's page saves it, as ever.
+        openPainter();
+        if (editorStack->currentWidget() == paintingPage)
+            library->newPainting(painting, useExternalEditor);
+    });
+    addAction(newAction);
+
+    auto *renameAction = new QAction(tr("Rename Painting..."), this);
+    connect(renameAction, &QAction::triggered, this,
+            [this] { library->renamePainting(painting, useExternalEditor); });
+
+    auto *deleteAction = new QAction(tr("Delete Painting"), this);
+    connect(deleteAction, &QAction::triggered, this,
+            [this] { library->deletePainting(painting, useExternalEditor); });
+
+    for (QAction *action : {renameAction, deleteAction})
+        connect(library, &PaintingLibrary::sketchbookCurrent, action, &QAction::setDisabled);
+    optionsMenu->addSeparator();
+    optionsMenu->addActions({newAction, renameAction, deleteAction});
 }
 
 void MainWindow::createDocuments()
@@ -210,6 +238,7 @@ void MainWindow::createRenderController()
         renders->stop(Purpose::Export);
     });
     connect(renders, &RenderController::showingErrorIn, this, &MainWindow::showPageOf);
+    connect(renders, &RenderController::finished, library, &PaintingLibrary::noteRender);
 }
 
 void MainWindow::createStdlibPage()
@@ -430,10 +459,13 @@ void MainWindow::fileChosen(int index)
             return;
     }
 
-    painting->setPath(library->pathAt(index));
+    // A painting keeps its undo history; the external editor holds the files as they are.
+    if (useExternalEditor)
+        painting->setPath(library->pathAt(index));
+    else
+        painting->switchTo(library->pathAt(index));
     renders->showStatus(QString());
     if (!useExternalEditor) {
-        loadFile();
         imageView->hide();
     } else {
         imageView->setPixmap(QPixmap());

@@ -63,6 +63,7 @@ private slots:
 private:
     void createDocuments();
     QMenu *createActions();
+    void addPaintingCommands(QMenu *optionsMenu);
     void createPaintingPage(QMenu *optionsMenu);
     void createStdlibPage();
     void createRenderController();

@@ -4,16 +4,24 @@
 #include "app/scriptdocument.h"
 #include "core/apppath.h"
 #include "core/textfile.h"
+#include "core/trash.h"
 
 #include <QAbstractItemView>
 #include <QComboBox>
 #include <QEvent>
+#include <QFile>
 #include <QFileInfo>
 #include <QIcon>
+#include <QImage>
 #include <QInputDialog>
 #include <QLineEdit>
+#include <QMetaObject>
+#include <QPainter>
+#include <QPixmap>
 #include <QSignalBlocker>
 #include <QStringList>
+#include <QStyleOptionComboBox>
+#include <QStylePainter>
 #include <QTimer>
 #include <QVariant>
 
@@ -44,15 +52,49 @@ QString shown(const QString &path)
     return QDir::toNativeSeparators(path);
 }
 
+const QString &starterText()
+{
+    static const QString text = QStringLiteral(
+        "// Pictoloom calls render() for every pixel x, y of the picture (width by height), and\n"
+        "// r, g and b, from 0 to 1, give the pixel's colour.\n"
+        "function render() {\n"
+        "    r = x / width;\n"
+        "    g = y / height;\n"
+        "    b = 0.5;\n"
+        "}\n");
+    return text;
+}
+
+const QSize thumbnailSize(24, 24);
+
+// The closed list shows the name alone: the pictures are for choosing among the paintings.
+class PaintingListBox : public QComboBox
+{
+protected:
+    void paintEvent(QPaintEvent *) override
+    {
+        QStylePainter painter(this);
+        QStyleOptionComboBox option;
+        initStyleOption(&option);
+        option.currentIcon = QIcon();
+        option.iconSize = QSize();
+        painter.drawComplexControl(QStyle::CC_ComboBox, option);
+        painter.drawControl(QStyle::CE_ComboBoxLabel, option);
+    }
+};
+
 } // namespace
 
 PaintingLibrary::PaintingLibrary(const QDir &folder, QWidget *parentWindow)
     : QObject(parentWindow)
     , paintingsFolder(folder)
     , window(parentWindow)
-    , paintingList(new QComboBox)
+    , paintingList(new PaintingListBox)
 {
     paintingList->setObjectName(QStringLiteral("paintingList"));
+    paintingList->setIconSize(thumbnailSize);
+    connect(paintingList, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
+            &PaintingLibrary::currentChanged);
     // The opened list closes before the pick is told, and a pick by the keys of the closed
     // list comes without it.
     paintingList->view()->window()->installEventFilter(this);
@@ -77,14 +119,31 @@ bool PaintingLibrary::eventFilter(QObject *watched, QEvent *event)
     return QObject::eventFilter(watched, event);
 }
 
+// A render that ended just before the current painting changed is told of right after it,
+// before the event loop turns again, and its picture is of the painting left.
+void PaintingLibrary::currentChanged()
+{
+    justChanged = true;
+    QMetaObject::invokeMethod(this, [this] { justChanged = false; }, Qt::QueuedConnection);
+    emit sketchbookCurrent(isSketchbookCurrent() || paintingList->currentIndex() < 0);
+}
+
 void PaintingLibrary::fill(const QString &current)
 {
     const bool wasRefilling = refilling;
     refilling = true;
 
+    // The pictures of paintings no longer listed go.
+    const QHash<QString, QIcon> previousThumbnails = thumbnails;
+    thumbnails.clear();
+    const auto addEntry = [&](const QString &title, const QString &path) {
+        if (previousThumbnails.contains(path))
+            thumbnails.insert(path, previousThumbnails.value(path));
+        paintingList->addItem(thumbnailOf(path), title, path);
+    };
+
     paintingList->clear();
-    paintingList->addItem(QIcon(), sketchbookTitle(),
-                          pathInFolder(paintingsFolder, sketchbookFileName()));
+    addEntry(sketchbookTitle(), pathInFolder(paintingsFolder, sketchbookFileName()));
 
     // Looked at only now: leaving the current painting may just have created its file.
     const QFileInfo previous(current);
@@ -97,7 +156,7 @@ void PaintingLibrary::fill(const QString &current)
         const QString path = pathInFolder(paintingsFolder, name);
         QString title = name;
         title.chop(3);
-        paintingList->addItem(QIcon(), title, path);
+        addEntry(title, path);
         if (previousExists && QFileInfo(path) == previous)
             paintingList->setCurrentIndex(paintingList->count() - 1);
     }
@@ -115,8 +174,11 @@ bool PaintingLibrary::reselect(const QString &path)
     const int index = paintingList->findData(path);
     if (index < 0)
         return false;
-    const QSignalBlocker blocker(paintingList);
-    paintingList->setCurrentIndex(index);
+    {
+        const QSignalBlocker blocker(paintingList);
+        paintingList->setCurrentIndex(index);
+    }
+    emit sketchbookCurrent(isSketchbookCurrent());
     return true;
 }
 
@@ -125,11 +187,20 @@ QString PaintingLibrary::currentTitle() const
     return paintingList->currentText();
 }
 
+bool PaintingLibrary::isSketchbookCurrent() const
+{
+    return paintingList->currentIndex() == 0;
+}
+
 QString PaintingLibrary::saveCopy(ScriptDocument *painting, bool fromFile)
 {
     const QString newPath = askForCopyPath();
+    const bool ownFile = QFileInfo(newPath) == QFileInfo(painting->path());
     if (newPath.isEmpty() || !storeCopy(painting, fromFile, newPath))
         return QString();
+    // A painting written over is not what was rendered.
+    if (!ownFile)
+        thumbnails.remove(newPath);
     return newPath;
 }
 
@@ -137,20 +208,9 @@ QString PaintingLibrary::saveCopy(ScriptDocument *painting, bool fromFile)
 // agrees to replace a painting of that name.
 QString PaintingLibrary::askForCopyPath()
 {
-    QString name;
-    for (;;) {
-        // After an unusable name the field holds it again, to be mended.
-        name = QInputDialog::getText(window, tr("Save As"), tr("New name for this painting"),
-                                     QLineEdit::Normal, name);
-        if (name.isEmpty())
-            return QString();
-        if (isPaintingName(name))
-            break;
-        explain(tr("\"%1\" cannot be a painting's name: a name may not contain \"/\" or "
-                   "\"\\\", nor start with \".\" or \":\", because the painting must stay in "
-                   "the paintings folder and show in the list.")
-                    .arg(name));
-    }
+    const QString name = askForName(tr("Save As"), tr("New name for this painting"), QString());
+    if (name.isEmpty())
+        return QString();
 
     const QString newPath = pathInFolder(paintingsFolder, name + QStringLiteral(".js"));
     if (QFileInfo::exists(newPath)) {
@@ -201,7 +261,159 @@ bool PaintingLibrary::storeCopy(ScriptDocument *painting, bool fromFile, const Q
     return true;
 }
 
+// A name a painting can have, asked for until one is given; empty when the user cancels.
+QString PaintingLibrary::askForName(const QString &title, const QString &label, QString name)
+{
+    for (;;) {
+        // After an unusable name the field holds it again, to be mended.
+        name = QInputDialog::getText(window, title, label, QLineEdit::Normal, name);
+        if (name.isEmpty() || isPaintingName(name))
+            return name;
+        tell(title, tr("\"%1\" cannot be a painting's name: a name may not contain \"/\" or "
+                       "\"\\\", nor start with \".\" or \":\", because the painting must stay "
+                       "in the paintings folder and show in the list.")
+                        .arg(name));
+    }
+}
+
+// The path for a name that no painting has, or for ownName, which is that of ownPath; empty
+// when the user cancels. A painting's file is never written over.
+QString PaintingLibrary::askForFreePath(const QString &title, const QString &label,
+                                        const QString &ownName, const QString &ownPath)
+{
+    QString name = ownName;
+    for (;;) {
+        name = askForName(title, label, name);
+        if (name.isEmpty())
+            return QString();
+        const QString path = pathInFolder(paintingsFolder, name + QStringLiteral(".js"));
+        const QFileInfo file(path);
+        if (!ownPath.isEmpty() && file == QFileInfo(ownPath))
+            return ownPath;
+        // The Sketchbook's file need not be there yet.
+        if (path == pathAt(0)) {
+            tell(title, tr("\"%1\" is the name of The Sketchbook's file. Choose another name.")
+                            .arg(name));
+        } else if (file.exists() || file.isSymLink()) {
+            tell(title, tr("There is already a painting named \"%1\". Choose another name.")
+                            .arg(name));
+        } else {
+            return path;
+        }
+    }
+}
+
+void PaintingLibrary::newPainting(ScriptDocument *painting, bool fromFile)
+{
+    const QString title = tr("New Painting");
+    const QString path =
+        askForFreePath(title, tr("Name of the new painting"), QString(), QString());
+    if (path.isEmpty() || (!fromFile && !painting->save()))
+        return;
+    QString reason;
+    if (!writeTextFile(path, starterText(), nullptr, &reason)) {
+        tell(title, tr("Could not create %1: %2.").arg(shown(path), reason));
+        return;
+    }
+    fill(path);
+}
+
+void PaintingLibrary::renamePainting(ScriptDocument *painting, bool fromFile)
+{
+    const QString path = painting->path();
+    if (isSketchbookCurrent() || path.isEmpty())
+        return;
+    const QString title = tr("Rename Painting");
+    const QString newPath = askForFreePath(title, tr("New name for this painting"),
+                                           currentTitle(), path);
+    if (newPath.isEmpty() || newPath == path || (!fromFile && !painting->save()))
+        return;
+    QFile file(path);
+    // Unlike a copy, a rename never replaces a file that is there.
+    if (!file.rename(newPath)) {
+        tell(title, tr("Could not rename %1 to %2: %3.")
+                        .arg(shown(path), shown(newPath), file.errorString()));
+        return;
+    }
+    painting->setPath(newPath);
+    if (thumbnails.contains(path))
+        thumbnails.insert(newPath, thumbnails.take(path));
+    fill(newPath);
+}
+
+void PaintingLibrary::deletePainting(ScriptDocument *painting, bool fromFile)
+{
+    const QString path = painting->path();
+    if (isSketchbookCurrent() || path.isEmpty())
+        return;
+    const QString title = tr("Delete Painting");
+    const QMessageBox::StandardButton answer = showPlainMessage(
+        window, QMessageBox::Question, title,
+        tr("Move the painting \"%1\" to the trash?\n\nIts file, %2, can be taken back from "
+           "the desktop's trash.")
+            .arg(currentTitle(), shown(path)),
+        QMessageBox::Yes | QMessageBox::Cancel, QMessageBox::Cancel);
+    // The trash should hold what the editor shows.
+    if (answer != QMessageBox::Yes || (!fromFile && !painting->save()))
+        return;
+    QString reason;
+    if (!moveFileToTrash(path, &reason)) {
+        tell(title, tr("Could not move %1 to the trash: %2.\n\nThe painting stays as it is.")
+                        .arg(shown(path), reason));
+        return;
+    }
+    thumbnails.remove(path);
+    // Leaving a painting saves it, and this one must not come back.
+    painting->forgetFile();
+    fill(QString());
+}
+
+void PaintingLibrary::noteRender(RenderTask::Purpose purpose, const RenderResult &result)
+{
+    const int index = paintingList->currentIndex();
+    if (purpose == RenderTask::Purpose::Export || result.outcome != RenderResult::Outcome::Picture
+        || result.image.isNull() || justChanged || index < 0)
+        return;
+    const QIcon thumbnail = makeThumbnail(result.image);
+    thumbnails.insert(pathAt(index), thumbnail);
+    paintingList->setItemIcon(index, thumbnail);
+}
+
+// A painting not rendered yet has an empty picture, which keeps the names in line.
+QIcon PaintingLibrary::thumbnailOf(const QString &path) const
+{
+    const auto found = thumbnails.constFind(path);
+    return found != thumbnails.constEnd() ? *found : makeThumbnail(QImage());
+}
+
+QIcon PaintingLibrary::makeThumbnail(const QImage &picture) const
+{
+    const qreal ratio = paintingList->devicePixelRatioF();
+    QPixmap thumbnail(thumbnailSize * ratio);
+    thumbnail.setDevicePixelRatio(ratio);
+    thumbnail.fill(Qt::transparent);
+    if (!picture.isNull()) {
+        // Smoothing a large picture down in one step would read every one of its pixels.
+        QImage small = picture;
+        if (small.width() > 4 * thumbnail.width() || small.height() > 4 * thumbnail.height())
+            small = small.scaled(thumbnail.size() * 4, Qt::KeepAspectRatio);
+        small = small.scaled(thumbnail.size(), Qt::KeepAspectRatio, Qt::SmoothTransformation);
+        small.setDevicePixelRatio(ratio);
+        const QSizeF shownSize = QSizeF(small.size()) / ratio;
+        QPainter painter(&thumbnail);
+        painter.drawImage(QPointF((thumbnailSize.width() - shownSize.width()) / 2,
+                                  (thumbnailSize.height() - shownSize.height()) / 2),
+                          small);
+    }
+    return QIcon(thumbnail);
+}
+
 void PaintingLibrary::explain(const QString &text)
 {
-    showPlainMessage(window, QMessageBox::Warning, tr("Save As"), text);
+    tell(tr("Save As"), text);
+}
+
+void PaintingLibrary::tell(const QString &title, const QString &text)
+{
+    showPlainMessage(window, QMessageBox::Warning, title, text);
 }

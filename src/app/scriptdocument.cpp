@@ -114,6 +114,54 @@ ScriptDocument::ScriptDocument(CodeEditor *editor, QWidget *parentWindow)
     , textEditor(editor)
     , window(parentWindow)
 {
+    // Every document is the editor's child, so that none goes while the editor may still show
+    // it; the one the editor made itself it deletes once another is shown.
+    show(CodeEditor::createDocument(textEditor));
+}
+
+void ScriptDocument::setPath(const QString &path)
+{
+    filePath = path;
+    delete keptDocuments.take(path).text;
+}
+
+void ScriptDocument::switchTo(const QString &path)
+{
+    if (path == filePath)
+        return;
+    QTextDocument *left = textEditor->document();
+    const bool keepLeft =
+        !filePath.isEmpty() && file.readError.isEmpty() && text() == file.savedText;
+    if (keepLeft)
+        keptDocuments.insert(filePath, {left, file, textEditor->textCursor().position()});
+
+    filePath = path;
+    const KeptDocument back = keptDocuments.take(path);
+    if (back.text && fileMatches(path, back.file.stamp)) {
+        show(back.text, back.cursorPosition);
+        file = back.file;
+    } else {
+        show(CodeEditor::createDocument(textEditor));
+        delete back.text;
+        load();
+    }
+    if (!keepLeft)
+        delete left;
+}
+
+void ScriptDocument::forgetFile()
+{
+    QTextDocument *left = textEditor->document();
+    show(CodeEditor::createDocument(textEditor));
+    delete left;
+    filePath.clear();
+    file = DocumentFile();
+}
+
+void ScriptDocument::show(QTextDocument *shown, int cursorPosition)
+{
+    textEditor->showDocument(shown, cursorPosition);
+    textEditor->ensureCursorVisible();
 }
 
 QString ScriptDocument::text() const
@@ -237,7 +285,7 @@ bool ScriptDocument::saveAs(const QString &path, QString *errorString)
 {
     if (!write(path, text(), errorString))
         return false;
-    filePath = path;
+    setPath(path);
     return true;
 }
 

@@ -3,17 +3,20 @@
 
 #include "app/documentfile.h"
 
+#include <QHash>
 #include <QObject>
 #include <QSet>
 #include <QString>
 
 class CodeEditor;
 struct TextFileContent;
+class QTextDocument;
 class QWidget;
 
 // One script the window edits: its editor, the file behind it and what is known of that file.
 // The file is written only at a save moment, only when the text changed, and never over what
-// could not be read or has changed on disk without the user's say.
+// could not be read or has changed on disk without the user's say. Each file shown keeps its
+// text document, undo history included, while the program runs.
 class ScriptDocument : public QObject
 {
     Q_OBJECT
@@ -24,7 +27,16 @@ public:
 
     CodeEditor *editor() const { return textEditor; }
     const QString &path() const { return filePath; }
-    void setPath(const QString &path) { filePath = path; }
+    // The text shown now stands for the file at path, as it is when the external editor holds
+    // the files.
+    void setPath(const QString &path);
+    // Shows the file at path: its document as it was left, with its undo history, or the file's
+    // text read anew when it has none or the file has changed on disk since. The document left
+    // is kept when its file holds its text; a text whose save was given up goes.
+    void switchTo(const QString &path);
+    // Lets the file go without writing it, its document and undo history with it, as when the
+    // file has gone to the trash. The editor is left empty, with no file behind it.
+    void forgetFile();
     // The editor's text as it is saved, every character kept.
     QString text() const;
     // Why the file could not be read when it was loaded; empty when it was.
@@ -48,6 +60,15 @@ public:
     bool saveAs(const QString &path, QString *errorString);
 
 private:
+    // A document not shown, as its file was left.
+    struct KeptDocument
+    {
+        QTextDocument *text = nullptr;
+        DocumentFile file;
+        int cursorPosition = 0;
+    };
+
+    void show(QTextDocument *shown, int cursorPosition = 0);
     void putInEditor(const TextFileContent &content);
     bool write(const QString &path, const QString &text, QString *errorString);
     void tellOnce(const QString &title, const QString &text);
@@ -56,6 +77,7 @@ private:
     QWidget *window;
     QString filePath;
     DocumentFile file;
+    QHash<QString, KeptDocument> keptDocuments;   // by path
     QSet<QString> toldAbout;   // files whose reading trouble the user has been told of
 };
 

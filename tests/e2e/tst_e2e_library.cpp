@@ -5,7 +5,7 @@
 #include "waiting.h"
 
 // The painting library in the real window: the standard-library page, the painting list,
-// Save Copy and the external editor.
+// Save Copy, New and Delete, undo across a switch and the external editor.
 class TestLibrary : public QObject
 {
     Q_OBJECT
@@ -15,6 +15,7 @@ private slots:
     void standardLibraryPageKeepsWhatWasTyped();
     void pickingAnotherPaintingSavesTheOneLeft();
     void saveCopyStoresTheEditorTextUnderANewName();
+    void newPaintingUndoAfterASwitchAndDelete();
     void externalEditorGetsTheFilesFromTheDesktop();
     void closingAsksWhenTheTextCannotBeSaved();
 };
@@ -46,6 +47,30 @@ QPoint paintingEditorPoint(const QRect &client)
 QPoint stdlibEditorPoint(const QRect &client)
 {
     return QPoint(client.width() / 2, client.height() / 3);
+}
+
+// The starter of a new painting: red growing to the right, green downwards, half blue.
+bool showsStarter(AppSession &app)
+{
+    const auto isStarter = [](QRgb p) {
+        return qAbs(qBlue(p) - 128) <= 2 && qRed(p) > 100 && qGreen(p) > 100;
+    };
+    return waitUntil([&] {
+        const QImage shown = app.grabClient();
+        return countPixels(shown, shown.rect(), isStarter) > 2000;
+    }, renderMs);
+}
+
+// Picks the entry steps entries below (above, when negative) the current one in the list.
+bool pickInList(AppSession &app, int steps)
+{
+    const QVector<QRect> row = controlRowItems(app.grabClient());
+    if (row.size() != 4 || !app.clickAndWaitForPopup(row.first().center()))
+        return false;
+    QStringList keys;
+    for (int i = 0; i < qAbs(steps); ++i)
+        keys << (steps > 0 ? "Down" : "Up");
+    return app.pressKeys(keys << "Return") && app.waitForPopupsGone();
 }
 
 bool showsColour(AppSession &app, QRgb colour)
@@ -217,6 +242,59 @@ void TestLibrary::saveCopyStoresTheEditorTextUnderANewName()
     QVERIFY2(closeFault(app).isEmpty(), qPrintable(closeFault(app)));
     QCOMPARE(app.readFile("paintings/Rain.js"), second);
     QCOMPARE(app.readFile("paintings/Sketchbook.js"), QByteArray("function render() { r = 1; }\n"));
+}
+
+void TestLibrary::newPaintingUndoAfterASwitchAndDelete()
+{
+    AppSession app;
+    const QByteArray sketch = "function render() { r = 1; }\n";
+    QVERIFY(app.writeFile("paintings/Sketchbook.js", sketch));
+    QVERIFY2(app.start(), qPrintable(app.errorString()));
+    const QRect client = app.clientArea();
+
+    // Ctrl+N: the new painting is current, and its starter text renders.
+    QVERIFY2(app.pressKeys({"ctrl+n"}), qPrintable(app.errorString()));
+    const QString input = app.waitForWindow("^New Painting$");
+    QVERIFY2(!input.isEmpty(), qPrintable(app.errorString()));
+    QVERIFY2(app.typeText("Waves") && app.pressKeys({"Return"}) && app.waitForWindowGone(input),
+             qPrintable(app.errorString()));
+    QVERIFY2(waitUntil([&] { return app.exists("paintings/Waves.js"); }, 10000),
+             "no Waves.js was made");
+    const QByteArray starter = app.readFile("paintings/Waves.js");
+    QVERIFY2(app.activateMainWindow() && app.pressKeys({"ctrl+r"}), qPrintable(app.errorString()));
+    QVERIFY2(showsStarter(app), "the new painting did not render");
+
+    // An edit, saved by the trip to The Sketchbook and back, is taken back by Ctrl+Z.
+    QVERIFY2(app.clickClient(paintingEditorPoint(client)) && app.pressKeys({"ctrl+End"})
+                 && app.typeText("//mine"),
+             qPrintable(app.errorString()));
+    QVERIFY2(pickInList(app, -1), qPrintable(app.errorString()));
+    QVERIFY2(waitUntil([&] { return app.readFile("paintings/Waves.js") == starter + "//mine"; },
+                       10000),
+             "the painting left was not saved");
+    QVERIFY2(pickInList(app, 1), qPrintable(app.errorString()));
+    QVERIFY2(app.pressKeys({"ctrl+z", "ctrl+r"}), qPrintable(app.errorString()));
+    QVERIFY2(waitUntil([&] { return app.readFile("paintings/Waves.js") == starter; }, 10000),
+             qPrintable("Waves.js holds " + app.readFile("paintings/Waves.js")));
+    QVERIFY2(showsStarter(app), "the painting did not render after the undo");
+
+    // Delete Painting: the file goes to the trash, with what the editor showed, and The
+    // Sketchbook is current.
+    QVERIFY2(app.pressKeys({"ctrl+End"}) && app.typeText("//last"), qPrintable(app.errorString()));
+    QVERIFY2(app.chooseOption("Delete Painting"), qPrintable(app.errorString()));
+    const QString question = app.waitForWindow("^Delete Painting$");
+    QVERIFY2(!question.isEmpty(), qPrintable(app.errorString()));
+    QVERIFY2(app.pressKeys({"y"}) && app.waitForWindowGone(question),
+             qPrintable(app.errorString()));
+    QVERIFY2(waitUntil([&] { return !app.exists("paintings/Waves.js"); }, 10000),
+             "Waves.js is still in the paintings folder");
+    QCOMPARE(app.readFile("../data/Trash/files/Waves.js"), starter + "//last");
+    QVERIFY2(app.activateMainWindow() && app.pressKeys({"ctrl+r"}), qPrintable(app.errorString()));
+    QVERIFY2(showsColour(app, red), "The Sketchbook is not the current painting");
+
+    QVERIFY2(closeFault(app).isEmpty(), qPrintable(closeFault(app)));
+    QVERIFY(!app.exists("paintings/Waves.js"));
+    QCOMPARE(app.readFile("paintings/Sketchbook.js"), sketch);
 }
 
 void TestLibrary::externalEditorGetsTheFilesFromTheDesktop()
