@@ -94,6 +94,11 @@ void tst_MainWindow::actions_data()
     QTest::newRow("Live Preview starts off")
         << "Live Preview" << QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_R) << true << false << true;
     QTest::newRow("Save Copy") << "Save Copy" << none << false << false << false;
+    QTest::newRow("Play/Pause") << "Play/Pause" << QKeySequence(Qt::CTRL | Qt::Key_P) << false
+                                << false << true;
+    QTest::newRow("Export Animation...")
+        << "Export Animation..." << QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S) << false
+        << false << true;
 }
 
 void tst_MainWindow::actions()
@@ -123,9 +128,10 @@ void tst_MainWindow::windowOwnsExactlyItsActions()
     for (QAction *action : window.findChildren<QAction *>())
         texts << action->text();
     texts.sort();
-    QCOMPARE(texts, QStringList({"Edit Standard Library", "Export Image", "Live Preview",
-                                 "Low Quality Preview", "Preview", "Save Copy", "Save With Frame",
-                                 "Stop Render", "Use External Editor"}));
+    QCOMPARE(texts, QStringList({"Edit Standard Library", "Export Animation...", "Export Image",
+                                 "Live Preview", "Low Quality Preview", "Play/Pause", "Preview",
+                                 "Save Copy", "Save With Frame", "Stop Render",
+                                 "Use External Editor"}));
 }
 
 void tst_MainWindow::optionsMenuOrder()
@@ -144,7 +150,7 @@ void tst_MainWindow::optionsMenuOrder()
     }
     QCOMPARE(entries, QStringList({"Low Quality Preview", "Use External Editor",
                                    "Save With Frame", "Live Preview", "----", "Save Copy",
-                                   "Edit Standard Library"}));
+                                   "Edit Standard Library", "Export Animation..."}));
 }
 
 void tst_MainWindow::buttons_data()

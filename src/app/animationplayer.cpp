@@ -4,6 +4,7 @@
 #include "client/framejobs.h"
 #include "client/renderclient.h"
 
+#include <QSignalBlocker>
 #include <QTimer>
 #include <QVector>
 
@@ -31,8 +32,10 @@ AnimationPlayer::AnimationPlayer(Timeline *timelineRow, RenderController *contro
     timeline->hide();
 }
 
+// The window that listens may be half gone: nothing more is said.
 AnimationPlayer::~AnimationPlayer()
 {
+    const QSignalBlocker blocker(this);
     stopRendering();
 }
 
