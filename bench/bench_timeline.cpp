@@ -93,6 +93,8 @@ int main(int argc, char *argv[])
     view.imageView->setGeometry(0, 0, 640, 480);
     view.paintingEditor = createCodeEditor();
     view.stdlibEditor = createCodeEditor();
+    view.paintingEditor->setParent(&window);
+    view.stdlibEditor->setParent(&window);
     auto *timeline = new Timeline(&window);
     timeline->setGeometry(0, 480, 640, 40);
     window.resize(640, 520);

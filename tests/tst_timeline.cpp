@@ -1,7 +1,10 @@
 #include "app/animationplayer.h"
+#include "app/codeeditor.h"
 #include "app/framecache.h"
 #include "app/imageview.h"
 #include "app/mainwindow.h"
+#include "app/rendercontroller.h"
+#include "app/timeline.h"
 #include "testsupport.h"
 
 #include <QAction>
@@ -130,6 +133,7 @@ private slots:
     void timelineFollowsTheLatestRender();
     void ctrlPDoesNothingForAStill();
     void playingShowsTheFramesInOrderAndLoops();
+    void playingBeyondTheCapRendersTheFramesThatWent();
     void sliderShowsTheFrameThatPreviewAndExportRender();
     void textChangeDropsTheKeptFrames();
     void escapeStopsPlayingThenClosesTheFindBar();
@@ -245,6 +249,42 @@ void tst_Timeline::playingShowsTheFramesInOrderAndLoops()
     const int last = w.slider->value();
     QCOMPARE(last, shownFrames.last());
     QCOMPARE(w.frameLabel->text(), QStringLiteral("frame %1 / 6 · %2 s").arg(last).arg(last / 30.0, 0, 'f', 2));
+}
+
+// Two frames fit in the memory given: the others are rendered again in their turn.
+void tst_Timeline::playingBeyondTheCapRendersTheFramesThatWent()
+{
+    QWidget window;
+    RenderController::View view;
+    view.window = &window;
+    view.statusStack = new QStackedWidget(&window);
+    view.statusLabel = new QLabel;
+    view.progressBar = new QProgressBar;
+    view.statusStack->addWidget(view.statusLabel);
+    view.statusStack->addWidget(view.progressBar);
+    view.imageView = new ImageView(&window);
+    view.paintingEditor = createCodeEditor();
+    view.stdlibEditor = createCodeEditor();
+    view.paintingEditor->setParent(&window);
+    view.stdlibEditor->setParent(&window);
+    auto *timeline = new Timeline(&window);
+    RenderController renders(view);
+    RenderTask task;
+    task.request.paintingText = colourFrames(5);
+    const qint64 frameBytes = QImage(40, 30, QImage::Format_RGB32).sizeInBytes();
+    AnimationPlayer player(timeline, &renders, nullptr, 2 * frameBytes);
+
+    QSignalSpy shown(&renders, &RenderController::pictureShown);
+    renders.start(task);
+    QVERIFY(shown.wait(frameMs));
+    QList<int> reds;
+    connect(&player, &AnimationPlayer::frameShown, this,
+            [&] { reds << qRed(view.imageView->pixelColour(QPoint(1, 1))); });
+    player.togglePlaying();
+    QTRY_VERIFY_WITH_TIMEOUT(reds.size() >= 12, frameMs);
+    for (int i = 0; i < reds.size(); ++i)
+        QCOMPARE(reds.at(i), redOf((i + 1) % 5));
+    QCOMPARE(player.keptFrames(), 2);
 }
 
 void tst_Timeline::sliderShowsTheFrameThatPreviewAndExportRender()

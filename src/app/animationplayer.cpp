@@ -14,12 +14,13 @@ using Purpose = RenderTask::Purpose;
 using Outcome = RenderResult::Outcome;
 
 AnimationPlayer::AnimationPlayer(Timeline *timelineRow, RenderController *controller,
-                                 QObject *parent)
+                                 QObject *parent, qint64 keptBytes)
     : QObject(parent)
     , timeline(timelineRow)
     , renders(controller)
     , client(new RenderClient(RenderClient::defaultProgram(), this))
     , ticker(new QTimer(this))
+    , kept(keptBytes)
 {
     ticker->setSingleShot(true);
     ticker->setTimerType(Qt::PreciseTimer);

@@ -24,7 +24,9 @@ class AnimationPlayer : public QObject
     Q_OBJECT
 
 public:
-    AnimationPlayer(Timeline *timeline, RenderController *renders, QObject *parent = nullptr);
+    // keptBytes: the most memory the kept frames take.
+    AnimationPlayer(Timeline *timeline, RenderController *renders, QObject *parent = nullptr,
+                    qint64 keptBytes = FrameCache::defaultCap);
     ~AnimationPlayer() override;
 
     bool isAnimated() const { return frameCount > 1; }
