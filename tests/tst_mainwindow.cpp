@@ -94,6 +94,11 @@ void tst_MainWindow::actions_data()
     QTest::newRow("Live Preview starts off")
         << "Live Preview" << QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_R) << true << false << true;
     QTest::newRow("Save Copy") << "Save Copy" << none << false << false << false;
+    QTest::newRow("Play/Pause") << "Play/Pause" << QKeySequence(Qt::CTRL | Qt::Key_P) << false
+                                << false << true;
+    QTest::newRow("Export Animation...")
+        << "Export Animation..." << QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S) << false
+        << false << true;
     QTest::newRow("New Painting...") << "New Painting..." << QKeySequence(Qt::CTRL | Qt::Key_N)
                                      << false << false << true;
 }
@@ -125,10 +130,11 @@ void tst_MainWindow::windowOwnsExactlyItsActions()
     for (QAction *action : window.findChildren<QAction *>())
         texts << action->text();
     texts.sort();
-    QCOMPARE(texts, QStringList({"Delete Painting", "Edit Standard Library", "Export Image",
-                                 "Live Preview", "Low Quality Preview", "New Painting...",
-                                 "Preview", "Rename Painting...", "Save Copy", "Save With Frame",
-                                 "Stop Render", "Use External Editor"}));
+    QCOMPARE(texts, QStringList({"Delete Painting", "Edit Standard Library", "Export Animation...",
+                                 "Export Image", "Live Preview", "Low Quality Preview",
+                                 "New Painting...", "Play/Pause", "Preview", "Rename Painting...",
+                                 "Save Copy", "Save With Frame", "Stop Render",
+                                 "Use External Editor"}));
 }
 
 void tst_MainWindow::optionsMenuOrder()
@@ -147,8 +153,8 @@ void tst_MainWindow::optionsMenuOrder()
     }
     QCOMPARE(entries, QStringList({"Low Quality Preview", "Use External Editor",
                                    "Save With Frame", "Live Preview", "----", "Save Copy",
-                                   "Edit Standard Library", "----", "New Painting...",
-                                   "Rename Painting...", "Delete Painting"}));
+                                   "Edit Standard Library", "Export Animation...", "----",
+                                   "New Painting...", "Rename Painting...", "Delete Painting"}));
 }
 
 void tst_MainWindow::buttons_data()

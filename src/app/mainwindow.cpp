@@ -1,9 +1,11 @@
 #include "app/mainwindow.h"
 
+#include "app/animationplayer.h"
 #include "app/codeeditor.h"
 #include "app/imageview.h"
 #include "app/messagebox.h"
 #include "app/scriptfilewatcher.h"
+#include "app/timeline.h"
 #include "core/apppath.h"
 
 #include <QAction>
@@ -103,6 +105,16 @@ QMenu *MainWindow::createActions()
     auto *saveCopyAction = new QAction(tr("Save Copy"), this);
     connect(saveCopyAction, &QAction::triggered, this, &MainWindow::saveFileAs);
 
+    auto *playAction = new QAction(tr("Play/Pause"), this);
+    playAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_P));
+    connect(playAction, &QAction::triggered, this, [this] { player->togglePlaying(); });
+    addAction(playAction);
+
+    auto *animationAction = new QAction(tr("Export Animation..."), this);
+    animationAction->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S));
+    connect(animationAction, &QAction::triggered, this, &MainWindow::exportAnimation);
+    addAction(animationAction);
+
     // A button does not own its menu, and a menu without a parent would outlive the window.
     auto *optionsMenu = new QMenu;
     connect(this, &QObject::destroyed, optionsMenu, [optionsMenu] { delete optionsMenu; });
@@ -113,6 +125,7 @@ QMenu *MainWindow::createActions()
     optionsMenu->addSeparator();
     optionsMenu->addAction(saveCopyAction);
     optionsMenu->addAction(stdlibAction);
+    optionsMenu->addAction(animationAction);
     addPaintingCommands(optionsMenu);
     return optionsMenu;
 }
@@ -190,7 +203,10 @@ void MainWindow::createPaintingPage(QMenu *optionsMenu)
     statusStack->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Maximum);
     statusStack->addWidget(statusLabel);
     statusStack->addWidget(progressBar);
+    timeline = new Timeline;
+    timeline->setObjectName(QStringLiteral("timeline"));
     createRenderController();
+    createAnimationPlayer();
 
     paintingList = library->list();
     connect(paintingList, QOverload<int>::of(&QComboBox::currentIndexChanged),
@@ -215,6 +231,7 @@ void MainWindow::createPaintingPage(QMenu *optionsMenu)
 
     auto *paintingLayout = new QVBoxLayout;
     paintingLayout->addWidget(splitter);
+    paintingLayout->addWidget(timeline);
     paintingLayout->addLayout(controlRow);
     paintingPage = new QWidget;
     paintingPage->setObjectName(QStringLiteral("paintingPage"));
@@ -232,10 +249,22 @@ void MainWindow::createRenderController()
     view.paintingEditor = paintingEditor;
     view.stdlibEditor = stdlibEditor;
     renders = new RenderController(view, this);
-    connect(renders, &RenderController::userRenderRunning, stopRenderAction, &QAction::setEnabled);
-    connect(stopRenderAction, &QAction::triggered, renders, [this] {
+    connect(renders, &RenderController::showingErrorIn, this, &MainWindow::showPageOf);
+}
+
+// Escape stops whatever renders or plays; with nothing to stop it reaches the find bar.
+void MainWindow::createAnimationPlayer()
+{
+    player = new AnimationPlayer(timeline, renders, this);
+    auto followRuns = [this] {
+        stopRenderAction->setEnabled(renders->isUserRenderRunning() || player->isBusy());
+    };
+    connect(renders, &RenderController::userRenderRunning, this, followRuns);
+    connect(player, &AnimationPlayer::busyChanged, this, followRuns);
+    connect(stopRenderAction, &QAction::triggered, this, [this] {
         renders->stop(Purpose::Preview);
         renders->stop(Purpose::Export);
+        player->stop();
     });
     connect(renders, &RenderController::showingErrorIn, this, &MainWindow::showPageOf);
     connect(renders, &RenderController::finished, library, &PaintingLibrary::noteRender);
@@ -287,6 +316,8 @@ RenderTask MainWindow::renderTask(Purpose purpose, int step) const
     task.request.stdlibText = stdlib->text();
     task.request.paintingText = painting->text();
     task.request.step = step;
+    task.request.frame = player->shownFrame();
+    task.namesFrame = player->isAnimated();
     task.framed = saveWithFrame;
     task.stdlibName = QFileInfo(stdlibPath()).fileName();
     // The user edits a file of their own in the external editor, and a painting otherwise.
@@ -328,6 +359,17 @@ void MainWindow::saveImage()
     RenderTask task = renderTask(Purpose::Export, 1);
     task.exportPath = fileName;
     renders->start(task);
+}
+
+void MainWindow::exportAnimation()
+{
+    const QString fileName = QFileDialog::getSaveFileName(this, tr("Export Animation"));
+    if (fileName.isEmpty())
+        return;
+    RenderTask task = renderTask(Purpose::Export, 1);
+    task.request.frame = 0;
+    task.exportPath = fileName;
+    renders->startAnimation(task);
 }
 
 void MainWindow::setLowQuality(bool on)
@@ -438,6 +480,7 @@ void MainWindow::setUseExternalEditor(bool on)
     }
 
     openPainter();
+    player->clear();
     if (!imageView->isHidden())
         imageView->setPixmap(QPixmap());
     openExternally(paintingPath());
@@ -464,6 +507,7 @@ void MainWindow::fileChosen(int index)
         painting->setPath(library->pathAt(index));
     else
         painting->switchTo(library->pathAt(index));
+    player->clear();
     renders->showStatus(QString());
     if (!useExternalEditor) {
         imageView->hide();

@@ -10,6 +10,7 @@
 #include <QMainWindow>
 #include <QString>
 
+class AnimationPlayer;
 class CodeEditor;
 class ImageView;
 class QAction;
@@ -22,6 +23,7 @@ class QStackedWidget;
 class QTimer;
 class QWidget;
 class ScriptFileWatcher;
+class Timeline;
 
 // The one window: the painting page and the standard-library page, their commands, and the
 // wiring between the two script documents, the painting library and the renders.
@@ -67,6 +69,7 @@ private:
     void createPaintingPage(QMenu *optionsMenu);
     void createStdlibPage();
     void createRenderController();
+    void createAnimationPlayer();
     void fillPaintingList();
 
     const QDir &paintingsDir() const { return library->folder(); }
@@ -75,6 +78,7 @@ private:
 
     RenderTask renderTask(RenderTask::Purpose purpose, int step) const;
     void showPageOf(RenderResult::ErrorSource source);
+    void exportAnimation();
     void openExternally(const QString &path);
 
     // Live preview: the picture follows the text as it is typed, or the files as the external
@@ -105,6 +109,8 @@ private:
     ScriptDocument *stdlib = nullptr;
     RenderController *renders = nullptr;
     QAction *stopRenderAction = nullptr;
+    Timeline *timeline = nullptr;   // under the picture of an animation
+    AnimationPlayer *player = nullptr;
 
     bool livePreview = false;
     QTimer *liveTimer = nullptr;

@@ -1,5 +1,6 @@
 #include "app/rendercontroller.h"
 
+#include "app/animationexport.h"
 #include "app/codeeditor.h"
 #include "app/imageview.h"
 #include "app/messagebox.h"
@@ -8,6 +9,7 @@
 
 #include <QColor>
 #include <QDir>
+#include <QFileInfo>
 #include <QImage>
 #include <QLabel>
 #include <QMessageBox>
@@ -34,8 +36,9 @@ QString seconds(const QElapsedTimer &clock)
     return QString::number(clock.elapsed() / 1000.0, 'f', 1);
 }
 
-// Where the error happened, for the box: script and line, pixel; empty when unknown.
-QString scriptErrorPlace(const RenderTask &task, const RenderResult &result)
+// Where the error happened, for the box: the frame of an animation (frame -1 for none), script
+// and line, pixel; empty when unknown.
+QString scriptErrorPlace(const RenderTask &task, const RenderResult &result, int frame = -1)
 {
     QString script;
     if (result.errorSource == RenderResult::ErrorSource::Stdlib)
@@ -44,6 +47,10 @@ QString scriptErrorPlace(const RenderTask &task, const RenderResult &result)
         script = task.paintingName;
     if (!script.isEmpty() && result.errorLine > 0)
         script = RenderController::tr("%1, line %2").arg(script).arg(result.errorLine);
+    if (frame >= 0) {
+        const QString frameName = RenderController::tr("Frame %1").arg(frame);
+        script = script.isEmpty() ? frameName : RenderController::tr("%1: %2").arg(frameName, script);
+    }
 
     if (result.errorPixel.x() < 0)
         return script;
@@ -55,9 +62,9 @@ QString scriptErrorPlace(const RenderTask &task, const RenderResult &result)
 }
 
 // The error's text and where it happened, on one line, for the status area.
-QString liveErrorText(const RenderTask &task, const RenderResult &result)
+QString liveErrorText(const RenderTask &task, const RenderResult &result, int frame = -1)
 {
-    QString place = scriptErrorPlace(task, result);
+    QString place = scriptErrorPlace(task, result, frame);
     place.replace(QLatin1Char('\n'), QStringLiteral(", "));
     const QString firstLine = result.errorText.section(QLatin1Char('\n'), 0, 0);
     return place.isEmpty() ? firstLine : RenderController::tr("%1 (%2)").arg(firstLine, place);
@@ -84,16 +91,28 @@ bool RenderController::replaces(Purpose newer, Purpose older)
     return isUserRender(newer) ? isUserRender(older) : newer == older;
 }
 
-void RenderController::start(const RenderTask &task)
+int RenderController::namedFrame(const Running &render)
+{
+    if (!render.task.namesFrame)
+        return -1;
+    return render.timing ? 0 : render.task.request.frame;
+}
+
+void RenderController::dropReplacedBy(Purpose purpose)
 {
     QList<RenderJob *> replaced;
     for (const Running &render : qAsConst(running)) {
-        if (replaces(task.purpose, render.task.purpose))
+        if (replaces(purpose, render.task.purpose))
             replaced.append(render.job);
     }
     for (RenderJob *job : qAsConst(replaced))
         drop(job);
+    if (isUserRender(purpose))
+        dropAnimation();
+}
 
+RenderController::Running RenderController::beginRender(const RenderTask &task)
+{
     Running render;
     render.task = task;
     if (isUserRender(task.purpose)) {
@@ -102,30 +121,70 @@ void RenderController::start(const RenderTask &task)
         render.paintingEdits = view.paintingEditor->editCount();
         render.stdlibEdits = view.stdlibEditor->editCount();
     }
-    RenderJob *job = client->start(task.request);
-    render.job = job;
     render.clock.start();
+    return render;
+}
+
+void RenderController::start(const RenderTask &task)
+{
+    dropReplacedBy(task.purpose);
+    Running render = beginRender(task);
+    RenderRequest request = task.request;
+    if (request.frame > 0) {
+        render.timing = true;
+        request.frame = 0;
+        request.topLevelOnly = true;
+        request.processes = 1;
+    }
+    startJob(render, request);
+    if (isUserRender(task.purpose))
+        showUserRenderRunning();
+    emit started(task.purpose);
+}
+
+void RenderController::startJob(Running render, const RenderRequest &request)
+{
+    RenderJob *job = client->start(request);
+    render.job = job;
     running.append(render);
     connect(job, &RenderJob::finished, this, [this, job] { jobFinished(job); });
-    if (isUserRender(task.purpose))
-        showUserRenderRunning(job);
+    if (isUserRender(render.task.purpose) && !render.timing)
+        followProgress(job);
+}
+
+// Frame 0's top level has told the rate: the frame's time is frame / fps, and it must ask for
+// the same animation.
+void RenderController::startTimedFrame(Running render, const RenderResult &timing)
+{
+    render.timing = false;
+    RenderRequest &request = render.task.request;
+    request.frameRate = timing.fps;
+    request.expectedFrames = timing.frames;
+    request.expectedFps = timing.fps;
+    const RenderRequest frameRequest = request;
+    startJob(render, frameRequest);
 }
 
 // Before the first row the scripts' top level runs, which may take any time.
-void RenderController::showUserRenderRunning(RenderJob *job)
+void RenderController::showUserRenderRunning()
 {
     QProgressBar *progressBar = view.progressBar;
     progressBar->setFormat(tr("Running the scripts... (Esc stops)"));
     progressBar->setRange(0, 1);
     progressBar->setValue(0);
     view.statusStack->setCurrentWidget(progressBar);
+    emit userRenderRunning(true);
+}
+
+void RenderController::followProgress(RenderJob *job)
+{
+    QProgressBar *progressBar = view.progressBar;
     connect(job, &RenderJob::started, this, [progressBar](int rowCount) {
         progressBar->setFormat(tr("%p% (Esc stops)"));
         progressBar->setRange(0, rowCount);
         progressBar->setValue(0);
     });
     connect(job, &RenderJob::progress, this, [progressBar](int row) { progressBar->setValue(row); });
-    emit userRenderRunning(true);
 }
 
 void RenderController::drop(RenderJob *job)
@@ -147,12 +206,16 @@ void RenderController::stop(Purpose purpose)
         if (render.task.purpose == purpose)
             render.job->stop();
     }
+    if (purpose == Purpose::Export && animation)
+        animation->stop();
 }
 
 void RenderController::stopAll()
 {
     for (const Running &render : qAsConst(running))
         render.job->stop();
+    if (animation)
+        animation->stop();
 }
 
 bool RenderController::isRunning(Purpose purpose) const
@@ -166,7 +229,8 @@ bool RenderController::isRunning(Purpose purpose) const
 
 bool RenderController::isUserRenderRunning() const
 {
-    return isRunning(Purpose::Preview) || isRunning(Purpose::Export);
+    return isRunning(Purpose::Preview) || isRunning(Purpose::Export)
+        || (animation && animation->isRunning());
 }
 
 void RenderController::jobFinished(RenderJob *job)
@@ -179,12 +243,14 @@ void RenderController::jobFinished(RenderJob *job)
     const Running render = running.takeAt(index);
     const RenderResult result = job->result();
     job->deleteLater();
+    if (render.timing && result.outcome == Outcome::Picture) {
+        startTimedFrame(render, result);
+        return;
+    }
 
     const Purpose purpose = render.task.purpose;
-    if (isUserRender(purpose) && !isUserRenderRunning()) {
-        view.statusStack->setCurrentWidget(view.statusLabel);
-        emit userRenderRunning(false);
-    }
+    if (isUserRender(purpose) && !isUserRenderRunning())
+        userRenderEnded();
     switch (purpose) {
     case Purpose::Preview:
         previewFinished(render, result);
@@ -199,6 +265,12 @@ void RenderController::jobFinished(RenderJob *job)
     emit finished(purpose, result);
 }
 
+void RenderController::userRenderEnded()
+{
+    view.statusStack->setCurrentWidget(view.statusLabel);
+    emit userRenderRunning(false);
+}
+
 void RenderController::previewFinished(const Running &render, const RenderResult &result)
 {
     // Without a word the preview would seem not to have happened.
@@ -207,20 +279,27 @@ void RenderController::previewFinished(const Running &render, const RenderResult
         return;
     }
     if (result.outcome != Outcome::Picture) {
-        reportFailure(render, result);
+        reportFailure(render, result, namedFrame(render));
         return;
     }
     showStatus(tr("Rendered in %1 sec").arg(seconds(render.clock)));
     showPicture(result.image, render.task.request.step);
+    emit pictureShown(render.task, result);
 }
 
 void RenderController::exportFinished(const Running &render, const RenderResult &result)
 {
+    if (result.outcome == Outcome::Picture)
+        writeExport(render.task.exportPath, result.image, render.task.framed);
+    else
+        reportExportFailure(render, result, namedFrame(render));
+}
+
+void RenderController::reportExportFailure(const Running &render, const RenderResult &result,
+                                           int frame)
+{
     const QString shownName = QDir::toNativeSeparators(render.task.exportPath);
     switch (result.outcome) {
-    case Outcome::Picture:
-        writeExport(render.task.exportPath, result.image, render.task.framed);
-        break;
     case Outcome::NoPixels:
         showPlainMessage(view.window, QMessageBox::Warning, tr("Nothing to Export"),
                          tr("The painting's size, %1 × %2, leaves no pixels, so %3 was not "
@@ -228,7 +307,7 @@ void RenderController::exportFinished(const Running &render, const RenderResult 
                              .arg(result.scriptWidth, result.scriptHeight, shownName));
         break;
     default:
-        reportFailure(render, result);
+        reportFailure(render, result, frame);
         break;
     }
 }
@@ -259,11 +338,12 @@ void RenderController::liveFinished(const Running &render, const RenderResult &r
     case Outcome::Picture:
         showStatus(tr("Live: rendered in %1 sec").arg(seconds(render.clock)));
         showPicture(result.image, render.task.request.step);
+        emit pictureShown(render.task, result);
         return;
     case Outcome::Stopped:
         return;
     case Outcome::ScriptError:
-        showOutOfDate(liveErrorText(render.task, result));
+        showOutOfDate(liveErrorText(render.task, result, namedFrame(render)));
         break;
     default:
         showOutOfDate(tr("Live: %1").arg(renderFailureText(result)));
@@ -278,7 +358,7 @@ void RenderController::showOutOfDate(const QString &why)
     view.imageView->setOutOfDate(true);
 }
 
-void RenderController::reportFailure(const Running &render, const RenderResult &result)
+void RenderController::reportFailure(const Running &render, const RenderResult &result, int frame)
 {
     switch (result.outcome) {
     case Outcome::Picture:
@@ -289,7 +369,7 @@ void RenderController::reportFailure(const Running &render, const RenderResult &
         // A painting's name is the user's: the place is plain text too.
         showPlainMessage(view.window, QMessageBox::Critical, tr("Script Error"), result.errorText,
                          QMessageBox::Ok, QMessageBox::NoButton,
-                         scriptErrorPlace(render.task, result));
+                         scriptErrorPlace(render.task, result, frame));
         if (render.task.marksErrorLine)
             showErrorLine(render, result);
         break;
@@ -345,4 +425,96 @@ void RenderController::showStatus(const QString &text, bool isError)
     if (isError)
         palette.setColor(QPalette::WindowText, QColor(0xc0, 0x10, 0x10));
     label->setPalette(palette);
+}
+
+void RenderController::showFrame(const QImage &picture, int step)
+{
+    showPicture(picture, step);
+}
+
+void RenderController::showFrameFailure(const RenderTask &task, int frame, const RenderResult &result)
+{
+    switch (result.outcome) {
+    case Outcome::Picture:
+    case Outcome::Stopped:
+        return;
+    case Outcome::ScriptError:
+        showOutOfDate(liveErrorText(task, result, frame));
+        return;
+    default:
+        showOutOfDate(tr("Frame %1: %2").arg(frame).arg(renderFailureText(result)));
+        return;
+    }
+}
+
+void RenderController::startAnimation(const RenderTask &task)
+{
+    const QString problem = AnimationExport::outputProblem(task.exportPath);
+    if (!problem.isEmpty()) {
+        showPlainMessage(view.window, QMessageBox::Warning, tr("Export Animation"), problem);
+        return;
+    }
+    dropReplacedBy(task.purpose);
+    animationRender = beginRender(task);
+    animationFailure = AnimationFailure();
+    animation = new AnimationExport(view.window, this);
+    connect(animation, &AnimationExport::progress, this, &RenderController::showAnimationProgress);
+    connect(animation, &AnimationExport::encoding, this, [this] {
+        view.progressBar->setFormat(tr("Encoding %1...")
+                                        .arg(QFileInfo(animationRender.task.exportPath).fileName()));
+        // ffmpeg takes the window's thread until the file is done: the words show first.
+        view.progressBar->repaint();
+    });
+    connect(animation, &AnimationExport::frameFailed, this,
+            [this](int frame, const RenderResult &result) {
+                animationFailure.frame = frame;
+                animationFailure.result = result;
+            });
+    connect(animation, &AnimationExport::writeFailed, this,
+            [this](const QString &reason) { animationFailure.writeError = reason; });
+    connect(animation, &AnimationExport::finished, this, &RenderController::animationFinished);
+    animation->start(task.request, task.exportPath, task.framed);
+    showUserRenderRunning();
+}
+
+void RenderController::dropAnimation()
+{
+    if (!animation)
+        return;
+    animation->disconnect(this);
+    animation->stop();
+    animation->deleteLater();
+    animation = nullptr;
+}
+
+void RenderController::showAnimationProgress(int done, int frameCount)
+{
+    if (frameCount <= 0)
+        return;
+    QProgressBar *progressBar = view.progressBar;
+    progressBar->setRange(0, frameCount);
+    progressBar->setValue(done);
+    progressBar->setFormat(tr("frame %1 / %2 (Esc stops)").arg(done).arg(frameCount));
+}
+
+void RenderController::animationFinished(bool written)
+{
+    animation->deleteLater();
+    animation = nullptr;
+    if (!isUserRenderRunning())
+        userRenderEnded();
+
+    RenderResult result;
+    result.outcome = written || !animationFailure.writeError.isEmpty() ? Outcome::Picture
+                                                                        : Outcome::Stopped;
+    if (animationFailure.frame >= 0) {
+        result = animationFailure.result;
+        reportExportFailure(animationRender, result, animationFailure.frame);
+    } else if (!animationFailure.writeError.isEmpty()) {
+        showPlainMessage(view.window, QMessageBox::Warning, tr("Export Failed"),
+                         tr("Could not write the animation %1.\n\n%2")
+                             .arg(QDir::toNativeSeparators(animationRender.task.exportPath),
+                                  capitalized(animationFailure.writeError)));
+    }
+    emit finished(Purpose::Export, result);
 }

@@ -9,6 +9,7 @@
 #include <QObject>
 #include <QString>
 
+class AnimationExport;
 class CodeEditor;
 class ImageView;
 class QImage;
@@ -39,6 +40,8 @@ public:
     QString stdlibName;
     // The editors hold the scripts as rendered, so an error's line is shown there.
     bool marksErrorLine = true;
+    // The frame of an animation: an error names it.
+    bool namesFrame = false;
 };
 
 // Runs the window's renders, several at once, and shows what becomes of each: the progress of
@@ -66,7 +69,12 @@ public:
     // Starts the render and returns at once; finished() follows once its result is shown. A
     // preview or an export takes the place of the preview or export still running, a live
     // render that of the live render: the render replaced ends, and nothing comes of it.
+    // A frame after the first runs frame 0's top level first, for the rate that sets its time.
     void start(const RenderTask &task);
+    // Renders every frame of the painting into task.exportPath, an animation file or numbered
+    // image files, as an export (it takes the place of one, and stop(Export) ends it). A name
+    // that cannot take an animation is told in a box, and nothing starts.
+    void startAnimation(const RenderTask &task);
     // Ends the renders for purpose at once; each finishes as stopped.
     void stop(RenderTask::Purpose purpose);
     void stopAll();
@@ -78,9 +86,16 @@ public:
     void showStatus(const QString &text, bool isError = false);
     // Says in the status area why the picture no longer follows the text, and fades it.
     void showOutOfDate(const QString &why);
+    // Shows a frame rendered for the timeline, as a preview's picture is shown.
+    void showFrame(const QImage &picture, int step);
+    // Says in the status area why a frame of task's scripts could not be shown.
+    void showFrameFailure(const RenderTask &task, int frame, const RenderResult &result);
 
 signals:
     void userRenderRunning(bool running);
+    void started(RenderTask::Purpose purpose);
+    // A preview's or live render's picture is on screen.
+    void pictureShown(const RenderTask &task, const RenderResult &result);
     // The line of a script error is about to be shown in the editor of source, whose page
     // should then be showing.
     void showingErrorIn(RenderResult::ErrorSource source);
@@ -96,24 +111,51 @@ private:
         // The editors' edit counts when the render took their texts.
         int paintingEdits = 0;
         int stdlibEdits = 0;
+        // The job runs frame 0's top level for the frame's time; the frame comes next.
+        bool timing = false;
+    };
+
+    // What went wrong in the animation export, told once it has ended.
+    struct AnimationFailure
+    {
+        int frame = -1;   // the frame that failed to render
+        RenderResult result;
+        QString writeError;
     };
 
     static bool isUserRender(RenderTask::Purpose purpose);
     static bool replaces(RenderTask::Purpose newer, RenderTask::Purpose older);
+    // The frame an error names, -1 for none.
+    static int namedFrame(const Running &render);
+    void dropReplacedBy(RenderTask::Purpose purpose);
+    Running beginRender(const RenderTask &task);
     void drop(RenderJob *job);
-    void showUserRenderRunning(RenderJob *job);
+    void startJob(Running render, const RenderRequest &request);
+    void startTimedFrame(Running render, const RenderResult &timing);
+    void showUserRenderRunning();
+    void followProgress(RenderJob *job);
     void jobFinished(RenderJob *job);
+    void userRenderEnded();
     void previewFinished(const Running &render, const RenderResult &result);
     void exportFinished(const Running &render, const RenderResult &result);
     void liveFinished(const Running &render, const RenderResult &result);
-    void reportFailure(const Running &render, const RenderResult &result);
+    void reportExportFailure(const Running &render, const RenderResult &result, int frame = -1);
+    void reportFailure(const Running &render, const RenderResult &result, int frame = -1);
     void showErrorLine(const Running &render, const RenderResult &result);
     void writeExport(const QString &path, const QImage &picture, bool framed);
     void showPicture(const QImage &picture, int step);
 
+    // The animation export, which runs its own frame jobs.
+    void dropAnimation();
+    void showAnimationProgress(int done, int frameCount);
+    void animationFinished(bool written);
+
     RenderClient *client;
     View view;
     QList<Running> running;
+    AnimationExport *animation = nullptr;
+    Running animationRender;   // its task and the editors' edit counts; no job
+    AnimationFailure animationFailure;
 };
 
 #endif // RENDERCONTROLLER_H

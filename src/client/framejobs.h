@@ -39,7 +39,8 @@ public:
     double fps() const { return paintingFps; }
 
 signals:
-    // Frame 0's top level has run: the animation has this many frames at this rate.
+    // Frame 0's top level has run: the animation has this many frames at this rate. No other
+    // frame has started yet, and none does when a slot stops the job.
     void timingKnown(int frameCount, double fps);
     void frameRendered(int frame, const RenderResult &result);
     // The first frame that failed; the others have been stopped.

@@ -82,6 +82,14 @@ AnimationEncoder::Kind AnimationEncoder::kindFor(const QString &fileName)
     return Kind::None;
 }
 
+bool AnimationEncoder::findEncoder(QString *errorString)
+{
+    if (!QStandardPaths::findExecutable(encoderProgram).isEmpty())
+        return true;
+    return fail(errorString, tr("writing animations needs ffmpeg, which is not installed "
+                                "(Debian's package ffmpeg)"));
+}
+
 QString AnimationEncoder::kindNames()
 {
     return tr(".gif, .mp4, .webm and .apng");
@@ -114,10 +122,8 @@ bool AnimationEncoder::start(QString *errorString)
                                      .arg(maxGifFps)
                                      .arg(fps));
     }
-    if (QStandardPaths::findExecutable(encoderProgram).isEmpty()) {
-        return fail(errorString, tr("writing animations needs ffmpeg, which is not installed "
-                                    "(Debian's package ffmpeg)"));
-    }
+    if (!findEncoder(errorString))
+        return false;
     // A link to a file writes that file and stays a link; anything but a file stays as it is.
     const QString unreplaceable = unreplaceableReason(outputPath);
     if (!unreplaceable.isEmpty())

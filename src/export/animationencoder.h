@@ -26,6 +26,8 @@ public:
     static Kind kindFor(const QString &fileName);
     // The names that make an animation, for a message.
     static QString kindNames();
+    // Whether ffmpeg is there to encode; errorString says what to install when it is not.
+    static bool findEncoder(QString *errorString);
     // The highest rate a GIF may have: browsers slow down shorter delays.
     static constexpr double maxGifFps = 50;
 
