@@ -71,6 +71,11 @@ void ConsolePanel::appendNote(const QString &text)
     appendColoured(QString(), text, palette().color(QPalette::PlaceholderText));
 }
 
+void ConsolePanel::appendText(const QString &text)
+{
+    appendColoured(QString(), text, palette().color(QPalette::Text));
+}
+
 void ConsolePanel::appendColoured(const QString &origin, const QString &text, const QColor &colour)
 {
     QTextCursor cursor(document());

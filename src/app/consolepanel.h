@@ -23,6 +23,8 @@ public:
     void appendFailure(const QString &text);
     // A note of the program's own, such as what an inspected pixel is.
     void appendNote(const QString &text);
+    // A line of the program's own in the text's colour, such as an inspected pixel's values.
+    void appendText(const QString &text);
 
     // "(12, 40)" for a pixel, "top level" for the scripts' top level.
     static QString originText(const ConsoleLine &line);

@@ -1,8 +1,11 @@
 #include "app/mainwindow.h"
 
 #include "app/codeeditor.h"
+#include "app/consolecontroller.h"
+#include "app/consolepanel.h"
 #include "app/imageview.h"
 #include "app/messagebox.h"
+#include "app/pixelinspector.h"
 #include "app/scriptfilewatcher.h"
 #include "core/apppath.h"
 
@@ -103,6 +106,8 @@ QMenu *MainWindow::createActions()
     auto *saveCopyAction = new QAction(tr("Save Copy"), this);
     connect(saveCopyAction, &QAction::triggered, this, &MainWindow::saveFileAs);
 
+    showConsoleAction = new QAction(tr("Show Console"), this);
+
     // A button does not own its menu, and a menu without a parent would outlive the window.
     auto *optionsMenu = new QMenu;
     connect(this, &QObject::destroyed, optionsMenu, [optionsMenu] { delete optionsMenu; });
@@ -113,6 +118,8 @@ QMenu *MainWindow::createActions()
     optionsMenu->addSeparator();
     optionsMenu->addAction(saveCopyAction);
     optionsMenu->addAction(stdlibAction);
+    optionsMenu->addSeparator();
+    optionsMenu->addAction(showConsoleAction);
     return optionsMenu;
 }
 
@@ -163,6 +170,7 @@ void MainWindow::createPaintingPage(QMenu *optionsMenu)
     statusStack->addWidget(statusLabel);
     statusStack->addWidget(progressBar);
     createRenderController();
+    createConsole();
 
     paintingList = library->list();
     connect(paintingList, QOverload<int>::of(&QComboBox::currentIndexChanged),
@@ -184,9 +192,16 @@ void MainWindow::createPaintingPage(QMenu *optionsMenu)
     auto *splitter = new QSplitter(Qt::Horizontal);
     splitter->addWidget(imageView);
     splitter->addWidget(paintingEditor);
+    // Under the picture and the painting, across the page: long lines have room there.
+    auto *consoleSplitter = new QSplitter(Qt::Vertical);
+    consoleSplitter->setChildrenCollapsible(false);
+    consoleSplitter->addWidget(splitter);
+    consoleSplitter->addWidget(consolePanel);
+    consoleSplitter->setStretchFactor(0, 3);
+    consoleSplitter->setStretchFactor(1, 1);
 
     auto *paintingLayout = new QVBoxLayout;
-    paintingLayout->addWidget(splitter);
+    paintingLayout->addWidget(consoleSplitter);
     paintingLayout->addLayout(controlRow);
     paintingPage = new QWidget;
     paintingPage->setObjectName(QStringLiteral("paintingPage"));
@@ -210,6 +225,27 @@ void MainWindow::createRenderController()
         renders->stop(Purpose::Export);
     });
     connect(renders, &RenderController::showingErrorIn, this, &MainWindow::showPageOf);
+}
+
+// The console opens by itself once a render prints or fails.
+void MainWindow::createConsole()
+{
+    consolePanel = new ConsolePanel;
+    consolePanel->setVisible(false);
+    console = new ConsoleController(consolePanel, showConsoleAction, this);
+    connect(renders, &RenderController::printed, console, &ConsoleController::showRender);
+    inspector = new PixelInspector(this);
+    // A pointer over the picture may click next: the inspector's renderer starts meanwhile.
+    connect(imageView, &ImageView::pointedPixelChanged, inspector, &PixelInspector::prepare);
+    connect(imageView, &ImageView::pixelClicked, this, &MainWindow::inspectPixel);
+    connect(inspector, &PixelInspector::inspected, console, &ConsoleController::showInspection);
+}
+
+// The picture's own step and place, as the readout tells them; the scripts as they are now.
+void MainWindow::inspectPixel(const QPoint &pixel)
+{
+    inspector->inspect(renderTask(Purpose::Preview, imageView->step()),
+                       imageView->paintingPlace(pixel));
 }
 
 void MainWindow::createStdlibPage()

@@ -11,7 +11,10 @@
 #include <QString>
 
 class CodeEditor;
+class ConsoleController;
+class ConsolePanel;
 class ImageView;
+class PixelInspector;
 class QAction;
 class QCloseEvent;
 class QComboBox;
@@ -66,6 +69,8 @@ private:
     void createPaintingPage(QMenu *optionsMenu);
     void createStdlibPage();
     void createRenderController();
+    void createConsole();
+    void inspectPixel(const QPoint &pixel);
     void fillPaintingList();
 
     const QDir &paintingsDir() const { return library->folder(); }
@@ -104,6 +109,10 @@ private:
     ScriptDocument *stdlib = nullptr;
     RenderController *renders = nullptr;
     QAction *stopRenderAction = nullptr;
+    ConsolePanel *consolePanel = nullptr;
+    QAction *showConsoleAction = nullptr;
+    ConsoleController *console = nullptr;
+    PixelInspector *inspector = nullptr;
 
     bool livePreview = false;
     QTimer *liveTimer = nullptr;

@@ -79,6 +79,9 @@ public:
     // Says in the status area why the picture no longer follows the text, and fades it.
     void showOutOfDate(const QString &why);
 
+    // Why the render failed and where, as the console keeps it; empty for a picture or a stop.
+    static QString failureReport(const RenderTask &task, const RenderResult &result);
+
 signals:
     void userRenderRunning(bool running);
     // The line of a script error is about to be shown in the editor of source, whose page
@@ -86,6 +89,9 @@ signals:
     void showingErrorIn(RenderResult::ErrorSource source);
     // The render has ended and what came of it is shown, written or reported.
     void finished(RenderTask::Purpose purpose, const RenderResult &result);
+    // A preview or live render ended other than by a stop: what it printed, and failure, its
+    // failureReport().
+    void printed(const ConsoleLines &lines, const QString &failure);
 
 private:
     struct Running

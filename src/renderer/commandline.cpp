@@ -44,6 +44,7 @@ public:
     {
         if (!shown)
             return;
+        lastRow = row;
         const int width = 40;
         const int filled = int(qint64(row) * width / rowCount);
         std::fprintf(stderr, "\r[%s%s] %3d%%", QByteArray(filled, '#').constData(),
@@ -57,12 +58,33 @@ public:
             std::fprintf(stderr, "\r%s\r", QByteArray(52, ' ').constData());
         drawn = false;
     }
+    // Draws the bar again where it was cleared.
+    void restore()
+    {
+        if (shown && !drawn && lastRow >= 0)
+            draw(lastRow);
+    }
 
 private:
     bool shown;
     bool drawn = false;
     int rowCount = 1;
+    int lastRow = -1;
 };
+
+// Each printed line as its bare text, one line of output per line printed; the bar, on the
+// same terminal, is cleared first so that the lines stay readable.
+void writeLines(const QVector<ConsoleLine> &lines, ProgressBar *bar)
+{
+    bar->clear();
+    for (const ConsoleLine &line : lines) {
+        const QByteArray text = line.text.toUtf8();
+        std::fwrite(text.constData(), 1, size_t(text.size()), stdout);
+        std::fputc('\n', stdout);
+    }
+    std::fflush(stdout);
+    bar->restore();
+}
 
 QString readScript(const QString &path, bool missingIsEmpty, QString *error)
 {
@@ -83,6 +105,8 @@ RenderResult render(const RenderRequest &request)
     ProgressBar bar;
     QObject::connect(job, &RenderJob::started, [&bar](int rows) { bar.start(rows); });
     QObject::connect(job, &RenderJob::progress, [&bar](int row) { bar.draw(row); });
+    QObject::connect(job, &RenderJob::linesPrinted,
+                     [&bar](const QVector<ConsoleLine> &lines) { writeLines(lines, &bar); });
     QEventLoop loop;
     QObject::connect(job, &RenderJob::finished, &loop, &QEventLoop::quit);
     loop.exec();
@@ -234,6 +258,7 @@ int runCommandLine(const QStringList &arguments)
 
     RenderRequest request;
     request.step = parser.isSet(lowQualityOption) ? 2 : 1;
+    request.allLines = true;
     QString usage;
     if (parser.isSet(jobsOption) && !readJobs(parser.value(jobsOption), &request.processes, &usage))
         return fail(ExitCode::badUsage, usage);
