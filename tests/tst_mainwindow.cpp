@@ -94,6 +94,7 @@ void tst_MainWindow::actions_data()
     QTest::newRow("Live Preview starts off")
         << "Live Preview" << QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_R) << true << false << true;
     QTest::newRow("Save Copy") << "Save Copy" << none << false << false << false;
+    QTest::newRow("Show Console starts off") << "Show Console" << none << true << false << false;
 }
 
 void tst_MainWindow::actions()
@@ -125,7 +126,7 @@ void tst_MainWindow::windowOwnsExactlyItsActions()
     texts.sort();
     QCOMPARE(texts, QStringList({"Edit Standard Library", "Export Image", "Live Preview",
                                  "Low Quality Preview", "Preview", "Save Copy", "Save With Frame",
-                                 "Stop Render", "Use External Editor"}));
+                                 "Show Console", "Stop Render", "Use External Editor"}));
 }
 
 void tst_MainWindow::optionsMenuOrder()
@@ -144,7 +145,7 @@ void tst_MainWindow::optionsMenuOrder()
     }
     QCOMPARE(entries, QStringList({"Low Quality Preview", "Use External Editor",
                                    "Save With Frame", "Live Preview", "----", "Save Copy",
-                                   "Edit Standard Library"}));
+                                   "Edit Standard Library", "----", "Show Console"}));
 }
 
 void tst_MainWindow::buttons_data()

@@ -35,11 +35,11 @@ void ConsoleController::showInspection(QPoint place, const RenderResult &result,
                                        const QString &failure)
 {
     panel->clearLines();
-    panel->appendNote(tr("Pixel x %1, y %2 rendered alone, both scripts run afresh: a painting "
-                         "that keeps state from pixel to pixel may give another value in the "
-                         "full render.")
+    panel->appendNote(tr("Pixel x %1, y %2, rendered alone: both scripts ran afresh for it.")
                           .arg(place.x())
                           .arg(place.y()));
+    panel->appendNote(tr("A painting that keeps state from pixel to pixel may give another value "
+                         "in the full render."));
     appendLines(result.console);
     if (!failure.isEmpty()) {
         panel->appendFailure(failure);
