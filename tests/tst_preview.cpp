@@ -49,6 +49,7 @@ private slots:
     void consoleShowsTheLatestRender_data();
     void consoleShowsTheLatestRender();
     void consoleOpensUnlessTheUserHidIt();
+    void consoleWithTheExternalEditor();
     void clickInspectsThePixel_data();
     void clickInspectsThePixel();
 };
@@ -614,6 +615,28 @@ void tst_Preview::consoleOpensUnlessTheUserHidIt()
     show->trigger();
     QVERIFY(w.console->isVisible());
     QVERIFY(show->isChecked());
+}
+
+// With the editor out of the window, the console alone takes its place, and nothing does while
+// it is hidden.
+void tst_Preview::consoleWithTheExternalEditor()
+{
+    WindowParts w;
+    w.window.show();
+    DesktopRecorder desktop;
+    w.action("Use External Editor")->setChecked(true);
+    QWidget *pane = w.console->parentWidget();
+    QVERIFY(!pane->isVisible());
+    QVERIFY(writeBytes(paintingFile("Sketchbook.js"), "print('outside'); function render() { r = 1; }"));
+    QVERIFY(w.preview());
+    QVERIFY(pane->isVisible());
+    QVERIFY(!w.painting->isVisible());
+    QCOMPARE(w.console->toPlainText(), QStringLiteral("top level: outside"));
+    w.action("Show Console")->trigger();
+    QVERIFY(!pane->isVisible());
+    w.action("Use External Editor")->setChecked(false);
+    QVERIFY(pane->isVisible());
+    QVERIFY(!w.console->isVisible());
 }
 
 void tst_Preview::clickInspectsThePixel_data()

@@ -29,6 +29,9 @@ public:
     // "(12, 40)" for a pixel, "top level" for the scripts' top level.
     static QString originText(const ConsoleLine &line);
 
+    // A few lines high: it opens under an editor, which keeps most of the room.
+    QSize sizeHint() const override;
+
 private:
     void appendColoured(const QString &origin, const QString &text, const QColor &colour);
 

@@ -5,6 +5,7 @@
 #include "app/consolepanel.h"
 #include "app/imageview.h"
 #include "app/messagebox.h"
+#include "app/panesplitter.h"
 #include "app/pixelinspector.h"
 #include "app/scriptfilewatcher.h"
 #include "core/apppath.h"
@@ -189,19 +190,19 @@ void MainWindow::createPaintingPage(QMenu *optionsMenu)
     controlRow->addWidget(previewButton);
     controlRow->addWidget(exportButton);
 
+    // The console under the painting's editor: opening it leaves the picture as it was.
+    auto *editorPane = new PaneSplitter(Qt::Vertical);
+    editorPane->setChildrenCollapsible(false);
+    editorPane->addWidget(paintingEditor);
+    editorPane->addWidget(consolePanel);
+    editorPane->setStretchFactor(0, 3);
+    editorPane->setStretchFactor(1, 1);
     auto *splitter = new QSplitter(Qt::Horizontal);
     splitter->addWidget(imageView);
-    splitter->addWidget(paintingEditor);
-    // Under the picture and the painting, across the page: long lines have room there.
-    auto *consoleSplitter = new QSplitter(Qt::Vertical);
-    consoleSplitter->setChildrenCollapsible(false);
-    consoleSplitter->addWidget(splitter);
-    consoleSplitter->addWidget(consolePanel);
-    consoleSplitter->setStretchFactor(0, 3);
-    consoleSplitter->setStretchFactor(1, 1);
+    splitter->addWidget(editorPane);
 
     auto *paintingLayout = new QVBoxLayout;
-    paintingLayout->addWidget(consoleSplitter);
+    paintingLayout->addWidget(splitter);
     paintingLayout->addLayout(controlRow);
     paintingPage = new QWidget;
     paintingPage->setObjectName(QStringLiteral("paintingPage"));

@@ -19,7 +19,7 @@ namespace {
 
 const QStringList optionsMenuItems = {"Low Quality Preview", "Use External Editor",
                                       "Save With Frame", "Live Preview", "Save Copy",
-                                      "Edit Standard Library"};
+                                      "Edit Standard Library", "Show Console"};
 
 // Polls often enough to keep up with a person, rarely enough to leave the CPU to the program.
 const int pollMs = 50;
