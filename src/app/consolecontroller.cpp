@@ -16,11 +16,6 @@ ConsoleController::ConsoleController(ConsolePanel *consolePanel, QAction *action
     connect(showAction, &QAction::triggered, this, &ConsoleController::showByUser);
 }
 
-bool ConsoleController::isShown() const
-{
-    return !panel->isHidden();
-}
-
 void ConsoleController::showRender(const ConsoleLines &lines, const QString &failure)
 {
     panel->clearLines();

@@ -27,9 +27,6 @@ public:
     // rendered alone: result, or failure when it failed.
     void showInspection(QPoint place, const RenderResult &result, const QString &failure);
 
-    bool isShown() const;
-    bool wasHiddenByUser() const { return hiddenByUser; }
-
 private:
     void showByUser(bool shown);
     void setShown(bool shown);

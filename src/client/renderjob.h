@@ -61,12 +61,9 @@ public:
     ~RenderJob() override;
 
     bool isFinished() const { return done; }
-    // The whole result once finished: the picture, or why there is none.
+    // The whole result once finished: the picture, or why there is none, and the first
+    // ConsoleLines::kept lines that the scripts printed, with how many more.
     const RenderResult &result() const { return finalResult; }
-
-    // What the scripts have printed so far, in the order one process would print it: the
-    // first ConsoleLines::kept lines and how many more. The result holds it too.
-    const ConsoleLines &printedLines() const { return printed; }
 
     // Kills the renderers at once, whatever the scripts are doing, and finishes as Stopped.
     // Does nothing once the job has finished.
