@@ -28,6 +28,8 @@ private slots:
     void renders_data();
     void renders();
     void existingOutputIsLeftAloneOnFailure();
+    void printsEveryLineOnStdout_data();
+    void printsEveryLineOnStdout();
     void endsWithItsRenderers_data();
     void endsWithItsRenderers();
 };
@@ -182,6 +184,64 @@ void tst_CommandLine::existingOutputIsLeftAloneOnFailure()
     QCOMPARE(readBytes(folder.filePath("out.png")), QByteArray("earlier"));
 }
 
+// The bare text of every line, all of them, in the order one process prints them; the failure
+// alone on stderr.
+void tst_CommandLine::printsEveryLineOnStdout_data()
+{
+    QTest::addColumn<QString>("painting");
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QStringList>("lines");   // %n: n lines, the column numbers of 50 x 60
+    QTest::addColumn<QString>("errors");
+
+    const QString rows = QStringLiteral("width = 3; height = 12; print('top', width);\n"
+                                        "function render() { if (x == 2) console.warn('row', y); }");
+    QStringList everyRow{"top 3"};
+    for (int y = 0; y < 12; ++y)
+        everyRow << QStringLiteral("row %1").arg(y);
+    QTest::newRow("the top level, then the pixels in order") << rows << QStringList() << ExitCode::rendered << everyRow << QString();
+    QTest::newRow("the same from three processes") << rows << QStringList{"--jobs", "3"} << ExitCode::rendered << everyRow << QString();
+    QTest::newRow("line breaks give lines, every kind of them")
+        << "print('a\\nb\\r\\nc\\rd\\u2028e', '', 'f'); width = 1; height = 1;" << QStringList()
+        << ExitCode::rendered << QStringList{"a", "b", "c", "d", "e  f"} << QString();
+    QTest::newRow("beyond the window's thousand lines")
+        << "width = 50; height = 60; function render() { print(x); }" << QStringList{"--jobs", "2"}
+        << ExitCode::rendered << QStringList{"%3000"} << QString();
+    QTest::newRow("the lines up to the failure, which goes to stderr")
+        << "width = 2; height = 9; print('start');\nfunction render() { print(x, y); if (y == 4) throw new Error('stop'); }"
+        << QStringList{"--jobs", "2"} << ExitCode::renderFailed
+        << QStringList{"start", "0 0", "1 0", "0 1", "1 1", "0 2", "1 2", "0 3", "1 3", "0 4"}
+        << "painting.js:2: Error: stop";
+}
+
+void tst_CommandLine::printsEveryLineOnStdout()
+{
+    QFETCH(QString, painting);
+    QFETCH(QStringList, arguments);
+    QFETCH(int, exitCode);
+    QFETCH(QStringList, lines);
+    QFETCH(QString, errors);
+
+    QTemporaryDir folder;
+    QVERIFY(writeBytes(folder.filePath("painting.js"), painting.toUtf8()));
+    QProcess renderer;
+    renderer.start(QDir(appDir()).filePath("pictoloom-render"),
+                   arguments + QStringList{folder.filePath("painting.js"), folder.filePath("out.png")});
+    QVERIFY(renderer.waitForFinished(60000));
+    QCOMPARE(renderer.exitCode(), exitCode);
+    const QString said = QString::fromUtf8(renderer.readAllStandardError());
+    QVERIFY2(errors.isEmpty() ? said.isEmpty() : said.endsWith(errors + "\n") && said.count('\n') == 1,
+             qPrintable(said));
+    QStringList output = QString::fromUtf8(renderer.readAllStandardOutput()).split('\n');
+    QCOMPARE(output.takeLast(), QString());
+    if (lines.size() == 1 && lines.first().startsWith('%')) {
+        const int count = lines.first().mid(1).toInt();
+        lines.clear();
+        for (int i = 0; i < count; ++i)
+            lines << QString::number(i % 50);
+    }
+    QCOMPARE(output, lines);
+}
 
 // However the command line ends, its renderers end with it, busy as they are, and no output
 // nor any temporary file is left.

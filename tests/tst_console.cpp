@@ -33,6 +33,8 @@ class tst_Console : public QObject
 private slots:
     void lines_data();
     void lines();
+    void countedLines_data();
+    void countedLines();
     void originText_data();
     void originText();
     void panelShowsOriginsAndTheDroppedCount();
@@ -87,6 +89,41 @@ void tst_Console::lines()
         QCOMPARE(found.at(i).pixel, lines.at(i).pixel);
         QCOMPARE(found.at(i).kind, lines.at(i).kind);
     }
+}
+
+// Lines that are only counted cost less to print, and count as the lines they would be; a
+// script's toString runs all the same.
+void tst_Console::countedLines_data()
+{
+    QTest::addColumn<QString>("painting");
+    QTest::addColumn<qint64>("counted");
+    QTest::addColumn<int>("width");   // what the painting left in width
+
+    const QString onePixel = QStringLiteral("height = 1; width = 1; function render() {}\n");
+    QTest::newRow("numbers and the like") << onePixel + "print(1, true, null, undefined); print();" << qint64(2) << 1;
+    QTest::newRow("line breaks in strings") << onePixel + "print('a\\nb\\r\\nc', 'd\\re'); console.error('\\u2029');" << qint64(6) << 1;
+    QTest::newRow("a toString that changes the painting")
+        << onePixel + "var o = { toString: function () { width += 2; return 'a\\nb'; } };\n"
+                      "print(o, o);" << qint64(3) << 5;
+    QTest::newRow("every pixel") << "width = 4; height = 3; function render() { console.log(x, y); }" << qint64(12) << 4;
+}
+
+void tst_Console::countedLines()
+{
+    QFETCH(QString, painting);
+    QFETCH(qint64, counted);
+    QFETCH(int, width);
+
+    ScriptRenderer renderer;
+    int made = 0;
+    qint64 total = 0;
+    renderer.onConsoleLine = [&made](const ConsoleLine &) { ++made; };
+    renderer.consoleWantsLines = [] { return false; };
+    renderer.onConsoleLinesCounted = [&total](qint64 lines) { total += lines; };
+    const RenderResult result = renderer.render(QString(), painting, 1);
+    QCOMPARE(made, 0);
+    QCOMPARE(total, counted);
+    QCOMPARE(result.size.width(), width);
 }
 
 void tst_Console::originText_data()

@@ -101,6 +101,7 @@ void tst_MainWindow::actions_data()
         << false << true;
     QTest::newRow("New Painting...") << "New Painting..." << QKeySequence(Qt::CTRL | Qt::Key_N)
                                      << false << false << true;
+    QTest::newRow("Show Console starts off") << "Show Console" << none << true << false << false;
 }
 
 void tst_MainWindow::actions()
@@ -133,7 +134,7 @@ void tst_MainWindow::windowOwnsExactlyItsActions()
     QCOMPARE(texts, QStringList({"Delete Painting", "Edit Standard Library", "Export Animation...",
                                  "Export Image", "Live Preview", "Low Quality Preview",
                                  "New Painting...", "Play/Pause", "Preview", "Rename Painting...",
-                                 "Save Copy", "Save With Frame", "Stop Render",
+                                 "Save Copy", "Save With Frame", "Show Console", "Stop Render",
                                  "Use External Editor"}));
 }
 
@@ -154,7 +155,8 @@ void tst_MainWindow::optionsMenuOrder()
     QCOMPARE(entries, QStringList({"Low Quality Preview", "Use External Editor",
                                    "Save With Frame", "Live Preview", "----", "Save Copy",
                                    "Edit Standard Library", "Export Animation...", "----",
-                                   "New Painting...", "Rename Painting...", "Delete Painting"}));
+                                   "Show Console", "----", "New Painting...", "Rename Painting...",
+                                   "Delete Painting"}));
 }
 
 void tst_MainWindow::buttons_data()

@@ -3,6 +3,7 @@
 #include "testsupport.h"
 
 #include "app/codeeditor.h"
+#include "app/consolepanel.h"
 
 #include <QAction>
 #include <QApplication>
@@ -45,6 +46,12 @@ private slots:
     void errorLineIsNotShownInTextEditedDuringTheRender();
     void liveRenderNeitherSavesNorAsks_data();
     void liveRenderNeitherSavesNorAsks();
+    void consoleShowsTheLatestRender_data();
+    void consoleShowsTheLatestRender();
+    void consoleOpensUnlessTheUserHidIt();
+    void consoleWithTheExternalEditor();
+    void clickInspectsThePixel_data();
+    void clickInspectsThePixel();
 };
 
 void tst_Preview::showsThePictureAndItsTime_data()
@@ -144,6 +151,9 @@ void tst_Preview::failedPreviewChangesNothingOnScreen()
         QVERIFY2(answerer.messages.first().text.contains(says), qPrintable(answerer.messages.first().text));
     }
     QCOMPARE(w.painting->toPlainText(), painting);
+    // The box's text stays readable once it is closed.
+    QVERIFY(w.console->isVisible());
+    QVERIFY2(w.console->toPlainText().contains(says), qPrintable(w.console->toPlainText()));
     QCOMPARE(w.status->text(), shownText);
     QCOMPARE(w.statusStack->currentWidget(), static_cast<QWidget *>(w.status));
     QVERIFY(w.view->isVisible());
@@ -409,6 +419,8 @@ void tst_Preview::scriptErrorShowsWhereItHappened()
     QVERIFY(answerer.messages.first().text.contains("Error: "));
     QCOMPARE(informative, place);
     QVERIFY2(plainText, "script text in the box is not shown as plain text");
+    QVERIFY2(w.console->toPlainText().endsWith(QStringLiteral(" (%1)").arg(place)),
+             qPrintable(w.console->toPlainText()));
     QCOMPARE(part<QStackedWidget>(&w.window, "editorStack")->currentWidget(),
              part<QWidget>(&w.window, page));
     for (CodeEditor *e : {static_cast<CodeEditor *>(w.painting), static_cast<CodeEditor *>(w.stdlib)}) {
@@ -479,14 +491,20 @@ void tst_Preview::liveRenderNeitherSavesNorAsks_data()
     QTest::addColumn<QString>("status");
     QTest::addColumn<bool>("outOfDate");
     QTest::addColumn<QSize>("pictureSize");   // at half resolution
+    QTest::addColumn<QString>("console");
 
     const QSize before(10, 5);
-    QTest::newRow("picture") << "function render() { r = 1; }" << "Live: rendered in" << false << QSize(320, 240);
+    QTest::newRow("picture") << "function render() { r = 1; }" << "Live: rendered in" << false << QSize(320, 240) << "";
     QTest::newRow("syntax error, with its line")
-        << "function render() {\n  g = ;\n}" << "SyntaxError: Parse error (The Sketchbook, line 2)" << true << before;
+        << "function render() {\n  g = ;\n}" << "SyntaxError: Parse error (The Sketchbook, line 2)" << true << before
+        << "SyntaxError: Parse error (The Sketchbook, line 2)";
     QTest::newRow("error from render, with its pixel")
-        << "function render() { if (y == 4) throw new Error('four'); }" << "Error: four" << true << before;
-    QTest::newRow("no pixels") << "height = 0;" << "Live: the painting's size, 640 × 0, leaves no pixels" << true << before;
+        << "function render() { if (y == 4) throw new Error('four'); }" << "Error: four" << true << before
+        << "Error: four (The Sketchbook, line 1, at pixel (0, 4))";
+    QTest::newRow("no pixels") << "height = 0;" << "Live: the painting's size, 640 × 0, leaves no pixels" << true << before
+        << "The painting's size, 640 × 0, leaves no pixels";
+    QTest::newRow("printed lines") << "print('live'); function render() { r = 1; }" << "Live: rendered in" << false << QSize(320, 240)
+        << "top level: live";
 }
 
 void tst_Preview::liveRenderNeitherSavesNorAsks()
@@ -495,6 +513,7 @@ void tst_Preview::liveRenderNeitherSavesNorAsks()
     QFETCH(QString, status);
     QFETCH(bool, outOfDate);
     QFETCH(QSize, pictureSize);
+    QFETCH(QString, console);
 
     WindowParts w;
     w.window.show();
@@ -512,6 +531,168 @@ void tst_Preview::liveRenderNeitherSavesNorAsks()
     QVERIFY(w.view->isVisible());
     QCOMPARE(answerer.dialogCount, 0);
     QVERIFY(!QFile::exists(paintingFile("Sketchbook.js")));
+    QCOMPARE(w.console->toPlainText(), console);
+    QCOMPARE(w.console->isVisible(), !console.isEmpty());
+}
+
+void tst_Preview::consoleShowsTheLatestRender_data()
+{
+    QTest::addColumn<QString>("painting");
+    QTest::addColumn<QString>("console");   // its lines; the panel stays closed when empty
+
+    QTest::newRow("the top level and a pixel, in painting units")
+        << "print('a'); width = 8; height = 8;\nfunction render() { if (x == 6 && y == 6) console.warn('w'); }"
+        << "top level: a\n(6, 6): w";
+    QTest::newRow("nothing printed") << "function render() { r = 1; }" << "";
+    QTest::newRow("the lines before a failure, then the failure with its place")
+        << "width = 8; height = 8; function render() {\n print(x);\n if (x == 2) throw new Error('two'); }"
+        << "(0, 0): 0\n(2, 0): 2\nError: two (The Sketchbook, line 3, at pixel (2, 0))";
+    QTest::newRow("a thousand lines and how many more")
+        << "width = 100; height = 100; function render() { print(x, y); }" << "%1000 +1500";
+}
+
+void tst_Preview::consoleShowsTheLatestRender()
+{
+    QFETCH(QString, painting);
+    QFETCH(QString, console);
+
+    WindowParts w;
+    w.window.show();
+    w.painting->setPlainText(QStringLiteral("print('earlier'); function render() { r = 1; }"));
+    QVERIFY(w.preview());
+    QCOMPARE(w.console->toPlainText(), QStringLiteral("top level: earlier"));
+    QVERIFY(w.console->isVisible());
+    w.action("Show Console")->trigger();
+    QVERIFY(!w.console->isVisible());
+
+    // Hidden by the user, it shows the next render all the same once asked for.
+    w.painting->setPlainText(painting);
+    DialogAnswerer answerer;
+    QVERIFY(w.preview());
+    QVERIFY(!w.console->isVisible());
+    w.action("Show Console")->trigger();
+    QVERIFY(w.console->isVisible());
+    if (!console.startsWith('%')) {
+        QCOMPARE(w.console->toPlainText(), console);
+        return;
+    }
+    const QStringList lines = w.console->toPlainText().split('\n');
+    QCOMPARE(lines.size(), ConsoleLines::kept + 1);
+    QCOMPARE(lines.first(), QStringLiteral("(0, 0): 0 0"));
+    // 50 pixels a row at half resolution.
+    QCOMPARE(lines.at(ConsoleLines::kept - 1), QStringLiteral("(98, 38): 98 38"));
+    QCOMPARE(lines.last(), QStringLiteral("... and 1500 more lines, not shown"));
+}
+
+void tst_Preview::consoleOpensUnlessTheUserHidIt()
+{
+    WindowParts w;
+    w.window.show();
+    QAction *show = w.action("Show Console");
+    QVERIFY(!w.console->isVisible());
+    QVERIFY(!show->isChecked());
+    w.painting->setPlainText(QStringLiteral("width = 4; height = 4; function render() {}"));
+    QVERIFY(w.preview());
+    QVERIFY(!w.console->isVisible());
+
+    w.painting->setPlainText(QStringLiteral("width = 4; height = 4; print(1); function render() {}"));
+    QVERIFY(w.preview());
+    QVERIFY(w.console->isVisible());
+    QVERIFY(show->isChecked());
+    // A render that prints nothing leaves it open, and empty.
+    w.painting->setPlainText(QStringLiteral("width = 4; height = 4; function render() {}"));
+    QVERIFY(w.preview());
+    QVERIFY(w.console->isVisible());
+    QCOMPARE(w.console->toPlainText(), QString());
+
+    show->trigger();
+    QVERIFY(!w.console->isVisible());
+    QVERIFY(!show->isChecked());
+    w.painting->setPlainText(QStringLiteral("width = 4; height = 4; print(2); function render() {}"));
+    QVERIFY(w.preview());
+    QVERIFY(!w.console->isVisible());
+    QCOMPARE(w.console->toPlainText(), QStringLiteral("top level: 2"));
+    show->trigger();
+    QVERIFY(w.console->isVisible());
+    QVERIFY(show->isChecked());
+}
+
+// With the editor out of the window, the console alone takes its place, and nothing does while
+// it is hidden.
+void tst_Preview::consoleWithTheExternalEditor()
+{
+    WindowParts w;
+    w.window.show();
+    DesktopRecorder desktop;
+    w.action("Use External Editor")->setChecked(true);
+    QWidget *pane = w.console->parentWidget();
+    QVERIFY(!pane->isVisible());
+    QVERIFY(writeBytes(paintingFile("Sketchbook.js"), "print('outside'); function render() { r = 1; }"));
+    QVERIFY(w.preview());
+    QVERIFY(pane->isVisible());
+    QVERIFY(!w.painting->isVisible());
+    QCOMPARE(w.console->toPlainText(), QStringLiteral("top level: outside"));
+    w.action("Show Console")->trigger();
+    QVERIFY(!pane->isVisible());
+    w.action("Use External Editor")->setChecked(false);
+    QVERIFY(pane->isVisible());
+    QVERIFY(!w.console->isVisible());
+}
+
+void tst_Preview::clickInspectsThePixel_data()
+{
+    QTest::addColumn<bool>("lowQuality");
+    QTest::addColumn<QString>("later");   // the painting as edited after the preview
+    // {x} and {y}: the pixel's place in painting units, {r} and {g} them over 100, {bytes} its
+    QTest::addColumn<QString>("result");
+
+    const QString note = QStringLiteral("Pixel x {x}, y {y}, rendered alone: both scripts ran afresh for it.\n"
+                                        "A painting that keeps state from pixel to pixel may give another "
+                                        "value in the full render.\n");
+    QTest::newRow("full quality") << false << "" << note + "({x}, {y}): at {x} {y}\nr = {r}, g = {g}, b = 0.5, which become {bytes}";
+    QTest::newRow("half resolution: painting units") << true << "" << note + "({x}, {y}): at {x} {y}\nr = {r}, g = {g}, b = 0.5, which become {bytes}";
+    QTest::newRow("the scripts as they are now")
+        << false << "print('now'); width = 100; height = 80; function render() { b = 1; }"
+        << note + "top level: now\nr = NaN, g = NaN, b = 1, which become 0, 0, 255 (#0000FF)";
+    QTest::newRow("an error at the pixel")
+        << false << "width = 100; height = 80; function render() {\n throw new Error('no ' + x); }"
+        << note + "Error: no {x} (The Sketchbook, line 2, at pixel ({x}, {y}))";
+}
+
+void tst_Preview::clickInspectsThePixel()
+{
+    QFETCH(bool, lowQuality);
+    QFETCH(QString, later);
+    QFETCH(QString, result);
+
+    WindowParts w;
+    w.window.resize(900, 600);
+    w.window.show();
+    w.window.setLowQuality(lowQuality);
+    w.painting->setPlainText(QStringLiteral("width = 100; height = 80;\n"
+                                            "function render() { r = x / 100; g = y / 100; b = 0.5; print('at', x, y); }"));
+    QVERIFY(w.preview());
+    if (!later.isEmpty())
+        w.painting->setPlainText(later);
+    const QPoint point = w.view->rect().center() + QPoint(37, 23);
+    const QPoint pixel = w.view->pixelAt(point);
+    QVERIFY(pixel.x() >= 0);
+    const QPoint place = w.view->paintingPlace(pixel);
+    QVERIFY(place.x() >= 10 && place.y() >= 10);
+    if (lowQuality)
+        QCOMPARE(place, pixel * 2);
+    QTest::mouseClick(w.view, Qt::LeftButton, Qt::NoModifier, point);
+    const QRgb colour = w.view->pixelColour(pixel);
+    const QString bytes = QStringLiteral("%1, %2, %3 (%4)").arg(qRed(colour)).arg(qGreen(colour))
+                              .arg(qBlue(colour)).arg(QColor(colour).name().toUpper());
+    const QString expected = QString(result)
+                                 .replace("{x}", QString::number(place.x()))
+                                 .replace("{y}", QString::number(place.y()))
+                                 .replace("{r}", QString::number(place.x() / 100.0))
+                                 .replace("{g}", QString::number(place.y() / 100.0))
+                                 .replace("{bytes}", bytes);
+    QTRY_COMPARE_WITH_TIMEOUT(w.console->toPlainText(), expected, 10000);
+    QVERIFY(w.console->isVisible());
 }
 
 QTEST_MAIN(tst_Preview)

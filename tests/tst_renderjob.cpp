@@ -34,7 +34,27 @@ private slots:
     void rendererThatMisbehaves();
     void startsNoMoreProcessesThanTakeRows_data();
     void startsNoMoreProcessesThanTakeRows();
+    void printsInTheOrderOfOneProcess_data();
+    void printsInTheOrderOfOneProcess();
+    void rendersOnePixelAlone_data();
+    void rendersOnePixelAlone();
 };
+
+namespace {
+
+// "text@x,y" for a pixel's line, the text alone for the top level's.
+QStringList shown(const QVector<ConsoleLine> &lines)
+{
+    QStringList texts;
+    for (const ConsoleLine &line : lines) {
+        texts << (line.isFromTopLevel() ? line.text
+                                        : QStringLiteral("%1@%2,%3").arg(line.text)
+                                              .arg(line.pixel.x()).arg(line.pixel.y()));
+    }
+    return texts;
+}
+
+} // namespace
 
 void tst_RenderJob::progressOfSomeRows_data()
 {
@@ -326,6 +346,138 @@ void tst_RenderJob::startsNoMoreProcessesThanTakeRows()
     job->stop();
     delete job;
     QTRY_COMPARE_WITH_TIMEOUT(renderers(), 0, 10000);
+}
+
+// Each process runs the top level, and renders the rows it takes in whatever order; the lines
+// come as one process prints them.
+void tst_RenderJob::printsInTheOrderOfOneProcess_data()
+{
+    QTest::addColumn<QString>("painting");
+    QTest::addColumn<int>("step");
+    QTest::addColumn<int>("processes");
+    QTest::addColumn<bool>("allLines");
+    QTest::addColumn<QStringList>("lines");   // the first of them; "+N": N more counted
+    QTest::addColumn<qint64>("dropped");
+
+    const QString rows = QStringLiteral("width = 3; height = 12; print('top');\n"
+                                        "function render() { if (x == 2) print('row'); }");
+    QStringList everyRow{"top"};
+    for (int y = 0; y < 12; ++y)
+        everyRow << QStringLiteral("row@2,%1").arg(y);
+    QTest::newRow("one process") << rows << 1 << 1 << false << everyRow << qint64(0);
+    QTest::newRow("three processes") << rows << 1 << 3 << false << everyRow << qint64(0);
+    QTest::newRow("the top level once, at half resolution")
+        << "width = 6; height = 24; print('top');\nfunction render() { if (x == 4) print('row'); }"
+        << 2 << 3 << false << everyRow.mid(0, 1) + QStringList{"row@4,0", "row@4,2", "row@4,4", "row@4,6", "row@4,8", "row@4,10", "row@4,12",
+                                                          "row@4,14", "row@4,16", "row@4,18", "row@4,20", "row@4,22"}
+        << qint64(0);
+    const QString failing = QStringLiteral("width = 3; height = 12; print('top');\n"
+                                           "function render() { if (x == 1) print('row');"
+                                           " if (y == 5 && x == 1) throw new Error('no'); }");
+    QStringList untilTheFailure{"top"};
+    for (int y = 0; y <= 5; ++y)
+        untilTheFailure << QStringLiteral("row@1,%1").arg(y);
+    QTest::newRow("none after the failing pixel, one process") << failing << 1 << 1 << false << untilTheFailure << qint64(0);
+    QTest::newRow("none after the failing pixel, three processes") << failing << 1 << 3 << false << untilTheFailure << qint64(0);
+    const QString many = QStringLiteral("width = 50; height = 40; print('a\\nb');\n"
+                                        "function render() { print(x); }");
+    QTest::newRow("a thousand lines kept, the rest counted") << many << 1 << 1 << false << QStringList() << qint64(1002);
+    QTest::newRow("a thousand lines kept across processes") << many << 1 << 4 << false << QStringList() << qint64(1002);
+    QTest::newRow("every line when asked") << many << 1 << 4 << true << QStringList() << qint64(1002);
+}
+
+void tst_RenderJob::printsInTheOrderOfOneProcess()
+{
+    QFETCH(QString, painting);
+    QFETCH(int, step);
+    QFETCH(int, processes);
+    QFETCH(bool, allLines);
+    QFETCH(QStringList, lines);
+    QFETCH(qint64, dropped);
+
+    RenderRequest request;
+    request.paintingText = painting;
+    request.processes = processes;
+    request.step = step;
+    request.allLines = allLines;
+    const ProcessRender render = renderInProcess(request);
+    const ConsoleLines &console = render.result.console;
+    if (!lines.isEmpty()) {
+        QCOMPARE(shown(console.lines), lines);
+        QCOMPARE(console.dropped, dropped);
+        QCOMPARE(shown(render.printed), lines);
+        return;
+    }
+    // 2 lines of the top level and 2000 of the pixels: x, row by row.
+    QCOMPARE(console.lines.size(), ConsoleLines::kept);
+    QCOMPARE(console.dropped, dropped);
+    QCOMPARE(render.printed.size(), allLines ? 2002 : ConsoleLines::kept);
+    QCOMPARE(render.printed.mid(0, ConsoleLines::kept), console.lines);
+    for (int i = 2; i < render.printed.size(); ++i) {
+        const ConsoleLine &line = render.printed.at(i);
+        QCOMPARE(line.pixel, QPoint((i - 2) % 50, (i - 2) / 50));
+        QCOMPARE(line.text, QString::number(line.pixel.x()));
+    }
+}
+
+void tst_RenderJob::rendersOnePixelAlone_data()
+{
+    QTest::addColumn<QString>("painting");
+    QTest::addColumn<QPoint>("place");
+    QTest::addColumn<int>("step");
+    QTest::addColumn<QStringList>("values");   // empty: the render failed
+    QTest::addColumn<QRgb>("colour");
+    QTest::addColumn<QStringList>("lines");
+    QTest::addColumn<QString>("error");
+
+    const QString plain = QStringLiteral("function render() { r = x / 640; g = y / 480; b = 1.5; }");
+    QTest::newRow("the numbers and the bytes") << plain << QPoint(320, 120) << 1
+                                               << QStringList{"0.5", "0.25", "1.5"} << qRgb(127, 63, 126)
+                                               << QStringList() << QString();
+    QTest::newRow("a place of a half-resolution picture") << plain << QPoint(640, 0) << 2
+                                                          << QStringList{"1", "0", "1.5"} << qRgb(255, 0, 126)
+                                                          << QStringList() << QString();
+    QTest::newRow("what is left unset") << "function render() { r = 'x'; g = undefined; }" << QPoint(0, 0) << 1
+                                        << QStringList{"NaN", "NaN", "NaN"} << qRgb(0, 0, 0)
+                                        << QStringList() << QString();
+    QTest::newRow("a pixel alone, with its state fresh")
+        << "var n = 0; print('top'); function render() { n++; r = n / 4; print('n', n); }" << QPoint(5, 7) << 1
+        << QStringList{"0.25", "NaN", "NaN"} << qRgb(63, 0, 0)
+        << QStringList{"top", "n 1@5,7"} << QString();
+    QTest::newRow("an error at the pixel") << "function render() {\n print(x);\n throw new Error('here'); }" << QPoint(8, 9) << 1
+                                           << QStringList() << QRgb(0) << QStringList{"8@8,9"} << "Error: here";
+    QTest::newRow("an object returned is no error") << "function render() { r = 1; return {}; }" << QPoint(1, 1) << 1
+                                                    << QStringList{"1", "NaN", "NaN"} << qRgb(255, 0, 0)
+                                                    << QStringList() << QString();
+}
+
+void tst_RenderJob::rendersOnePixelAlone()
+{
+    QFETCH(QString, painting);
+    QFETCH(QPoint, place);
+    QFETCH(int, step);
+    QFETCH(QStringList, values);
+    QFETCH(QRgb, colour);
+    QFETCH(QStringList, lines);
+    QFETCH(QString, error);
+
+    RenderRequest request;
+    request.paintingText = painting;
+    request.step = step;
+    request.inspectedPlace = place;
+    const RenderResult result = renderInProcess(request).result;
+    QCOMPARE(shown(result.console.lines), lines);
+    QVERIFY(result.image.isNull());
+    if (!values.isEmpty()) {
+        QCOMPARE(result.outcome, Outcome::Picture);
+        QCOMPARE(result.channelValues, values);
+        QCOMPARE(result.pixelColour, colour);
+        return;
+    }
+    QCOMPARE(result.outcome, Outcome::ScriptError);
+    QCOMPARE(result.errorText, error);
+    QCOMPARE(result.errorPixel, place);
+    QCOMPARE(result.errorLine, 3);
 }
 
 QTEST_GUILESS_MAIN(tst_RenderJob)

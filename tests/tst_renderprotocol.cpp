@@ -2,6 +2,7 @@
 // that is cut short, garbled or of another version does not decode.
 
 #include "protocol/renderprotocol.h"
+#include "renderer/lineoutbox.h"
 
 #include <QDataStream>
 #include <QIODevice>
@@ -13,7 +14,7 @@ using namespace RenderProtocol;
 using Outcome = RenderResult::Outcome;
 using Source = RenderResult::ErrorSource;
 
-enum class Kind { Job, Started, Progress, Rows, RowsDone, Finished };
+enum class Kind { Job, Started, Progress, Rows, RowsDone, Finished, Lines };
 Q_DECLARE_METATYPE(Kind)
 
 namespace {
@@ -32,6 +33,7 @@ bool decodes(Kind kind, const QByteArray &content)
     case Kind::Rows: { Rows message; return decode(content, &message); }
     case Kind::RowsDone: { RowsDone message; return decode(content, &message); }
     case Kind::Finished: { Finished message; return decode(content, &message); }
+    case Kind::Lines: { Lines message; return decode(content, &message); }
     }
     return false;
 }
@@ -57,6 +59,24 @@ Job sampleJob()
     return job;
 }
 
+ConsoleLine lineOf(const QString &text, QPoint pixel = QPoint(-1, -1),
+                   ConsoleLine::Kind kind = ConsoleLine::Kind::Log)
+{
+    ConsoleLine line;
+    line.kind = kind;
+    line.text = text;
+    line.pixel = pixel;
+    return line;
+}
+
+QVector<ConsoleLine> numberedLines(int count)
+{
+    QVector<ConsoleLine> lines;
+    for (int i = 0; i < count; ++i)
+        lines << lineOf(QString::number(i), QPoint(i, 0));
+    return lines;
+}
+
 RenderResult failureOf(Outcome outcome)
 {
     RenderResult result;
@@ -79,6 +99,10 @@ private slots:
     void progressAndRows();
     void finished_data();
     void finished();
+    void lines_data();
+    void lines();
+    void outboxCapsEachPart_data();
+    void outboxCapsEachPart();
     void cutShortOrLonger_data();
     void cutShortOrLonger();
     void unsound_data();
@@ -97,14 +121,19 @@ void tst_RenderProtocol::job_data()
     QTest::addColumn<int>("process");
     QTest::addColumn<bool>("shareAlways");
     QTest::addColumn<int>("together");
+    QTest::addColumn<bool>("linesCapped");
+    QTest::addColumn<QPoint>("inspectedPlace");
 
-    QTest::newRow("as the window sends it") << "" << "function render() {}" << 1 << 0 << INT_MAX << 2 << -1 << false << 1;
+    const QPoint none(-1, -1);
+    QTest::newRow("as the window sends it") << "" << "function render() {}" << 1 << 0 << INT_MAX << 2 << -1 << false << 1 << true << none;
     QTest::newRow("low quality, some rows, the third process")
-        << "var a;" << "parallel = true;" << 2 << 30 << 60 << 4 << 3 << true << 4;
+        << "var a;" << "parallel = true;" << 2 << 30 << 60 << 4 << 3 << true << 4 << true << none;
     QTest::newRow("every kind of character")
         << QString::fromUtf8("ü\xF0\x9F\x8E\xA8") + QChar(0) + QChar(0xD800)
-        << QStringLiteral("\u00a0\r\n\t") << 1 << 0 << 0 << 1 << -1 << false << 1;
-    QTest::newRow("a long painting") << "" << QString(100000, QLatin1Char('x')) << 1 << 5 << 5 << 256 << 255 << true << 2;
+        << QStringLiteral("\u00a0\r\n\t") << 1 << 0 << 0 << 1 << -1 << false << 1 << true << none;
+    QTest::newRow("a long painting") << "" << QString(100000, QLatin1Char('x')) << 1 << 5 << 5 << 256 << 255 << true << 2 << true << none;
+    QTest::newRow("every line, as the command line asks") << "" << "print(1);" << 1 << 0 << INT_MAX << 1 << -1 << false << 1 << false << none;
+    QTest::newRow("one pixel") << "" << "function render() {}" << 2 << 0 << INT_MAX << 1 << -1 << true << 1 << true << QPoint(312, 200);
 }
 
 void tst_RenderProtocol::job()
@@ -127,6 +156,10 @@ void tst_RenderProtocol::job()
     sent.shareAlways = shareAlways;
     QFETCH(int, together);
     sent.processesTogether = together;
+    QFETCH(bool, linesCapped);
+    sent.linesCapped = linesCapped;
+    QFETCH(QPoint, inspectedPlace);
+    sent.inspectedPlace = inspectedPlace;
 
     const QByteArray content = contentOf(encode(sent));
     QCOMPARE(messageType(content), MessageType::Job);
@@ -140,6 +173,8 @@ void tst_RenderProtocol::job()
     QCOMPARE(received.process, process);
     QCOMPARE(received.shareAlways, shareAlways);
     QCOMPARE(received.processesTogether, together);
+    QCOMPARE(received.linesCapped, linesCapped);
+    QCOMPARE(received.inspectedPlace, inspectedPlace);
 }
 
 void tst_RenderProtocol::started_data()
@@ -229,6 +264,10 @@ void tst_RenderProtocol::finished_data()
     noPixels.scriptWidth = QStringLiteral("wide");
     noPixels.scriptHeight = QStringLiteral("-Infinity");
     QTest::newRow("no pixels") << noPixels << QSize();
+    RenderResult pixel = failureOf(Outcome::Picture);
+    pixel.channelValues = QStringList{"0.75", "NaN", "-1e+21"};
+    pixel.pixelColour = qRgb(191, 0, 1);
+    QTest::newRow("a pixel rendered alone") << pixel << QSize();
 }
 
 void tst_RenderProtocol::finished()
@@ -250,8 +289,93 @@ void tst_RenderProtocol::finished()
     QCOMPARE(decoded.scriptWidth, result.scriptWidth);
     QCOMPARE(decoded.scriptHeight, result.scriptHeight);
     QCOMPARE(decoded.firstRow, result.firstRow);
+    QCOMPARE(decoded.channelValues, result.channelValues);
+    QCOMPARE(decoded.pixelColour, result.pixelColour);
     QVERIFY(decoded.image.isNull());
     QCOMPARE(received.imageSize, imageSize);
+}
+
+void tst_RenderProtocol::lines_data()
+{
+    QTest::addColumn<QVector<ConsoleLine>>("sent");
+    QTest::addColumn<qint64>("unsent");
+
+    QTest::newRow("none, only counted") << QVector<ConsoleLine>{} << qint64(5);
+    QTest::newRow("every kind, from both origins")
+        << QVector<ConsoleLine>{lineOf("top"), lineOf("info", {0, 0}, ConsoleLine::Kind::Info),
+                                lineOf("warn", {6, 4}, ConsoleLine::Kind::Warning),
+                                lineOf("error", {INT_MAX, INT_MAX}, ConsoleLine::Kind::Error)}
+        << qint64(0);
+    QTest::newRow("empty and unusual texts")
+        << QVector<ConsoleLine>{lineOf(""), lineOf(QString::fromUtf8("名前 \xF0\x9F\x8E\xA8") + QChar(0)),
+                                lineOf(QString(100000, QLatin1Char('x')))}
+        << qint64(0);
+    QTest::newRow("a thousand lines and more counted") << numberedLines(ConsoleLines::kept)
+                                                       << qint64(40);
+}
+
+void tst_RenderProtocol::lines()
+{
+    QFETCH(QVector<ConsoleLine>, sent);
+    QFETCH(qint64, unsent);
+
+    const QByteArray content = contentOf(encode(Lines{sent, unsent}));
+    QCOMPARE(messageType(content), MessageType::Lines);
+    Lines received;
+    QVERIFY(decode(content, &received));
+    QCOMPARE(received.lines, sent);
+    QCOMPARE(received.unsent, unsent);
+}
+
+// Each part of a render (the top level, the rows, a range of them) sends at most the lines that
+// the window keeps and counts the rest; uncapped, every line goes, in batches.
+void tst_RenderProtocol::outboxCapsEachPart_data()
+{
+    QTest::addColumn<bool>("capped");
+    QTest::addColumn<QList<int>>("parts");        // lines printed in each part
+    QTest::addColumn<int>("sentLines");
+    QTest::addColumn<qint64>("counted");
+
+    QTest::newRow("below the cap") << true << QList<int>{10, 20} << 30 << qint64(0);
+    QTest::newRow("at the cap") << true << QList<int>{ConsoleLines::kept} << ConsoleLines::kept << qint64(0);
+    QTest::newRow("over the cap") << true << QList<int>{1500} << ConsoleLines::kept << qint64(500);
+    QTest::newRow("each part has its own cap")
+        << true << QList<int>{1200, 5, 1001} << 2 * ConsoleLines::kept + 5 << qint64(201);
+    QTest::newRow("uncapped") << false << QList<int>{1500, 3000} << 4500 << qint64(0);
+}
+
+void tst_RenderProtocol::outboxCapsEachPart()
+{
+    QFETCH(bool, capped);
+    QFETCH(QList<int>, parts);
+    QFETCH(int, sentLines);
+    QFETCH(qint64, counted);
+
+    LineOutbox outbox(capped);
+    QVector<ConsoleLine> sent;
+    qint64 unsent = 0;
+    int printed = 0;
+    auto take = [&] {
+        const Lines message = outbox.take();
+        sent += message.lines;
+        unsent += message.unsent;
+        QVERIFY(outbox.isEmpty());
+    };
+    for (int count : parts) {
+        for (int i = 0; i < count; ++i) {
+            QCOMPARE(outbox.wantsLines(), !capped || i < ConsoleLines::kept);
+            if (outbox.add(lineOf(QString::number(printed++))))
+                take();
+        }
+        take();
+        outbox.startPart();
+    }
+    QCOMPARE(sent.size(), sentLines);
+    QCOMPARE(unsent, counted);
+    if (!capped) {
+        for (int i = 0; i < sent.size(); ++i)
+            QCOMPARE(sent.at(i).text, QString::number(i));
+    }
 }
 
 void tst_RenderProtocol::cutShortOrLonger_data()
@@ -267,6 +391,7 @@ void tst_RenderProtocol::cutShortOrLonger_data()
     RenderResult error = failureOf(Outcome::ScriptError);
     error.errorText = QStringLiteral("Error: no");
     QTest::newRow("finished") << Kind::Finished << encode(Finished{error, QSize()});
+    QTest::newRow("lines") << Kind::Lines << encode(Lines{{lineOf("a"), lineOf("b", {3, 2})}, 7});
 }
 
 // Every cut of a message fails, as do a byte more, another version and another type.
@@ -292,7 +417,8 @@ void tst_RenderProtocol::cutShortOrLonger()
     const QByteArray unknownType = contentOf(frameOf(version, 99, fields));
     QVERIFY(!decodes(kind, unknownType));
     QCOMPARE(messageType(unknownType), MessageType::Unknown);
-    for (Kind other : {Kind::Job, Kind::Started, Kind::Progress, Kind::Rows, Kind::RowsDone, Kind::Finished}) {
+    for (Kind other : {Kind::Job, Kind::Started, Kind::Progress, Kind::Rows, Kind::RowsDone,
+                       Kind::Finished, Kind::Lines}) {
         if (other != kind)
             QVERIFY(!decodes(other, content));
     }
@@ -338,6 +464,20 @@ void tst_RenderProtocol::unsound_data()
     RenderResult badSource = failureOf(Outcome::ScriptError);
     badSource.errorSource = Source(-1);
     QTest::newRow("an error from no known script") << Kind::Finished << encode(Finished{badSource, QSize()});
+    RenderResult twoChannels = failureOf(Outcome::Picture);
+    twoChannels.channelValues = QStringList{"1", "0"};
+    QTest::newRow("a pixel with two channels") << Kind::Finished << encode(Finished{twoChannels, QSize()});
+    QTest::newRow("a line of no known kind")
+        << Kind::Lines << encode(Lines{{lineOf("a", {0, 0}, ConsoleLine::Kind(4))}, 0});
+    QTest::newRow("lines counted below none") << Kind::Lines << encode(Lines{{}, -1});
+    QByteArray manyLines;
+    QDataStream count(&manyLines, QIODevice::WriteOnly);
+    count << quint32(0x7FFFFFF0);
+    QTest::newRow("more lines than the message holds")
+        << Kind::Lines << frameOf(version, qint32(MessageType::Lines), manyLines + "abc");
+    Job inspectAbove = sampleJob();
+    inspectAbove.inspectedPlace = QPoint(3, -2);
+    QTest::newRow("a pixel above the painting") << Kind::Job << encode(inspectAbove);
 }
 
 void tst_RenderProtocol::unsound()

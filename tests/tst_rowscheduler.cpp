@@ -88,7 +88,9 @@ void tst_RowScheduler::ranges()
 }
 
 // Each step: "P takes N" (the range it gets, "-" for none), "P done", "P at ROW", "P fails
-// TEXT", "state NAME [TEXT]" and "progress ROW" (the report due, "-" for none).
+// TEXT", "state NAME [TEXT]", "progress ROW" (the report due, "-" for none), "P prints A B"
+// (a line each), "P counts N" (lines not sent) and "printed A +N" (the lines that became final
+// since, "+N" for N counted, "-" for none).
 void tst_RowScheduler::steps_data()
 {
     QTest::addColumn<int>("rows");
@@ -142,6 +144,28 @@ void tst_RowScheduler::steps_data()
                                    "0 done", "0 takes 5", "0 done", "0 takes 6", "0 done",
                                    "progress 56", "0 takes 7", "0 done", "progress -",
                                    "state complete"};
+    QTest::newRow("lines in row order, whoever prints first")
+        << 4 << 2 << QStringList{"0 takes 0", "1 takes 1", "1 prints c d", "printed -",
+                                 "0 prints a", "printed a", "0 prints b", "printed b", "0 done",
+                                 "printed c d", "1 prints e", "printed e", "1 done", "printed -"};
+    QTest::newRow("ranges done out of order wait for the ones above")
+        << 4 << 2 << QStringList{"0 takes 0", "1 takes 1", "1 prints b", "1 done", "1 takes 2",
+                                 "1 prints c", "1 done", "printed -", "0 prints a", "0 done",
+                                 "printed a b c"};
+    QTest::newRow("counted lines go with their range")
+        << 4 << 2 << QStringList{"0 takes 0", "1 takes 1", "1 prints b", "1 counts 7",
+                                 "0 counts 2", "printed +2", "0 done", "printed b +7"};
+    QTest::newRow("no lines below the failure that decides")
+        << 4 << 2 << QStringList{"0 takes 0", "1 takes 1", "1 done", "1 takes 2", "1 prints c",
+                                 "0 prints a", "0 fails here", "printed a", "state failed here",
+                                 "1 prints d", "1 done", "printed -"};
+    QTest::newRow("the lines of a failing range once those above are done")
+        << 4 << 2 << QStringList{"0 takes 0", "1 takes 1", "1 prints b", "1 fails lower",
+                                 "0 takes -", "printed -", "0 prints a", "0 done",
+                                 "printed a b", "state failed lower"};
+    QTest::newRow("a process holding no range prints nothing")
+        << 4 << 2 << QStringList{"1 prints stray", "0 takes 0", "0 done", "printed -"};
+
     QTest::newRow("progress of a failed process's rows is lost")
         << -30 << 1 << QStringList{"progress 30", "0 takes 0", "0 done", "0 takes 1", "0 at 35",
                                    "0 fails here", "progress -", "state failed here"};
@@ -171,6 +195,19 @@ void tst_RowScheduler::steps()
                      qPrintable(QStringLiteral("%1: %2").arg(step).arg(due)));
             continue;
         }
+        if (words.at(0) == QLatin1String("printed")) {
+            QStringList final;
+            for (const ConsoleLines &part : scheduler.takeFinalLines()) {
+                for (const ConsoleLine &line : part.lines)
+                    final << line.text;
+                if (part.dropped > 0)
+                    final << QStringLiteral("+%1").arg(part.dropped);
+            }
+            const QString shown = final.isEmpty() ? QStringLiteral("-") : final.join(QLatin1Char(' '));
+            QVERIFY2(shown == words.mid(1).join(QLatin1Char(' ')),
+                     qPrintable(QStringLiteral("%1: %2").arg(step, shown)));
+            continue;
+        }
         const int process = words.at(0).toInt();
         const QString &verb = words.at(1);
         if (verb == QLatin1String("takes")) {
@@ -184,6 +221,16 @@ void tst_RowScheduler::steps()
             scheduler.rangeDone(process);
         } else if (verb == QLatin1String("at")) {
             scheduler.reachRow(process, argument.toInt());
+        } else if (verb == QLatin1String("prints")) {
+            QVector<ConsoleLine> lines;
+            for (const QString &text : words.mid(2)) {
+                ConsoleLine line;
+                line.text = text;
+                lines << line;
+            }
+            scheduler.addLines(process, lines);
+        } else if (verb == QLatin1String("counts")) {
+            scheduler.addLines(process, {}, argument.toLongLong());
         } else if (verb == QLatin1String("fails")) {
             scheduler.fail(process, failure(argument));
         } else {

@@ -3,10 +3,11 @@
 #include <QColor>
 #include <QFont>
 #include <QFontDatabase>
+#include <QFontMetrics>
 #include <QPalette>
 #include <QTextCharFormat>
+#include <QTextBlock>
 #include <QTextCursor>
-
 
 namespace {
 
@@ -71,6 +72,11 @@ void ConsolePanel::appendNote(const QString &text)
     appendColoured(QString(), text, palette().color(QPalette::PlaceholderText));
 }
 
+void ConsolePanel::appendText(const QString &text)
+{
+    appendColoured(QString(), text, palette().color(QPalette::Text));
+}
+
 void ConsolePanel::appendColoured(const QString &origin, const QString &text, const QColor &colour)
 {
     QTextCursor cursor(document());
@@ -85,5 +91,14 @@ void ConsolePanel::appendColoured(const QString &origin, const QString &text, co
     QTextCharFormat textFormat;
     textFormat.setForeground(colour);
     cursor.insertText(text, textFormat);
+    // The start of the newest line in view, however long the line.
+    setTextCursor(QTextCursor(document()->lastBlock()));
     ensureCursorVisible();
+}
+
+QSize ConsolePanel::sizeHint() const
+{
+    const int lines = 7;
+    return QSize(QPlainTextEdit::sizeHint().width(),
+                 lines * fontMetrics().lineSpacing() + 2 * (frameWidth() + int(document()->documentMargin())));
 }

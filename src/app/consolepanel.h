@@ -23,9 +23,14 @@ public:
     void appendFailure(const QString &text);
     // A note of the program's own, such as what an inspected pixel is.
     void appendNote(const QString &text);
+    // A line of the program's own in the text's colour, such as an inspected pixel's values.
+    void appendText(const QString &text);
 
     // "(12, 40)" for a pixel, "top level" for the scripts' top level.
     static QString originText(const ConsoleLine &line);
+
+    // A few lines high: it opens under an editor, which keeps most of the room.
+    QSize sizeHint() const override;
 
 private:
     void appendColoured(const QString &origin, const QString &text, const QColor &colour);

@@ -2,8 +2,12 @@
 
 #include "app/animationplayer.h"
 #include "app/codeeditor.h"
+#include "app/consolecontroller.h"
+#include "app/consolepanel.h"
 #include "app/imageview.h"
 #include "app/messagebox.h"
+#include "app/panesplitter.h"
+#include "app/pixelinspector.h"
 #include "app/scriptfilewatcher.h"
 #include "app/timeline.h"
 #include "core/apppath.h"
@@ -115,6 +119,8 @@ QMenu *MainWindow::createActions()
     connect(animationAction, &QAction::triggered, this, &MainWindow::exportAnimation);
     addAction(animationAction);
 
+    showConsoleAction = new QAction(tr("Show Console"), this);
+
     // A button does not own its menu, and a menu without a parent would outlive the window.
     auto *optionsMenu = new QMenu;
     connect(this, &QObject::destroyed, optionsMenu, [optionsMenu] { delete optionsMenu; });
@@ -126,6 +132,8 @@ QMenu *MainWindow::createActions()
     optionsMenu->addAction(saveCopyAction);
     optionsMenu->addAction(stdlibAction);
     optionsMenu->addAction(animationAction);
+    optionsMenu->addSeparator();
+    optionsMenu->addAction(showConsoleAction);
     addPaintingCommands(optionsMenu);
     return optionsMenu;
 }
@@ -207,6 +215,7 @@ void MainWindow::createPaintingPage(QMenu *optionsMenu)
     timeline->setObjectName(QStringLiteral("timeline"));
     createRenderController();
     createAnimationPlayer();
+    createConsole();
 
     paintingList = library->list();
     connect(paintingList, QOverload<int>::of(&QComboBox::currentIndexChanged),
@@ -225,9 +234,16 @@ void MainWindow::createPaintingPage(QMenu *optionsMenu)
     controlRow->addWidget(previewButton);
     controlRow->addWidget(exportButton);
 
+    // The console under the painting's editor: opening it leaves the picture as it was.
+    auto *editorPane = new PaneSplitter(Qt::Vertical);
+    editorPane->setChildrenCollapsible(false);
+    editorPane->addWidget(paintingEditor);
+    editorPane->addWidget(consolePanel);
+    editorPane->setStretchFactor(0, 3);
+    editorPane->setStretchFactor(1, 1);
     auto *splitter = new QSplitter(Qt::Horizontal);
     splitter->addWidget(imageView);
-    splitter->addWidget(paintingEditor);
+    splitter->addWidget(editorPane);
 
     auto *paintingLayout = new QVBoxLayout;
     paintingLayout->addWidget(splitter);
@@ -268,6 +284,27 @@ void MainWindow::createAnimationPlayer()
     });
     connect(renders, &RenderController::showingErrorIn, this, &MainWindow::showPageOf);
     connect(renders, &RenderController::finished, library, &PaintingLibrary::noteRender);
+}
+
+// The console opens by itself once a render prints or fails.
+void MainWindow::createConsole()
+{
+    consolePanel = new ConsolePanel;
+    consolePanel->setVisible(false);
+    console = new ConsoleController(consolePanel, showConsoleAction, this);
+    connect(renders, &RenderController::printed, console, &ConsoleController::showRender);
+    inspector = new PixelInspector(this);
+    // A pointer over the picture may click next: the inspector's renderer starts meanwhile.
+    connect(imageView, &ImageView::pointedPixelChanged, inspector, &PixelInspector::prepare);
+    connect(imageView, &ImageView::pixelClicked, this, &MainWindow::inspectPixel);
+    connect(inspector, &PixelInspector::inspected, console, &ConsoleController::showInspection);
+}
+
+// The picture's own step and place, as the readout tells them; the scripts as they are now.
+void MainWindow::inspectPixel(const QPoint &pixel)
+{
+    inspector->inspect(renderTask(Purpose::Preview, imageView->step()),
+                       imageView->paintingPlace(pixel));
 }
 
 void MainWindow::createStdlibPage()

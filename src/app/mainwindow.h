@@ -12,7 +12,10 @@
 
 class AnimationPlayer;
 class CodeEditor;
+class ConsoleController;
+class ConsolePanel;
 class ImageView;
+class PixelInspector;
 class QAction;
 class QCloseEvent;
 class QComboBox;
@@ -70,6 +73,8 @@ private:
     void createStdlibPage();
     void createRenderController();
     void createAnimationPlayer();
+    void createConsole();
+    void inspectPixel(const QPoint &pixel);
     void fillPaintingList();
 
     const QDir &paintingsDir() const { return library->folder(); }
@@ -111,6 +116,10 @@ private:
     QAction *stopRenderAction = nullptr;
     Timeline *timeline = nullptr;   // under the picture of an animation
     AnimationPlayer *player = nullptr;
+    ConsolePanel *consolePanel = nullptr;
+    QAction *showConsoleAction = nullptr;
+    ConsoleController *console = nullptr;
+    PixelInspector *inspector = nullptr;
 
     bool livePreview = false;
     QTimer *liveTimer = nullptr;

@@ -251,6 +251,8 @@ void RenderController::jobFinished(RenderJob *job)
     const Purpose purpose = render.task.purpose;
     if (isUserRender(purpose) && !isUserRenderRunning())
         userRenderEnded();
+    if (purpose != Purpose::Export && result.outcome != Outcome::Stopped)
+        emit printed(result.console, failureReport(render.task, result));
     switch (purpose) {
     case Purpose::Preview:
         previewFinished(render, result);
@@ -411,8 +413,25 @@ void RenderController::showErrorLine(const Running &render, const RenderResult &
 void RenderController::showPicture(const QImage &picture, int step)
 {
     view.imageView->setMaximumWidth(picture.width() * step);
-    view.imageView->setPixmap(QPixmap::fromImage(picture));
+    view.imageView->setPixmap(QPixmap::fromImage(picture), step);
     view.imageView->setVisible(true);
+}
+
+// The whole text of a script error, which a box or the status area may cut short.
+QString RenderController::failureReport(const RenderTask &task, const RenderResult &result)
+{
+    switch (result.outcome) {
+    case Outcome::Picture:
+    case Outcome::Stopped:
+        return QString();
+    case Outcome::ScriptError: {
+        QString place = scriptErrorPlace(task, result);
+        place.replace(QLatin1Char('\n'), QStringLiteral(", "));
+        return place.isEmpty() ? result.errorText : tr("%1 (%2)").arg(result.errorText, place);
+    }
+    default:
+        return capitalized(renderFailureText(result));
+    }
 }
 
 // An error stands out in the status area; any other text there looks as usual.

@@ -91,6 +91,9 @@ public:
     // Says in the status area why a frame of task's scripts could not be shown.
     void showFrameFailure(const RenderTask &task, int frame, const RenderResult &result);
 
+    // Why the render failed and where, as the console keeps it; empty for a picture or a stop.
+    static QString failureReport(const RenderTask &task, const RenderResult &result);
+
 signals:
     void userRenderRunning(bool running);
     void started(RenderTask::Purpose purpose);
@@ -101,6 +104,9 @@ signals:
     void showingErrorIn(RenderResult::ErrorSource source);
     // The render has ended and what came of it is shown, written or reported.
     void finished(RenderTask::Purpose purpose, const RenderResult &result);
+    // A preview or live render ended other than by a stop: what it printed, and failure, its
+    // failureReport().
+    void printed(const ConsoleLines &lines, const QString &failure);
 
 private:
     struct Running

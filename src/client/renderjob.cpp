@@ -55,6 +55,8 @@ RenderJob::RenderJob(const QString &rendererProgram, const RenderRequest &reques
     job.expectedFps = request.expectedFps;
     job.topLevelOnly = request.topLevelOnly;
     job.memoryShare = request.memoryShare;
+    job.linesCapped = !request.allLines;
+    job.inspectedPlace = request.inspectedPlace;
     picture = ready.isEmpty() ? std::make_shared<SharedPicture>() : ready.first()->picture;
     processesTogether = processesToStartAhead(request, expectShared);
     for (int index = 0; index < processesTogether && !done; ++index)
@@ -188,6 +190,14 @@ void RenderJob::handleMessage(Renderer *renderer, const QByteArray &content)
         }
         break;
     }
+    case MessageType::Lines: {
+        RenderProtocol::Lines message;
+        if (RenderProtocol::decode(content, &message)) {
+            handleLines(renderer, message);
+            return;
+        }
+        break;
+    }
     case MessageType::Job:
     case MessageType::Rows:
     case MessageType::Unknown:
@@ -219,6 +229,9 @@ void RenderJob::handleProgress(Renderer *renderer, const RenderProtocol::Progres
 void RenderJob::handleRowsDone(Renderer *renderer)
 {
     scheduler->rangeDone(renderer->index);
+    releaseLines();
+    if (done)
+        return;
     reportProgress();
     giveRows(renderer);
     settle();
@@ -239,7 +252,7 @@ void RenderJob::handleFinished(Renderer *renderer, const RenderProtocol::Finishe
         fail(renderer, result);
         return;
     }
-    if (job.topLevelOnly) {
+    if (job.topLevelOnly || job.inspectedPlace.x() >= 0) {
         renderer->out = true;
         finish(result);
         return;
@@ -255,6 +268,18 @@ void RenderJob::handleFinished(Renderer *renderer, const RenderProtocol::Finishe
     }
     renderer->out = true;
     finish(takePicture());
+}
+
+// Before the rows are shared out, only the first process prints: the others' top level is
+// the same scripts run again.
+void RenderJob::handleLines(Renderer *renderer, const RenderProtocol::Lines &message)
+{
+    if (sharesRows()) {
+        scheduler->addLines(renderer->index, message.lines, message.unsent);
+        releaseLines();
+    } else if (renderer->index == 0) {
+        deliverLines(message.lines, message.unsent);
+    }
 }
 
 void RenderJob::firstStarted(const RenderProtocol::Started &message)
@@ -382,6 +407,21 @@ void RenderJob::reportProgress()
         emit progress(row);
 }
 
+void RenderJob::releaseLines()
+{
+    for (const ConsoleLines &part : scheduler->takeFinalLines())
+        deliverLines(part.lines, part.dropped);
+}
+
+void RenderJob::deliverLines(const QVector<ConsoleLine> &lines, qint64 unsent)
+{
+    const int held = printed.append(lines, unsent);
+    if (!job.linesCapped && !lines.isEmpty())
+        emit linesPrinted(lines);
+    else if (held > 0)
+        emit linesPrinted(held == lines.size() ? lines : lines.mid(0, held));
+}
+
 RenderResult RenderJob::takePicture()
 {
     RenderResult result;
@@ -407,8 +447,14 @@ void RenderJob::finish(const RenderResult &result)
 {
     if (done)
         return;
+    // Whatever the failure or the stop leaves final; a receiver of the lines may stop the job.
+    if (sharesRows())
+        releaseLines();
+    if (done)
+        return;
     done = true;
     finalResult = result;
+    finalResult.console = printed;
     if (finalResult.outcome != Outcome::Picture)
         finalResult.image = QImage();
     killAll();

@@ -5,9 +5,11 @@
 #include "protocol/renderprotocol.h"
 
 #include <QList>
+#include <QPoint>
 #include <QObject>
 #include <QProcess>
 #include <QString>
+#include <QVector>
 
 #include <memory>
 
@@ -37,6 +39,11 @@ struct RenderRequest
     bool topLevelOnly = false;
     // Renders that run at once and share the memory a render may use.
     int memoryShare = 1;
+    // Every line the scripts print comes by linesPrinted; else the first ConsoleLines::kept.
+    bool allLines = false;
+    // Renders only the pixel at this place, in painting units, when x is 0 or more: the result
+    // has its channel values and colour, and no picture.
+    QPoint inspectedPlace = QPoint(-1, -1);
 
     // The most processes a render uses: never more than can take rows, nor more than this.
     static constexpr int maxProcesses = 256;
@@ -54,7 +61,8 @@ public:
     ~RenderJob() override;
 
     bool isFinished() const { return done; }
-    // The whole result once finished: the picture, or why there is none.
+    // The whole result once finished: the picture, or why there is none, and the first
+    // ConsoleLines::kept lines that the scripts printed, with how many more.
     const RenderResult &result() const { return finalResult; }
 
     // Kills the renderers at once, whatever the scripts are doing, and finishes as Stopped.
@@ -66,6 +74,10 @@ signals:
     void started(int rowCount);
     // The picture row about to be rendered, on every twentieth of the picture.
     void progress(int row);
+    // Lines that the scripts printed, once they are final, in the order one process would
+    // print them: none after the first failing pixel, and only the first ConsoleLines::kept
+    // of the render unless the request asks for all lines.
+    void linesPrinted(const QVector<ConsoleLine> &lines);
     void finished();
 
 private:
@@ -88,6 +100,7 @@ private:
     void handleProgress(Renderer *renderer, const RenderProtocol::Progress &message);
     void handleRowsDone(Renderer *renderer);
     void handleFinished(Renderer *renderer, const RenderProtocol::Finished &message);
+    void handleLines(Renderer *renderer, const RenderProtocol::Lines &message);
 
     void firstStarted(const RenderProtocol::Started &message);
     void shareRowsOut();
@@ -100,6 +113,8 @@ private:
     void fail(Renderer *renderer, const RenderResult &failure);
     void settle();
     void reportProgress();
+    void releaseLines();
+    void deliverLines(const QVector<ConsoleLine> &lines, qint64 unsent);
     RenderResult takePicture();
     void finish(const RenderResult &result);
     void killAll();
@@ -115,6 +130,7 @@ private:
     RowRange rows;       // to render, within the picture
     // Set once the first renderer says that the rows are shared out.
     std::unique_ptr<RowScheduler> scheduler;
+    ConsoleLines printed;
     RenderResult finalResult;
     bool done = false;
 };

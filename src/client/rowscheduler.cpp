@@ -2,6 +2,8 @@
 
 #include <QtGlobal>
 
+#include <utility>
+
 RowScheduler::RowScheduler(RowRange rows, int pictureRows, int processes)
     : allRows(rows)
     , progressInterval(qMax(1, pictureRows / 20))
@@ -12,6 +14,7 @@ RowScheduler::RowScheduler(RowRange rows, int pictureRows, int processes)
                                   rows.first + int(qint64(rows.count()) * (i + 1) / count)});
     }
     doneRanges.fill(false, count);
+    rangeLines.resize(count);
     takers.resize(processesTakingPart(rows.count(), processes));
 }
 
@@ -82,6 +85,32 @@ void RowScheduler::fail(int process, const RenderResult &failure)
     }
     taker->range = -1;
     taker->rowsInRange = 0;
+}
+
+void RowScheduler::addLines(int process, const QVector<ConsoleLine> &lines, qint64 unsent)
+{
+    const Taker *taker = takerAt(process);
+    if (!taker || taker->range < 0 || (failedRange >= 0 && taker->range > failedRange))
+        return;
+    ConsoleLines &part = rangeLines[taker->range];
+    part.lines += lines;
+    part.dropped += unsent;
+}
+
+// A failed range is never done, so nothing below the first failure is ever taken.
+QVector<ConsoleLines> RowScheduler::takeFinalLines()
+{
+    QVector<ConsoleLines> final;
+    const int inOrder = rangesDoneInOrder();
+    for (; nextRangeToPrint < rangeLines.size(); ++nextRangeToPrint) {
+        ConsoleLines &part = rangeLines[nextRangeToPrint];
+        if (!part.isEmpty())
+            final.append(std::exchange(part, ConsoleLines()));
+        // The first range not done may print more.
+        if (nextRangeToPrint == inOrder)
+            break;
+    }
+    return final;
 }
 
 RowScheduler::State RowScheduler::state() const

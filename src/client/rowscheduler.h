@@ -1,6 +1,7 @@
 #ifndef ROWSCHEDULER_H
 #define ROWSCHEDULER_H
 
+#include "core/consoleline.h"
 #include "core/renderresult.h"
 
 #include <QVector>
@@ -36,6 +37,13 @@ public:
     // The process failed and takes no further part. A failure in a range decides once every
     // range above it is done; the rows of a process that held none go to the others.
     void fail(int process, const RenderResult &failure);
+
+    // Lines that process printed in the range it holds, then unsent more that it only counted.
+    void addLines(int process, const QVector<ConsoleLine> &lines, qint64 unsent = 0);
+    // The lines that have become final since the last call, a range's part after another in
+    // the order of the rows: those of the first range not done yet as they come, a range's
+    // once every range above it is done, none below the range whose failure decides.
+    QVector<ConsoleLines> takeFinalLines();
 
     State state() const;
     // The failure that decides, once the state is Failed.
@@ -73,6 +81,9 @@ private:
     // left to render.
     bool anyIdleFailure = false;
     RenderResult idleFailure;
+    // The lines of each range, until they are final, and the first range not all taken yet.
+    QVector<ConsoleLines> rangeLines;
+    int nextRangeToPrint = 0;
     int progressInterval = 1;
     int nextProgress = 0;
 };

@@ -32,8 +32,21 @@ struct ConsoleLines
 
     QVector<ConsoleLine> lines;
     qint64 dropped = 0;
+
+    bool isEmpty() const { return lines.isEmpty() && dropped == 0; }
+    // Adds lines printed after these, then unsent more that were only counted: the first kept
+    // of them all are held, the rest counted. Returns how many of more it holds.
+    int append(const QVector<ConsoleLine> &more, qint64 unsent = 0)
+    {
+        const int room = dropped > 0 ? 0 : qMax(0, kept - lines.size());
+        const int taken = qMin(room, more.size());
+        lines += more.mid(0, taken);
+        dropped += more.size() - taken + unsent;
+        return taken;
+    }
 };
 
 Q_DECLARE_METATYPE(ConsoleLine)
+Q_DECLARE_METATYPE(ConsoleLines)
 
 #endif // CONSOLELINE_H

@@ -1,12 +1,16 @@
 #ifndef RENDERRESULT_H
 #define RENDERRESULT_H
 
+#include "core/consoleline.h"
+
 #include <QImage>
 #include <QMetaType>
 #include <QObject>
 #include <QPoint>
+#include <QRgb>
 #include <QSize>
 #include <QString>
+#include <QStringList>
 
 // A range of picture rows [first, last), counted from the top of the whole picture.
 struct RowRange
@@ -58,6 +62,12 @@ public:
     double fps = 30;
     QString scriptWidth; // width and height as the script left them, for NoPixels and TooLarge
     QString scriptHeight;
+    // What the scripts printed, in the order one process would have printed it.
+    ConsoleLines console;
+    // For a pixel rendered alone: the numbers render() left in r, g and b, as text, before the
+    // channel rule made them the bytes of pixelColour.
+    QStringList channelValues;
+    QRgb pixelColour = 0;
 };
 
 Q_DECLARE_METATYPE(RenderResult)

@@ -204,7 +204,22 @@
             return null;
         return whole ? bytes : failure;
     }
+    // Renders the pixel in column and row alone, as a run renders it. Returns the Error that
+    // render returned or threw, or the numbers it left in r, g and b as text, then the bytes
+    // they became, as the host shows them for an inspected pixel.
+    function inspect(column, row, isError) {
+        var g = global, result = run(row, column, column + 1, false), red, green, blue;
+        while (result !== bytes) {
+            if (isError(result))
+                return result;
+            result = run(row, column, column + 1, true);
+        }
+        try { red = +g.r; } catch (e) { red = 0; }
+        try { green = +g.g; } catch (e) { green = 0; }
+        try { blue = +g.b; } catch (e) { blue = 0; }
+        return [text(red), text(green), text(blue), bytes[0] >> 8, bytes[0] & 255, bytes[1]];
+    }
     return { configure: configure, drive: drive, failedPixel: failedPixel, origin: origin,
-             settings: settings, text: text, timing: timing,
+             settings: settings, text: text, timing: timing, inspect: inspect,
              pixelLoop: run };
 })(this, String)

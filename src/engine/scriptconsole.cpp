@@ -1,15 +1,58 @@
 #include "engine/scriptconsole.h"
 
-#include <QRegularExpression>
 #include <QScriptContext>
 #include <QScriptEngine>
-#include <QStringList>
+#include <QScriptValueList>
+
+namespace {
+
+bool hasOwnText(const QScriptValue &value)
+{
+    return value.isString() || value.isNumber() || value.isBool() || value.isNull()
+        || value.isUndefined();
+}
+
+bool isLineBreak(QChar c)
+{
+    const ushort unit = c.unicode();
+    return unit == '\n' || unit == '\r' || unit == 0x2028 || unit == 0x2029;
+}
+
+// The length of the line break at text[at], 0 when there is none: \r\n is one break, and any
+// other break character one of its own.
+int lineBreakAt(const QString &text, int at)
+{
+    if (!isLineBreak(text.at(at)))
+        return 0;
+    return text.at(at) == QLatin1Char('\r') && at + 1 < text.size()
+            && text.at(at + 1) == QLatin1Char('\n')
+        ? 2
+        : 1;
+}
+
+int lineBreaks(const QString &text)
+{
+    int count = 0;
+    for (int at = 0; at < text.size(); ++at) {
+        const int length = lineBreakAt(text, at);
+        if (length > 0) {
+            ++count;
+            at += length - 1;
+        }
+    }
+    return count;
+}
+
+} // namespace
 
 ScriptConsole::ScriptConsole(QScriptEngine &engine, QScriptValue toText, QScriptValue pixelLoop,
-                             std::function<void(const ConsoleLine &)> lineOutput)
+                             Output lineOutput)
     : text(std::move(toText))
     , loop(std::move(pixelLoop))
     , output(std::move(lineOutput))
+    , stepName(engine.toStringHandle(QStringLiteral("s")))
+    , columnName(engine.toStringHandle(QStringLiteral("j")))
+    , rowName(engine.toStringHandle(QStringLiteral("sy")))
 {
     auto writer = [&engine, this](ConsoleLine::Kind kind) {
         writers[int(kind)] = Writer{this, kind};
@@ -28,25 +71,62 @@ ScriptConsole::ScriptConsole(QScriptEngine &engine, QScriptValue toText, QScript
 QScriptValue ScriptConsole::print(QScriptContext *context, QScriptEngine *, void *data)
 {
     const auto *writer = static_cast<const Writer *>(data);
-    writer->console->write(context, writer->kind);
+    ScriptConsole *console = writer->console;
+    if (!console->output.line)
+        return QScriptValue();
+    if (console->output.wanted && !console->output.wanted())
+        console->count(context);
+    else
+        console->write(context, writer->kind);
     return QScriptValue();
+}
+
+// Only an object's text is a call of the script's own; other values make theirs here, at far
+// less cost.
+QString ScriptConsole::textOf(const QScriptValue &value)
+{
+    if (hasOwnText(value))
+        return value.toString();
+    return text.call(QScriptValue(), QScriptValueList() << value).toString();
 }
 
 void ScriptConsole::write(QScriptContext *context, ConsoleLine::Kind kind)
 {
-    if (!output)
-        return;
-    QStringList parts;
-    for (int i = 0; i < context->argumentCount(); ++i)
-        parts << text.call(QScriptValue(), QScriptValueList() << context->argument(i)).toString();
-    static const QRegularExpression lineBreak(QStringLiteral("\r\n|[\r\n\u2028\u2029]"));
+    QString joined;
+    for (int i = 0; i < context->argumentCount(); ++i) {
+        if (i > 0)
+            joined += QLatin1Char(' ');
+        joined += textOf(context->argument(i));
+    }
     ConsoleLine line;
     line.kind = kind;
     line.pixel = pixelOf(context);
-    for (const QString &piece : parts.join(QLatin1Char(' ')).split(lineBreak)) {
-        line.text = piece;
-        output(line);
+    int start = 0;
+    for (int at = 0; at < joined.size(); ++at) {
+        const int length = lineBreakAt(joined, at);
+        if (length == 0)
+            continue;
+        line.text = joined.mid(start, at - start);
+        output.line(line);
+        at += length - 1;
+        start = at + 1;
     }
+    line.text = start == 0 ? joined : joined.mid(start);
+    output.line(line);
+}
+
+// Numbers, booleans, null and undefined have no line breaks in their text; the spaces between
+// the arguments keep a \r and a \n of two of them apart.
+void ScriptConsole::count(QScriptContext *context)
+{
+    qint64 lines = 1;
+    for (int i = 0; i < context->argumentCount(); ++i) {
+        const QScriptValue argument = context->argument(i);
+        if (argument.isString() || !hasOwnText(argument))
+            lines += lineBreaks(textOf(argument));
+    }
+    if (output.counted)
+        output.counted(lines);
 }
 
 // The pixel loop's own variables say which pixel it is rendering; nothing is spent on it
@@ -57,9 +137,9 @@ QPoint ScriptConsole::pixelOf(QScriptContext *context) const
         if (!caller->callee().strictlyEquals(loop))
             continue;
         const QScriptValue locals = caller->activationObject();
-        const int step = locals.property(QStringLiteral("s")).toInt32();
-        return QPoint(locals.property(QStringLiteral("j")).toInt32() * step,
-                      locals.property(QStringLiteral("sy")).toInt32());
+        const int step = locals.property(stepName).toInt32();
+        return QPoint(locals.property(columnName).toInt32() * step,
+                      locals.property(rowName).toInt32());
     }
     return QPoint(-1, -1);
 }

@@ -3,6 +3,7 @@
 
 #include "core/consoleline.h"
 
+#include <QScriptString>
 #include <QScriptValue>
 
 #include <array>
@@ -17,10 +18,21 @@ class QScriptEngine;
 class ScriptConsole
 {
 public:
+    // Where the lines go; nowhere while line is unset.
+    struct Output
+    {
+        std::function<void(const ConsoleLine &)> line;
+        // When set and false, the lines printed next are only counted and given to counted:
+        // their text and origin are not made. The arguments are turned into text all the same
+        // when that may run a script's toString, which the painting may rely on.
+        std::function<bool()> wanted;
+        std::function<void(qint64 lines)> counted;
+    };
+
     // toText: the driver's String() that survives a throwing toString. pixelLoop: the driver's
     // function whose calls render pixels, to tell which pixel printed a line.
     ScriptConsole(QScriptEngine &engine, QScriptValue toText, QScriptValue pixelLoop,
-                  std::function<void(const ConsoleLine &)> output);
+                  Output output);
     ScriptConsole(const ScriptConsole &) = delete;
     ScriptConsole &operator=(const ScriptConsole &) = delete;
 
@@ -34,11 +46,17 @@ private:
 
     static QScriptValue print(QScriptContext *context, QScriptEngine *engine, void *data);
     void write(QScriptContext *context, ConsoleLine::Kind kind);
+    void count(QScriptContext *context);
+    QString textOf(const QScriptValue &value);
     QPoint pixelOf(QScriptContext *context) const;
 
     QScriptValue text;
     QScriptValue loop;
-    std::function<void(const ConsoleLine &)> output;
+    Output output;
+    // The pixel loop's variables that tell its pixel.
+    QScriptString stepName;
+    QScriptString columnName;
+    QScriptString rowName;
     // The engine's functions point here: the console outlives every call of them.
     std::array<Writer, 4> writers;
 };

@@ -1,6 +1,7 @@
 #include "engine/scriptrenderer.h"
 
 #include "engine/accessorguard.h"
+#include "engine/pixelinspection.h"
 #include "engine/scriptconsole.h"
 
 #include <QFile>
@@ -221,7 +222,7 @@ RenderResult ScriptRenderer::render(const QString &stdlibText, const QString &pa
         global.property(QStringLiteral("String")).property(QStringLiteral("fromCharCode"));
     HostFunctions functions{host};
     const ScriptConsole console(engine, functions.text, host.property(QStringLiteral("pixelLoop")),
-                                onConsoleLine);
+                                {onConsoleLine, consoleWantsLines, onConsoleLinesCounted});
     // The script that was running tells the source of an error that carries no location of
     // its own: only thrown errors get a file name and line from the engine.
     auto scriptError = [&](const QScriptValue &error, ErrorSource running) -> RenderResult & {
@@ -282,6 +283,18 @@ RenderResult ScriptRenderer::render(const QString &stdlibText, const QString &pa
     const int width = int(sampledWidth);
     const int height = int(sampledHeight);
     result.size = QSize(width, height);
+    if (inspectedPlace.x() >= 0) {
+        const QScriptValue error =
+            inspectPixel(engine, host, renderFunction, inspectedPlace, step, &result);
+        if (error.isValid()) {
+            scriptError(error, ErrorSource::None);
+            result.errorPixel = QPoint(inspectedPlace.x() / step * step,
+                                       inspectedPlace.y() / step * step);
+            return result;
+        }
+        result.outcome = Outcome::Picture;
+        return result;
+    }
 
     RowRange rows{0, height};
     if (chooseRows)

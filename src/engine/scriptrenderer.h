@@ -4,6 +4,7 @@
 #include "core/consoleline.h"
 #include "core/renderresult.h"
 
+#include <QPoint>
 #include <QSize>
 #include <QString>
 
@@ -33,6 +34,10 @@ public:
 
     // Called with every line the scripts print; the lines go nowhere when unset.
     std::function<void(const ConsoleLine &line)> onConsoleLine;
+    // Asked before each print once set: when false, the lines are only counted, for
+    // onConsoleLinesCounted, and cost far less.
+    std::function<bool()> consoleWantsLines;
+    std::function<void(qint64 lines)> onConsoleLinesCounted;
 
     // The frame to render, counted from 0, at time frame / frameRate seconds.
     int frame = 0;
@@ -43,6 +48,9 @@ public:
     double expectedFps = 0;
     // Runs the scripts' top level only, to learn frames and fps: the result has no picture.
     bool topLevelOnly = false;
+    // Renders only the pixel at this place, in painting units, when x is 0 or more: the result
+    // has no picture, only the pixel's channel values and colour.
+    QPoint inspectedPlace = QPoint(-1, -1);
 
     RenderResult render(const QString &stdlibText, const QString &paintingText, int step);
 };

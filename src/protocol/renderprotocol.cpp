@@ -17,6 +17,7 @@ MessageType typeOf(const Progress &) { return MessageType::Progress; }
 MessageType typeOf(const Rows &) { return MessageType::Rows; }
 MessageType typeOf(const RowsDone &) { return MessageType::RowsDone; }
 MessageType typeOf(const Finished &) { return MessageType::Finished; }
+MessageType typeOf(const Lines &) { return MessageType::Lines; }
 
 QDataStream &operator<<(QDataStream &out, const RowRange &rows)
 {
@@ -44,7 +45,7 @@ void writeFields(QDataStream &out, const Job &job)
         << qint32(job.processCount) << qint32(job.process) << job.shareAlways
         << qint32(job.processesTogether) << qint32(job.frame) << job.frameRate
         << qint32(job.expectedFrames) << job.expectedFps << job.topLevelOnly
-        << qint32(job.memoryShare);
+        << qint32(job.memoryShare) << job.linesCapped << job.inspectedPlace;
 }
 
 void readFields(QDataStream &in, Job *job)
@@ -53,7 +54,8 @@ void readFields(QDataStream &in, Job *job)
            expectedFrames = 0, memoryShare = 0;
     in >> job->stdlibText >> job->paintingText >> step >> job->rows >> processCount >> process
         >> job->shareAlways >> processesTogether >> frame >> job->frameRate >> expectedFrames
-        >> job->expectedFps >> job->topLevelOnly >> memoryShare;
+        >> job->expectedFps >> job->topLevelOnly >> memoryShare >> job->linesCapped
+        >> job->inspectedPlace;
     job->frame = frame;
     job->expectedFrames = expectedFrames;
     job->memoryShare = memoryShare;
@@ -68,7 +70,8 @@ bool isSound(const Job &job)
     return job.step > 0 && isRange(job.rows) && job.processCount > 0
         && (job.process == -1 || (job.process >= 1 && job.process < job.processCount))
         && job.processesTogether >= 1 && job.processesTogether <= job.processCount
-        && job.frame >= 0 && job.frameRate > 0 && job.expectedFrames >= 0 && job.memoryShare > 0;
+        && job.frame >= 0 && job.frameRate > 0 && job.expectedFrames >= 0 && job.memoryShare > 0
+        && (job.inspectedPlace.x() < 0 || job.inspectedPlace.y() >= 0);
 }
 
 void writeFields(QDataStream &out, const Started &started)
@@ -131,16 +134,19 @@ void writeFields(QDataStream &out, const Finished &finished)
     out << qint32(result.outcome) << result.errorText << qint32(result.errorSource)
         << qint32(result.errorLine) << result.errorPixel << result.size << result.scriptWidth
         << result.scriptHeight << qint32(result.firstRow) << finished.imageSize
-        << qint32(result.frames) << result.fps;
+        << qint32(result.frames) << result.fps << result.channelValues
+        << quint32(result.pixelColour);
 }
 
 void readFields(QDataStream &in, Finished *finished)
 {
     RenderResult &result = finished->result;
     qint32 outcome = -1, errorSource = -1, errorLine = 0, firstRow = 0, frames = 0;
+    quint32 pixelColour = 0;
     in >> outcome >> result.errorText >> errorSource >> errorLine >> result.errorPixel
         >> result.size >> result.scriptWidth >> result.scriptHeight >> firstRow
-        >> finished->imageSize >> frames >> result.fps;
+        >> finished->imageSize >> frames >> result.fps >> result.channelValues >> pixelColour;
+    result.pixelColour = pixelColour;
     result.frames = frames;
     result.outcome = RenderResult::Outcome(outcome);
     result.errorSource = RenderResult::ErrorSource(errorSource);
@@ -157,7 +163,44 @@ bool isSound(const Finished &finished)
         && outcome <= int(RenderResult::Outcome::RendererFailed)
         && errorSource >= int(RenderResult::ErrorSource::None)
         && errorSource <= int(RenderResult::ErrorSource::Painting) && result.errorLine >= 0
-        && result.firstRow >= 0;
+        && result.firstRow >= 0
+        && (result.channelValues.isEmpty() || result.channelValues.size() == 3);
+}
+
+void writeFields(QDataStream &out, const Lines &message)
+{
+    out << quint32(message.lines.size());
+    for (const ConsoleLine &line : message.lines)
+        out << qint32(line.kind) << line.text << line.pixel;
+    out << message.unsent;
+}
+
+// The count is checked against what is left, so that a garbled one allocates nothing.
+void readFields(QDataStream &in, Lines *message)
+{
+    quint32 count = 0;
+    in >> count;
+    constexpr qint64 smallestLine = 4 + 4 + 8;
+    if (qint64(count) * smallestLine > in.device()->bytesAvailable()) {
+        in.setStatus(QDataStream::ReadCorruptData);
+        return;
+    }
+    message->lines.resize(int(count));
+    for (ConsoleLine &line : message->lines) {
+        qint32 kind = -1;
+        in >> kind >> line.text >> line.pixel;
+        line.kind = ConsoleLine::Kind(kind);
+    }
+    in >> message->unsent;
+}
+
+bool isSound(const Lines &message)
+{
+    for (const ConsoleLine &line : message.lines) {
+        if (int(line.kind) < int(ConsoleLine::Kind::Log) || int(line.kind) > int(ConsoleLine::Kind::Error))
+            return false;
+    }
+    return message.unsent >= 0;
 }
 
 // The frame: the length of what follows, the version, the type, the fields.
@@ -197,6 +240,7 @@ QByteArray encode(const Progress &message) { return encodeMessage(message); }
 QByteArray encode(const Rows &message) { return encodeMessage(message); }
 QByteArray encode(const RowsDone &message) { return encodeMessage(message); }
 QByteArray encode(const Finished &message) { return encodeMessage(message); }
+QByteArray encode(const Lines &message) { return encodeMessage(message); }
 
 bool decode(const QByteArray &content, Job *message) { return decodeMessage(content, message); }
 bool decode(const QByteArray &content, Started *message) { return decodeMessage(content, message); }
@@ -204,6 +248,7 @@ bool decode(const QByteArray &content, Progress *message) { return decodeMessage
 bool decode(const QByteArray &content, Rows *message) { return decodeMessage(content, message); }
 bool decode(const QByteArray &content, RowsDone *message) { return decodeMessage(content, message); }
 bool decode(const QByteArray &content, Finished *message) { return decodeMessage(content, message); }
+bool decode(const QByteArray &content, Lines *message) { return decodeMessage(content, message); }
 
 MessageType messageType(const QByteArray &content)
 {
@@ -211,7 +256,7 @@ MessageType messageType(const QByteArray &content)
     in.setVersion(streamVersion);
     qint32 messageVersion = 0, type = 0;
     in >> messageVersion >> type;
-    const bool known = type >= qint32(MessageType::Job) && type <= qint32(MessageType::Finished);
+    const bool known = type >= qint32(MessageType::Job) && type <= qint32(MessageType::Lines);
     if (in.status() != QDataStream::Ok || messageVersion != version || !known)
         return MessageType::Unknown;
     return MessageType(type);

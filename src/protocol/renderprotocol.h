@@ -1,11 +1,14 @@
 #ifndef RENDERPROTOCOL_H
 #define RENDERPROTOCOL_H
 
+#include "core/consoleline.h"
 #include "core/renderresult.h"
 
 #include <QByteArray>
+#include <QPoint>
 #include <QSize>
 #include <QString>
+#include <QVector>
 
 #include <limits>
 
@@ -15,25 +18,30 @@
 //
 //   window                                 renderer (each process of the render)
 //     | --- Job ---------------------------> |  runs the scripts' top level, then either
+//     | <------------------------ Lines ... |  what the top level printed (the first process)
 //     | <------------------------- Finished |  they failed or leave no picture, or the job
-//     |                                      |  asked for the top level only; it exits
-//     | <-------------------------- Started |  or the picture's size and rows, shared or not
+//     |                                      |  asked for the top level or one pixel only; or
+//     | <-------------------------- Started |  the picture's size and rows, shared or not
 //   rows not shared (only the first process renders):
-//     | <--------------------- Progress ... |  at every twentieth of the picture
+//     | <-------------- Progress, Lines ... |  at every twentieth of the picture; printed lines
 //     | <------------------------- Finished |  the picture or a script error; it exits
 //   rows shared out (each process):
 //     | --- Rows --------------------------> |  a range of rows to render next
-//     | <--------------------- Progress ... |
+//     | <-------------- Progress, Lines ... |  the lines that the range printed
 //     | <------------------------- RowsDone |  and again while ranges are left; the window
 //     |                                      |  ends the processes once every range is done
 //     | <------------------------- Finished |  a script error instead of RowsDone; it exits
+//
+// Lines come before the message that ends their part: the top level's before Started (or the
+// Finished that fails it), a range's before its RowsDone, the rows' before Finished. With the
+// lines capped, at most ConsoleLines::kept lines of each part are sent and the rest counted.
 //
 // Every message is a frame: its length as a big-endian 32-bit number, then the protocol's
 // version, the message type and the message's fields in QDataStream's encoding.
 namespace RenderProtocol {
 
 // Raised whenever a message changes: a renderer of another version understands no message.
-constexpr qint32 version = 6;
+constexpr qint32 version = 7;
 
 // The exit code of a renderer that ran out of the memory it may use.
 constexpr int outOfMemoryExitCode = 86;
@@ -48,6 +56,7 @@ enum class MessageType : qint32 {
     Progress,
     RowsDone,
     Finished,
+    Lines,
 };
 
 struct Job
@@ -73,6 +82,9 @@ struct Job
     double expectedFps = 0;
     bool topLevelOnly = false;   // run the scripts' top level only, to learn frames and fps
     int memoryShare = 1;         // renders at once that share the memory a render may use
+    bool linesCapped = true;     // at most ConsoleLines::kept printed lines of each part sent
+    // Renders only the pixel at this place, in painting units, when x is 0 or more.
+    QPoint inspectedPlace = QPoint(-1, -1);
 };
 
 struct Started
@@ -98,6 +110,13 @@ struct RowsDone
 {
 };
 
+// Lines that the scripts printed, in order, since the last Lines message.
+struct Lines
+{
+    QVector<ConsoleLine> lines;
+    qint64 unsent = 0;   // printed after these beyond the cap, and only counted
+};
+
 struct Finished
 {
     RenderResult result;   // its image null: the picture is in the shared memory
@@ -111,6 +130,7 @@ QByteArray encode(const Progress &message);
 QByteArray encode(const Rows &message);
 QByteArray encode(const RowsDone &message);
 QByteArray encode(const Finished &message);
+QByteArray encode(const Lines &message);
 
 // Reads a frame's content, without the length in front: false, with *message undefined,
 // when it is not a whole and well-formed message of that type and of this version.
@@ -120,6 +140,7 @@ bool decode(const QByteArray &content, Progress *message);
 bool decode(const QByteArray &content, Rows *message);
 bool decode(const QByteArray &content, RowsDone *message);
 bool decode(const QByteArray &content, Finished *message);
+bool decode(const QByteArray &content, Lines *message);
 
 // The type of the message in a frame's content; Unknown for one of another version.
 MessageType messageType(const QByteArray &content);

@@ -26,6 +26,20 @@
 
 namespace {
 
+// Each printed line as its bare text, one line of output per line printed; the bar, on the
+// same terminal, is cleared first so that the lines stay readable.
+void writeLines(const QVector<ConsoleLine> &lines, ProgressBar *bar)
+{
+    bar->clear();
+    for (const ConsoleLine &line : lines) {
+        const QByteArray text = line.text.toUtf8();
+        std::fwrite(text.constData(), 1, size_t(text.size()), stdout);
+        std::fputc('\n', stdout);
+    }
+    std::fflush(stdout);
+    bar->restore();
+}
+
 QString readScript(const QString &path, bool missingIsEmpty, QString *error)
 {
     TextFileContent content;
@@ -45,6 +59,8 @@ RenderResult render(const RenderRequest &request)
     ProgressBar bar;
     QObject::connect(job, &RenderJob::started, [&bar](int rows) { bar.start(rows); });
     QObject::connect(job, &RenderJob::progress, [&bar](int row) { bar.draw(row); });
+    QObject::connect(job, &RenderJob::linesPrinted,
+                     [&bar](const QVector<ConsoleLine> &lines) { writeLines(lines, &bar); });
     QEventLoop loop;
     QObject::connect(job, &RenderJob::finished, &loop, &QEventLoop::quit);
     loop.exec();
@@ -210,6 +226,7 @@ int runCommandLine(const QStringList &arguments)
 
     RenderRequest request;
     request.step = parser.isSet(lowQualityOption) ? 2 : 1;
+    request.allLines = true;
     QString usage;
     if (parser.isSet(jobsOption) && !readJobs(parser.value(jobsOption), &request.processes, &usage))
         return failWith(ExitCode::badUsage, usage);

@@ -91,20 +91,31 @@ void RenderServer::handleJob(const RenderProtocol::Job &message)
     ScriptRenderer renderer;
     renderer.chooseRows = [this](QSize size, bool parallel) { return chooseRows(size, parallel); };
     renderer.createImage = [this](int width, int rowCount) { return createImage(width, rowCount); };
+    outbox = LineOutbox(job.linesCapped);
+    renderer.onConsoleLine = [this](const ConsoleLine &line) { printed(line); };
+    renderer.consoleWantsLines = [this] { return outbox.wantsLines(); };
+    renderer.onConsoleLinesCounted = [this](qint64 lines) { printed(lines); };
     renderer.onStarted = [this](const RenderResult &sized) {
         started.frames = sized.frames;
         started.fps = sized.fps;
+        sendLines();
+        outbox.startPart();
         send(started);
     };
-    renderer.onProgress = [this](int row) { send(RenderProtocol::Progress{row}); };
+    renderer.onProgress = [this](int row) {
+        sendLines();
+        send(RenderProtocol::Progress{row});
+    };
     renderer.nextRows = [this] { return nextRows(); };
     renderer.frame = job.frame;
     renderer.frameRate = job.frameRate;
     renderer.expectedFrames = job.expectedFrames;
     renderer.expectedFps = job.expectedFps;
     renderer.topLevelOnly = job.topLevelOnly;
+    renderer.inspectedPlace = job.inspectedPlace;
     RenderProtocol::Finished finished;
     finished.result = renderer.render(job.stdlibText, job.paintingText, job.step);
+    sendLines();
     finished.imageSize = finished.result.image.size();
     send(finished);
     // The engine's teardown would only cost time: the process ends here.
@@ -149,14 +160,39 @@ RowRange RenderServer::nextRows()
         rendering = true;
         return first ? started.rows : RowRange{};
     }
-    if (rendering)
+    if (rendering) {
+        sendLines();
         send(RenderProtocol::RowsDone{});
+    }
     rendering = true;
+    outbox.startPart();
     QByteArray content;
     RenderProtocol::Rows message;
     if (!readMessage(&content) || !RenderProtocol::decode(content, &message))
         return RowRange{};
     return handleRows(message);
+}
+
+void RenderServer::printed(const ConsoleLine &line)
+{
+    // The first process tells what the top level printed; the others run it only to render.
+    if (job.process >= 0 && !rendering)
+        return;
+    if (outbox.add(line))
+        sendLines();
+}
+
+void RenderServer::printed(qint64 lineCount)
+{
+    if (job.process >= 0 && !rendering)
+        return;
+    outbox.count(lineCount);
+}
+
+void RenderServer::sendLines()
+{
+    if (!outbox.isEmpty())
+        send(outbox.take());
 }
 
 // The content of the next frame on standard input.

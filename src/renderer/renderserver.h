@@ -2,6 +2,7 @@
 #define RENDERSERVER_H
 
 #include "protocol/renderprotocol.h"
+#include "renderer/lineoutbox.h"
 
 #include <QByteArray>
 #include <QImage>
@@ -32,6 +33,9 @@ private:
     RowRange chooseRows(QSize size, bool parallel);
     QImage createImage(int width, int rowCount);
     RowRange nextRows();
+    void printed(const ConsoleLine &line);
+    void printed(qint64 lineCount);
+    void sendLines();
 
     bool readMessage(QByteArray *content);
     template<typename Message>
@@ -43,6 +47,7 @@ private:
     RenderProtocol::Started started;
     bool shared = false;      // the rows are shared out: Rows messages give them
     bool rendering = false;   // a range of rows has been given to the script renderer
+    LineOutbox outbox;
 };
 
 #endif // RENDERSERVER_H

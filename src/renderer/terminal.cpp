@@ -58,6 +58,7 @@ void ProgressBar::draw(int done)
 {
     if (!shown)
         return;
+    lastDone = done;
     const int filled = int(qint64(done) * barWidth / total);
     QByteArray counted;
     if (!unitName.isEmpty())
@@ -74,4 +75,10 @@ void ProgressBar::clear()
     if (shown && drawn)
         std::fprintf(stderr, "\r%s\r", QByteArray(barWidth + 40, ' ').constData());
     drawn = false;
+}
+
+void ProgressBar::restore()
+{
+    if (shown && !drawn && lastDone >= 0)
+        draw(lastDone);
 }

@@ -23,11 +23,14 @@ public:
     void start(int count, const QString &unit = QString());
     void draw(int done);
     void clear();
+    // Draws the bar again where it was cleared.
+    void restore();
 
 private:
     bool shown;
     bool drawn = false;
     int total = 1;
+    int lastDone = -1;
     QString unitName;
 };
 

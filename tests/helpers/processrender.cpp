@@ -20,6 +20,8 @@ ProcessRender renderInProcess(const RenderRequest &request, int stopAfterMs)
     RenderJob *job = client->start(request);
     QObject::connect(job, &RenderJob::started, [&render](int rows) { render.started << rows; });
     QObject::connect(job, &RenderJob::progress, [&render](int row) { render.progress << row; });
+    QObject::connect(job, &RenderJob::linesPrinted,
+                     [&render](const QVector<ConsoleLine> &lines) { render.printed += lines; });
     QEventLoop loop;
     QObject::connect(job, &RenderJob::finished, &loop, &QEventLoop::quit);
     QElapsedTimer sinceStop;

@@ -4,6 +4,7 @@
 #include "client/renderclient.h"
 
 #include <QList>
+#include <QVector>
 
 // A render as the window runs it, in renderer processes beside the test, and what it reported.
 struct ProcessRender
@@ -11,6 +12,7 @@ struct ProcessRender
     RenderResult result;
     QList<int> started;    // the row counts of started()
     QList<int> progress;   // the rows of progress()
+    QVector<ConsoleLine> printed;   // the lines of linesPrinted(), in order
     qint64 stopMs = -1;    // from stop() to finished(), when it was stopped
 };
 

@@ -1,5 +1,7 @@
 #include "testsupport.h"
 
+#include "app/consolepanel.h"
+
 #include "app/imageview.h"
 #include "app/rendercontroller.h"
 
@@ -282,5 +284,6 @@ WindowParts::WindowParts()
     , status(part<QLabel>(&window, QStringLiteral("statusLabel")))
     , statusStack(part<QStackedWidget>(&window, QStringLiteral("statusStack")))
     , progress(part<QProgressBar>(&window, QStringLiteral("progressBar")))
+    , console(part<ConsolePanel>(&window, QStringLiteral("consolePanel")))
 {
 }

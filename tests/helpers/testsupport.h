@@ -18,6 +18,7 @@
 
 #include <sys/resource.h>
 
+class ConsolePanel;
 class ImageView;
 class QAction;
 class QComboBox;
@@ -146,6 +147,7 @@ struct WindowParts
     QLabel *status;
     QStackedWidget *statusStack;
     QProgressBar *progress;
+    ConsolePanel *console;
 };
 
 #endif // TESTSUPPORT_H

@@ -19,8 +19,8 @@ namespace {
 
 const QStringList optionsMenuItems = {"Low Quality Preview", "Use External Editor",
                                       "Save With Frame", "Live Preview", "Save Copy",
-                                      "Edit Standard Library", "Export Animation...", "New Painting...",
-                                      "Rename Painting...", "Delete Painting"};
+                                      "Edit Standard Library", "Export Animation...", "Show Console",
+                                      "New Painting...", "Rename Painting...", "Delete Painting"};
 
 // Polls often enough to keep up with a person, rarely enough to leave the CPU to the program.
 const int pollMs = 50;

@@ -1,0 +1,36 @@
+#include "engine/pixelinspection.h"
+
+#include <QScriptContext>
+#include <QScriptEngine>
+#include <QScriptValueList>
+
+namespace {
+
+QScriptValue isErrorObject(QScriptContext *context, QScriptEngine *)
+{
+    return QScriptValue(context->argument(0).isError());
+}
+
+} // namespace
+
+QScriptValue inspectPixel(QScriptEngine &engine, const QScriptValue &host,
+                          const QScriptValue &renderFunction, QPoint place, int step,
+                          RenderResult *result)
+{
+    const QScriptValue bytes = engine.newArray(2);
+    host.property(QStringLiteral("configure"))
+        .call(QScriptValue(), QScriptValueList() << renderFunction << renderFunction.isFunction()
+                                                 << step << bytes);
+    const QScriptValue answer = host.property(QStringLiteral("inspect"))
+                                    .call(QScriptValue(), QScriptValueList()
+                                                              << place.x() / step << place.y() / step
+                                                              << engine.newFunction(isErrorObject));
+    if (!answer.isArray())
+        return answer;
+    result->channelValues.clear();
+    for (quint32 channel = 0; channel < 3; ++channel)
+        result->channelValues << answer.property(channel).toString();
+    result->pixelColour = qRgb(answer.property(3).toInt32(), answer.property(4).toInt32(),
+                               answer.property(5).toInt32());
+    return QScriptValue();
+}
