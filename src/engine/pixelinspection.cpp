@@ -11,6 +11,11 @@ QScriptValue isErrorObject(QScriptContext *context, QScriptEngine *)
     return QScriptValue(context->argument(0).isError());
 }
 
+QScriptValue ignore(QScriptContext *, QScriptEngine *)
+{
+    return QScriptValue();
+}
+
 } // namespace
 
 QScriptValue inspectPixel(QScriptEngine &engine, const QScriptValue &host,
@@ -20,11 +25,13 @@ QScriptValue inspectPixel(QScriptEngine &engine, const QScriptValue &host,
     const QScriptValue bytes = engine.newArray(2);
     host.property(QStringLiteral("configure"))
         .call(QScriptValue(), QScriptValueList() << renderFunction << renderFunction.isFunction()
-                                                 << step << bytes);
+                                                 << step << bytes << 1 << 1 << 1
+                                                 << engine.newFunction(ignore)
+                                                 << engine.newFunction(ignore)
+                                                 << engine.newFunction(isErrorObject));
     const QScriptValue answer = host.property(QStringLiteral("inspect"))
                                     .call(QScriptValue(), QScriptValueList()
-                                                              << place.x() / step << place.y() / step
-                                                              << engine.newFunction(isErrorObject));
+                                                              << place.x() / step << place.y() / step);
     if (!answer.isArray())
         return answer;
     result->channelValues.clear();

@@ -207,13 +207,21 @@
     // Renders the pixel in column and row alone, as a run renders it. Returns the Error that
     // render returned or threw, or the numbers it left in r, g and b as text, then the bytes
     // they became, as the host shows them for an inspected pixel.
-    function inspect(column, row, isError) {
-        var g = global, result = run(row, column, column + 1, false), red, green, blue;
-        while (result !== bytes) {
-            if (isError(result))
-                return result;
-            result = run(row, column, column + 1, true);
+    function inspect(pixelColumn, row) {
+        if (driving) {
+            intruded = true;
+            return null;
         }
+        driving = true;
+        y = row * step;
+        first = pixelColumn;
+        end = pixelColumn + 1;
+        var whole = run(), g = global, red, green, blue;
+        driving = false;
+        if (intruded)
+            return null;
+        if (!whole)
+            return failure;
         try { red = +g.r; } catch (e) { red = 0; }
         try { green = +g.g; } catch (e) { green = 0; }
         try { blue = +g.b; } catch (e) { blue = 0; }
