@@ -4,10 +4,13 @@
 #include "core/renderresult.h"
 #include "protocol/renderprotocol.h"
 
+#include <QElapsedTimer>
+#include <QImage>
 #include <QList>
 #include <QObject>
 #include <QProcess>
 #include <QString>
+#include <QTimer>
 
 #include <memory>
 
@@ -57,6 +60,13 @@ public:
     // The whole result once finished: the picture, or why there is none.
     const RenderResult &result() const { return finalResult; }
 
+    // The picture's size once started, as the scripts made it.
+    QSize size() const { return pictureSize; }
+    // Rows of the picture as the renderers have written them so far, over the memory they
+    // write into, for rowsReady(): valid until the job finishes; null when the memory does not
+    // hold them.
+    QImage renderedRows(const RowRange &range) const;
+
     // Kills the renderers at once, whatever the scripts are doing, and finishes as Stopped.
     // Does nothing once the job has finished.
     void stop();
@@ -64,8 +74,13 @@ public:
 signals:
     // The scripts' top level has run: the picture has rowCount rows.
     void started(int rowCount);
-    // The picture row about to be rendered, on every twentieth of the picture.
+    // The picture row about to be rendered, on every twentieth of the picture; with one
+    // process also in between, a few times a second.
     void progress(int row);
+    // Rows rendered since the last rowsReady(), in picture order: a few times a second, from
+    // a fifth of a second after the rows began; a parallel render's rows come in several
+    // ranges.
+    void rowsReady(const RowRange &rows);
     void finished();
 
 private:
@@ -100,6 +115,7 @@ private:
     void fail(Renderer *renderer, const RenderResult &failure);
     void settle();
     void reportProgress();
+    void reportRows();
     RenderResult takePicture();
     void finish(const RenderResult &result);
     void killAll();
@@ -115,6 +131,12 @@ private:
     RowRange rows;       // to render, within the picture
     // Set once the first renderer says that the rows are shared out.
     std::unique_ptr<RowScheduler> scheduler;
+    // Of one process: the rows it has rendered, and those told by rowsReady().
+    int renderedUpTo = 0;
+    int readyUpTo = 0;
+    QElapsedTimer sinceRowsReady;   // or since the rows began
+    bool anyRowsReady = false;
+    QTimer rowsReadyPause;   // ends when rows held back may be told
     RenderResult finalResult;
     bool done = false;
 };

@@ -45,6 +45,9 @@ public:
     // row about to be rendered on reaching every twentieth of the picture, never the end.
     // -1 when no report is due since the last one.
     int progressDue();
+    // The rows rendered since the last call, in picture order, adjacent ones joined: rows of
+    // ranges done, and the rows so far of the ranges being rendered.
+    QVector<RowRange> takeRowsRendered();
 
 private:
     struct Taker
@@ -75,6 +78,7 @@ private:
     RenderResult idleFailure;
     int progressInterval = 1;
     int nextProgress = 0;
+    QVector<int> rowsTaken;   // of each range, by takeRowsRendered()
 };
 
 #endif // ROWSCHEDULER_H

@@ -58,6 +58,7 @@ public:
     QString scriptHeight;
 };
 
+Q_DECLARE_METATYPE(RowRange)
 Q_DECLARE_METATYPE(RenderResult)
 
 #endif // RENDERRESULT_H

@@ -163,14 +163,12 @@
             ++j;
         }
     }
-    // Renders rows firstRow to lastRow - 1 in runs, handing each run's bytes to the host. The
-    // progress interval counts from the top of the whole picture, so a process that renders some
-    // of the rows reports the rows that a render of the whole picture would.
-    function drive(firstRow, lastRow, width, interval, runLength, progress, deliver, isError) {
+    // Renders rows firstRow to lastRow - 1 in runs, handing each run's bytes to the host, and
+    // tells the host each row before rendering it.
+    function drive(firstRow, lastRow, width, runLength, progress, deliver, isError) {
         var i, first, last, result;
         for (i = firstRow; i < lastRow; ++i) {
-            if (i % interval === 0)
-                progress(i);
+            progress(i);
             for (first = 0; first < width; first += runLength) {
                 last = first + runLength < width ? first + runLength : width;
                 result = run(i, first, last, false);

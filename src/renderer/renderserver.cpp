@@ -13,6 +13,10 @@
 
 namespace {
 
+// Between the twentieths of the picture, a slow render tells its rows this often at most, so
+// that the window can draw them as they come.
+constexpr int progressPauseMs = 30;
+
 bool writeAll(const char *data, qint64 size)
 {
     while (size > 0) {
@@ -96,7 +100,7 @@ void RenderServer::handleJob(const RenderProtocol::Job &message)
         started.fps = sized.fps;
         send(started);
     };
-    renderer.onProgress = [this](int row) { send(RenderProtocol::Progress{row}); };
+    renderer.onProgress = [this](int row, bool atInterval) { reportRow(row, atInterval); };
     renderer.nextRows = [this] { return nextRows(); };
     renderer.frame = job.frame;
     renderer.frameRate = job.frameRate;
@@ -157,6 +161,14 @@ RowRange RenderServer::nextRows()
     if (!readMessage(&content) || !RenderProtocol::decode(content, &message))
         return RowRange{};
     return handleRows(message);
+}
+
+void RenderServer::reportRow(int row, bool atInterval)
+{
+    if (!atInterval && sinceProgress.isValid() && sinceProgress.elapsed() < progressPauseMs)
+        return;
+    send(RenderProtocol::Progress{row});
+    sinceProgress.start();
 }
 
 // The content of the next frame on standard input.

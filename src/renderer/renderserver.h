@@ -4,6 +4,7 @@
 #include "protocol/renderprotocol.h"
 
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QImage>
 #include <QSize>
 
@@ -32,6 +33,7 @@ private:
     RowRange chooseRows(QSize size, bool parallel);
     QImage createImage(int width, int rowCount);
     RowRange nextRows();
+    void reportRow(int row, bool atInterval);
 
     bool readMessage(QByteArray *content);
     template<typename Message>
@@ -43,6 +45,7 @@ private:
     RenderProtocol::Started started;
     bool shared = false;      // the rows are shared out: Rows messages give them
     bool rendering = false;   // a range of rows has been given to the script renderer
+    QElapsedTimer sinceProgress;
 };
 
 #endif // RENDERSERVER_H

@@ -3,6 +3,7 @@
 
 #include "client/renderclient.h"
 
+#include <QImage>
 #include <QList>
 
 // A render as the window runs it, in renderer processes beside the test, and what it reported.
@@ -11,6 +12,12 @@ struct ProcessRender
     RenderResult result;
     QList<int> started;    // the row counts of started()
     QList<int> progress;   // the rows of progress()
+    // The ranges of rowsReady(), each with the milliseconds since the render began, and the
+    // picture as renderedRows() gave those rows: pictureColour elsewhere.
+    QList<RowRange> rowsReady;
+    QList<qint64> rowsReadyMs;
+    QImage rowsSeen;
+    static constexpr QRgb pictureColour = 0xff123456;
     qint64 stopMs = -1;    // from stop() to finished(), when it was stopped
 };
 
