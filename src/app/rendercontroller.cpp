@@ -3,11 +3,14 @@
 #include "app/codeeditor.h"
 #include "app/imageview.h"
 #include "app/messagebox.h"
+#include "app/pictureinprogress.h"
+#include "app/renderprogress.h"
 #include "client/renderfailure.h"
 #include "export/pictureexport.h"
 
 #include <QColor>
 #include <QDir>
+#include <QFileInfo>
 #include <QImage>
 #include <QLabel>
 #include <QMessageBox>
@@ -15,6 +18,7 @@
 #include <QPixmap>
 #include <QProgressBar>
 #include <QStackedWidget>
+#include <QTextDocument>
 #include <QTimer>
 
 using Purpose = RenderTask::Purpose;
@@ -55,12 +59,20 @@ QString scriptErrorPlace(const RenderTask &task, const RenderResult &result)
 }
 
 // The error's text and where it happened, on one line, for the status area.
-QString liveErrorText(const RenderTask &task, const RenderResult &result)
+QString scriptErrorText(const RenderTask &task, const RenderResult &result)
 {
     QString place = scriptErrorPlace(task, result);
     place.replace(QLatin1Char('\n'), QStringLiteral(", "));
     const QString firstLine = result.errorText.section(QLatin1Char('\n'), 0, 0);
     return place.isEmpty() ? firstLine : RenderController::tr("%1 (%2)").arg(firstLine, place);
+}
+
+// Why a render has no picture, on one line, for the status area.
+QString failureText(const RenderTask &task, const RenderResult &result)
+{
+    if (result.outcome == Outcome::ScriptError)
+        return scriptErrorText(task, result);
+    return capitalized(renderFailureText(result));
 }
 
 } // namespace
@@ -69,9 +81,17 @@ RenderController::RenderController(const View &widgets, QObject *parent)
     : QObject(parent)
     , client(new RenderClient(RenderClient::defaultProgram(), this))
     , view(widgets)
+    , progress(new RenderProgress(widgets.progressBar, this))
 {
     // Started once the window is up, so that the first preview need not wait for it.
     QTimer::singleShot(0, client, &RenderClient::prepare);
+    for (CodeEditor *editor : {view.paintingEditor, view.stdlibEditor}) {
+        connect(editor->document(), &QTextDocument::contentsChange, this,
+                [this](int, int removed, int added) {
+                    if (removed || added)
+                        clearRenderError();
+                });
+    }
 }
 
 bool RenderController::isUserRender(Purpose purpose)
@@ -106,25 +126,41 @@ void RenderController::start(const RenderTask &task)
     render.job = job;
     render.clock.start();
     running.append(render);
+    if (task.purpose != Purpose::Export) {
+        running.last().rowsShown = std::make_shared<PictureInProgress>(view.imageView);
+        connect(job, &RenderJob::rowsReady, this,
+                [this, job](const RowRange &rows) { drawRows(job, rows); });
+    }
     connect(job, &RenderJob::finished, this, [this, job] { jobFinished(job); });
     if (isUserRender(task.purpose))
         showUserRenderRunning(job);
 }
 
+RenderController::Running *RenderController::runningFor(RenderJob *job)
+{
+    for (Running &render : running) {
+        if (render.job == job)
+            return &render;
+    }
+    return nullptr;
+}
+
+void RenderController::drawRows(RenderJob *job, const RowRange &rows)
+{
+    const Running *render = runningFor(job);
+    if (render && render->rowsShown) {
+        render->rowsShown->drawRows(job->renderedRows(rows), rows, job->size(),
+                                    render->task.request.step);
+    }
+}
+
 // Before the first row the scripts' top level runs, which may take any time.
 void RenderController::showUserRenderRunning(RenderJob *job)
 {
-    QProgressBar *progressBar = view.progressBar;
-    progressBar->setFormat(tr("Running the scripts... (Esc stops)"));
-    progressBar->setRange(0, 1);
-    progressBar->setValue(0);
-    view.statusStack->setCurrentWidget(progressBar);
-    connect(job, &RenderJob::started, this, [progressBar](int rowCount) {
-        progressBar->setFormat(tr("%p% (Esc stops)"));
-        progressBar->setRange(0, rowCount);
-        progressBar->setValue(0);
-    });
-    connect(job, &RenderJob::progress, this, [progressBar](int row) { progressBar->setValue(row); });
+    progress->begin();
+    view.statusStack->setCurrentWidget(view.progressBar);
+    connect(job, &RenderJob::started, progress, &RenderProgress::beginRows);
+    connect(job, &RenderJob::progress, progress, &RenderProgress::reach);
     emit userRenderRunning(true);
 }
 
@@ -132,27 +168,43 @@ void RenderController::drop(RenderJob *job)
 {
     for (int i = 0; i < running.size(); ++i) {
         if (running.at(i).job == job) {
-            running.removeAt(i);
+            stopRender(running.takeAt(i));
             break;
         }
     }
     job->disconnect(this);
+    job->disconnect(progress);
     job->stop();
     job->deleteLater();
+}
+
+// At once, so that what the window shows next is not undone once the job has finished.
+void RenderController::stopRender(const Running &render)
+{
+    if (render.job->isFinished())
+        return;
+    render.job->stop();
+    if (render.rowsShown)
+        render.rowsShown->restore();
+    if (render.task.purpose == Purpose::Preview)
+        showStatus(tr("The render was stopped"));
+    else if (render.task.purpose == Purpose::Export)
+        showStatus(tr("The render was stopped; %1 was not written")
+                       .arg(QFileInfo(render.task.exportPath).fileName()));
 }
 
 void RenderController::stop(Purpose purpose)
 {
     for (const Running &render : qAsConst(running)) {
         if (render.task.purpose == purpose)
-            render.job->stop();
+            stopRender(render);
     }
 }
 
 void RenderController::stopAll()
 {
     for (const Running &render : qAsConst(running))
-        render.job->stop();
+        stopRender(render);
 }
 
 bool RenderController::isRunning(Purpose purpose) const
@@ -180,8 +232,15 @@ void RenderController::jobFinished(RenderJob *job)
     const RenderResult result = job->result();
     job->deleteLater();
 
+    if (render.rowsShown) {
+        if (result.outcome == Outcome::Picture)
+            render.rowsShown->finish();
+        else
+            render.rowsShown->restore();
+    }
     const Purpose purpose = render.task.purpose;
     if (isUserRender(purpose) && !isUserRenderRunning()) {
+        progress->end();
         view.statusStack->setCurrentWidget(view.statusLabel);
         emit userRenderRunning(false);
     }
@@ -199,38 +258,50 @@ void RenderController::jobFinished(RenderJob *job)
     emit finished(purpose, result);
 }
 
+// The time is shown only under the picture it took; a picture shown before stays, faded when
+// the render that should have replaced it failed.
 void RenderController::previewFinished(const Running &render, const RenderResult &result)
 {
-    // Without a word the preview would seem not to have happened.
-    if (result.outcome == Outcome::NoPixels) {
-        showOutOfDate(capitalized(renderFailureText(result)));
-        return;
-    }
-    if (result.outcome != Outcome::Picture) {
-        reportFailure(render, result);
-        return;
-    }
-    showStatus(tr("Rendered in %1 sec").arg(seconds(render.clock)));
-    showPicture(result.image, render.task.request.step);
-}
-
-void RenderController::exportFinished(const Running &render, const RenderResult &result)
-{
-    const QString shownName = QDir::toNativeSeparators(render.task.exportPath);
     switch (result.outcome) {
     case Outcome::Picture:
-        writeExport(render.task.exportPath, result.image, render.task.framed);
+        showStatus(tr("Rendered in %1 sec").arg(seconds(render.clock)));
+        showPicture(result.image, render.task.request.step);
         break;
-    case Outcome::NoPixels:
-        showPlainMessage(view.window, QMessageBox::Warning, tr("Nothing to Export"),
-                         tr("The painting's size, %1 × %2, leaves no pixels, so %3 was not "
-                            "written.")
-                             .arg(result.scriptWidth, result.scriptHeight, shownName));
+    case Outcome::Stopped:
+        // Said as it was stopped.
         break;
     default:
-        reportFailure(render, result);
+        // Said before the box, so that it is there to read once the box is closed.
+        showRenderError(failureText(render.task, result), true);
+        // Without a word in the status area the preview would seem not to have happened.
+        if (result.outcome != Outcome::NoPixels)
+            reportFailure(render, result);
         break;
     }
+}
+
+// The status names the file written, or says why there is none; the view is left alone.
+void RenderController::exportFinished(const Running &render, const RenderResult &result)
+{
+    if (result.outcome == Outcome::Picture) {
+        writeExport(render.task.exportPath, result.image, render.task.framed);
+        return;
+    }
+    // A stopped export was said to be as it was stopped.
+    if (result.outcome == Outcome::Stopped)
+        return;
+    const QString why = result.outcome == Outcome::ScriptError
+        ? scriptErrorText(render.task, result)
+        : renderFailureText(result);
+    showRenderError(tr("Not exported: %1").arg(why), false);
+    if (result.outcome != Outcome::NoPixels) {
+        reportFailure(render, result);
+        return;
+    }
+    showPlainMessage(view.window, QMessageBox::Warning, tr("Nothing to Export"),
+                     tr("The painting's size, %1 × %2, leaves no pixels, so %3 was not written.")
+                         .arg(result.scriptWidth, result.scriptHeight,
+                              QDir::toNativeSeparators(render.task.exportPath)));
 }
 
 void RenderController::writeExport(const QString &path, const QImage &picture, bool framed)
@@ -238,6 +309,7 @@ void RenderController::writeExport(const QString &path, const QImage &picture, b
     const QString shownName = QDir::toNativeSeparators(path);
     const QImage output = framed ? PictureExport::framed(picture) : picture;
     if (output.isNull()) {
+        showRenderError(tr("Not exported: the framed picture is too large"), false);
         showPlainMessage(view.window, QMessageBox::Warning, tr("Export Failed"),
                          tr("A framed picture of %1 × %2 pixels is too large to create, so %3 "
                             "was not written.")
@@ -248,9 +320,17 @@ void RenderController::writeExport(const QString &path, const QImage &picture, b
     }
     QString reason;
     if (!PictureExport::write(output, path, &reason)) {
+        showRenderError(tr("Could not save the picture as %1").arg(QFileInfo(path).fileName()),
+                        false);
         showPlainMessage(view.window, QMessageBox::Warning, tr("Export Failed"),
                          tr("Could not save the picture as %1.\n\n%2").arg(shownName, reason));
+        return;
     }
+    showStatus(tr("Exported %1, %2 × %3 pixels")
+                   .arg(QFileInfo(path).fileName())
+                   .arg(output.width())
+                   .arg(output.height()));
+    view.statusLabel->setToolTip(shownName);
 }
 
 void RenderController::liveFinished(const Running &render, const RenderResult &result)
@@ -263,7 +343,7 @@ void RenderController::liveFinished(const Running &render, const RenderResult &r
     case Outcome::Stopped:
         return;
     case Outcome::ScriptError:
-        showOutOfDate(liveErrorText(render.task, result));
+        showOutOfDate(scriptErrorText(render.task, result));
         break;
     default:
         showOutOfDate(tr("Live: %1").arg(renderFailureText(result)));
@@ -331,13 +411,29 @@ void RenderController::showErrorLine(const Running &render, const RenderResult &
 void RenderController::showPicture(const QImage &picture, int step)
 {
     view.imageView->setMaximumWidth(picture.width() * step);
-    view.imageView->setPixmap(QPixmap::fromImage(picture));
+    view.imageView->setPixmap(QPixmap::fromImage(picture), step);
     view.imageView->setVisible(true);
+}
+
+// Kept until the next render or edit; a live render's errors follow its own renders.
+void RenderController::showRenderError(const QString &text, bool outOfDate)
+{
+    showStatus(text, true);
+    if (outOfDate)
+        view.imageView->setOutOfDate(true);
+    showsRenderError = true;
+}
+
+void RenderController::clearRenderError()
+{
+    if (showsRenderError)
+        showStatus(QString());
 }
 
 // An error stands out in the status area; any other text there looks as usual.
 void RenderController::showStatus(const QString &text, bool isError)
 {
+    showsRenderError = false;
     QLabel *label = view.statusLabel;
     label->setText(text);
     label->setToolTip(isError ? text : QString());

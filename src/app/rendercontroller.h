@@ -9,13 +9,17 @@
 #include <QObject>
 #include <QString>
 
+#include <memory>
+
 class CodeEditor;
 class ImageView;
+class PictureInProgress;
 class QImage;
 class QLabel;
 class QProgressBar;
 class QStackedWidget;
 class QWidget;
+class RenderProgress;
 
 // A render the window asks for, and what it is for.
 struct RenderTask
@@ -43,7 +47,9 @@ public:
 
 // Runs the window's renders, several at once, and shows what becomes of each: the progress of
 // the render the user asked for, its time and picture, the box that says why it failed and the
-// line of a script error; a live render's picture or error in the status area.
+// line of a script error; a live render's picture or error in the status area. A preview or a
+// live render draws its rows as they arrive, and what was shown before comes back when it does
+// not finish. The status area tells what the last render came to.
 class RenderController : public QObject
 {
     Q_OBJECT
@@ -67,7 +73,8 @@ public:
     // preview or an export takes the place of the preview or export still running, a live
     // render that of the live render: the render replaced ends, and nothing comes of it.
     void start(const RenderTask &task);
-    // Ends the renders for purpose at once; each finishes as stopped.
+    // Ends the renders for purpose at once; each finishes as stopped, and the view shows again
+    // what it showed before their rows.
     void stop(RenderTask::Purpose purpose);
     void stopAll();
     bool isRunning(RenderTask::Purpose purpose) const;
@@ -96,12 +103,17 @@ private:
         // The editors' edit counts when the render took their texts.
         int paintingEdits = 0;
         int stdlibEdits = 0;
+        // The rows drawn as they arrive, for a preview or a live render.
+        std::shared_ptr<PictureInProgress> rowsShown;
     };
 
     static bool isUserRender(RenderTask::Purpose purpose);
     static bool replaces(RenderTask::Purpose newer, RenderTask::Purpose older);
+    Running *runningFor(RenderJob *job);
     void drop(RenderJob *job);
+    void stopRender(const Running &render);
     void showUserRenderRunning(RenderJob *job);
+    void drawRows(RenderJob *job, const RowRange &rows);
     void jobFinished(RenderJob *job);
     void previewFinished(const Running &render, const RenderResult &result);
     void exportFinished(const Running &render, const RenderResult &result);
@@ -110,10 +122,15 @@ private:
     void showErrorLine(const Running &render, const RenderResult &result);
     void writeExport(const QString &path, const QImage &picture, bool framed);
     void showPicture(const QImage &picture, int step);
+    void showRenderError(const QString &text, bool outOfDate);
+    void clearRenderError();
 
     RenderClient *client;
     View view;
+    RenderProgress *progress;
     QList<Running> running;
+    // The status says why the last preview or export failed, until the next edit.
+    bool showsRenderError = false;
 };
 
 #endif // RENDERCONTROLLER_H
