@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QImage>
 #include <QMainWindow>
+#include <QPoint>
 #include <QString>
 
 class CodeEditor;
@@ -59,6 +60,7 @@ protected:
 
 private slots:
     void fileChosen(int index);
+    void showPointedPixel(const QPoint &pixel);
 
 private:
     void createDocuments();
@@ -87,6 +89,7 @@ private:
 
     ImageView *imageView = nullptr;
     QLabel *statusLabel = nullptr;
+    QLabel *pixelLabel = nullptr;   // the pixel under the pointer, beside the status
     CodeEditor *paintingEditor = nullptr;
     CodeEditor *stdlibEditor = nullptr;
     QStackedWidget *editorStack = nullptr;
