@@ -7,9 +7,11 @@
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
+#include <QFileInfo>
 #include <QImage>
 #include <QImageReader>
 #include <QLabel>
+#include <QPalette>
 #include <QPixmap>
 #include <QPlainTextEdit>
 #include <QScopeGuard>
@@ -75,6 +77,18 @@ void setText(MainWindow &window, const char *editor, const QString &text)
     part<QPlainTextEdit>(&window, editor)->setPlainText(text);
 }
 
+QString statusText(MainWindow &window)
+{
+    return part<QLabel>(&window, "statusLabel")->text();
+}
+
+// The status text stands out from the window's other texts.
+bool statusIsError(MainWindow &window)
+{
+    return part<QLabel>(&window, "statusLabel")->palette().color(QPalette::WindowText)
+        != window.palette().color(QPalette::WindowText);
+}
+
 void setOption(MainWindow &window, const QString &text, bool on)
 {
     QAction *action = findAction(&window, text);
@@ -102,7 +116,8 @@ private slots:
     void scriptErrorIsReportedOnce_data();
     void scriptErrorIsReportedOnce();
     void cancelledDialogRendersNothing();
-    void exportLeavesPreviewAndFilesAlone();
+    void escapeStopsAnExport();
+    void exportLeavesTheViewAndFilesAlone();
 };
 
 void tst_Export::writesTheFullSizePicture_data()
@@ -141,17 +156,22 @@ void tst_Export::writesTheFullSizePicture()
     QVERIFY(waitForRender(window));
 
     QCOMPARE(answerer.dialogCount, 1);
+    const QSize written = frame ? QSize(width + 40, height + 40) : QSize(width, height);
+    QCOMPARE(statusText(window), QStringLiteral("Exported picture.png, %1 × %2 pixels")
+                                     .arg(written.width())
+                                     .arg(written.height()));
+    QVERIFY(!statusIsError(window));
     const QImage picture = renderedPicture(painting);
     QCOMPARE(picture.size(), QSize(width, height));
-    const QImage written = readPicture(path);
+    const QImage file = readPicture(path);
     if (!frame) {
-        QCOMPARE(written, picture);
+        QCOMPARE(file, picture);
         return;
     }
-    QCOMPARE(written.size(), QSize(width + 40, height + 40));
-    QCOMPARE(written.pixel(20, 20), picture.pixel(0, 0));
-    QCOMPARE(written.pixel(width + 19, height + 19), picture.pixel(width - 1, height - 1));
-    QCOMPARE(written, whiteFramed(picture));
+    QCOMPARE(file.size(), written);
+    QCOMPARE(file.pixel(20, 20), picture.pixel(0, 0));
+    QCOMPARE(file.pixel(width + 19, height + 19), picture.pixel(width - 1, height - 1));
+    QCOMPARE(file, whiteFramed(picture));
 }
 
 void tst_Export::formatFollowsTheSuffix_data()
@@ -297,6 +317,13 @@ void tst_Export::failedExportIsReported()
              qPrintable(message.text));
     QVERIFY2(message.text.contains(reason), qPrintable(message.text));
     QCOMPARE(message.format, Qt::PlainText);
+    // The status says so too, once the box is closed.
+    const QString status = statusText(window);
+    if (title == QLatin1String("Nothing to Export"))
+        QVERIFY2(status.startsWith("Not exported: the painting's size, " + reason), qPrintable(status));
+    else
+        QCOMPARE(status, "Could not save the picture as " + QFileInfo(path).fileName());
+    QVERIFY(statusIsError(window));
 }
 
 void tst_Export::onlyRegularFilesAreReplaced_data()
@@ -391,6 +418,9 @@ void tst_Export::scriptErrorIsReportedOnce()
     QCOMPARE(answerer.messages.first().title, QStringLiteral("Script Error"));
     QCOMPARE(answerer.messages.first().icon, QMessageBox::Critical);
     QCOMPARE(answerer.messages.first().format, Qt::PlainText);
+    const QString status = statusText(window);
+    QVERIFY2(status.startsWith("Not exported: ") && status.contains("Error"), qPrintable(status));
+    QVERIFY(statusIsError(window));
     QVERIFY(!QFile::exists(path));
     QVERIFY(QDir(dir.path()).isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden));
 }
@@ -413,7 +443,36 @@ void tst_Export::cancelledDialogRendersNothing()
     QVERIFY(QDir(dir.path()).isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden));
 }
 
-void tst_Export::exportLeavesPreviewAndFilesAlone()
+void tst_Export::escapeStopsAnExport()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("picture.png"));
+    MainWindow window;
+    window.show();
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+    setText(window, "paintingEditor", QStringLiteral("function render() { while (true) {} }"));
+    DialogAnswerer answerer;
+    answerer.answerFile(path);
+    // Once the file is chosen and the render runs.
+    QAction *stopRender = findAction(&window, QStringLiteral("Stop Render"));
+    QVERIFY(stopRender);
+    connect(stopRender, &QAction::changed, &window, [&window, stopRender] {
+        if (!stopRender->isEnabled())
+            return;
+        QTimer::singleShot(200, stopRender, &QAction::trigger);
+    });
+    window.saveImage();
+    QVERIFY(waitForRender(window));
+
+    QCOMPARE(answerer.dialogCount, 1);
+    QCOMPARE(statusText(window), QStringLiteral("The render was stopped; picture.png was not written"));
+    QVERIFY(!statusIsError(window));
+    QVERIFY(QDir(dir.path()).isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden));
+}
+
+// The view keeps its picture, hidden or not; the status names the file written instead of the
+// picture's time.
+void tst_Export::exportLeavesTheViewAndFilesAlone()
 {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("picture.png"));
@@ -436,7 +495,8 @@ void tst_Export::exportLeavesPreviewAndFilesAlone()
     QCOMPARE(readPicture(path).size(), QSize(80, 70));
     QCOMPARE(switches.count(), 2);   // to the progress bar and back
     QCOMPARE(statusStack->currentWidget(), statusLabel);
-    QCOMPARE(statusLabel->text(), QStringLiteral("Rendered in 0.4 sec"));
+    QCOMPARE(statusLabel->text(), QStringLiteral("Exported picture.png, 80 × 70 pixels"));
+    QCOMPARE(statusLabel->toolTip(), QDir::toNativeSeparators(path));
     QCOMPARE(imageView->sizeHint(), QSize(12, 9));
     QVERIFY(imageView->isHidden());
     // The editors' text is exported as it stands; the painting file is not written first.

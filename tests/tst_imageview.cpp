@@ -1,4 +1,5 @@
 #include "app/imageview.h"
+#include "app/pictureinprogress.h"
 #include "app/pixelreadout.h"
 
 #include <QApplication>
@@ -131,6 +132,8 @@ private slots:
     void newPictureKeepsOrRefits();
     void rowsAsTheyArrive_data();
     void rowsAsTheyArrive();
+    void rowsInProgressAndWhatComesBack_data();
+    void rowsInProgressAndWhatComesBack();
     void mapsViewPointsToPixels_data();
     void mapsViewPointsToPixels();
     void readoutOfThePointedPixel_data();
@@ -522,6 +525,88 @@ void tst_ImageView::rowsAsTheyArrive()
     QCOMPARE(view.isFitted(), notches == 0);
 }
 
+void tst_ImageView::rowsInProgressAndWhatComesBack_data()
+{
+    QTest::addColumn<QString>("before");
+    QTest::addColumn<bool>("finishes");
+
+    for (const char *before : {"hidden", "same size", "another size"}) {
+        QTest::addRow("%s, did not finish", before) << before << false;
+        QTest::addRow("%s, finished", before) << before << true;
+    }
+}
+
+// Rows 5 to 14 of a picture of 40 x 30 at half resolution, drawn over what the view showed.
+void tst_ImageView::rowsInProgressAndWhatComesBack()
+{
+    QFETCH(QString, before);
+    QFETCH(bool, finishes);
+
+    QWidget window;
+    auto *view = new ImageView(&window);
+    view->resize(400, 300);
+    const QSize size(40, 30);
+    const QPixmap earlier = codedPicture(before == "another size" ? QSize(60, 60) : size);
+    view->setPixmap(earlier, 1);
+    // A picture left in a hidden view is not drawn over.
+    if (before == "hidden") {
+        view->hide();
+    } else {
+        turnWheel(*view, QPoint(200, 150), 6);
+        view->setOutOfDate(true);
+        view->setMaximumWidth(321);
+    }
+    const bool wasHidden = view->isHidden();
+    const int maximumWidth = view->maximumWidth();
+    const qreal zoom = view->zoom();
+    const QPoint probe(210, 140);
+    const QPoint probed = view->pixelAt(probe);
+
+    const QRgb red = qRgb(250, 10, 10);
+    QImage rows(size.width(), 10, QImage::Format_RGB32);
+    rows.fill(red);
+    PictureInProgress progress(view);
+    progress.drawRows(rows, RowRange{5, 15}, size, 2);
+
+    const QRgb otherwise = before == "same size" ? earlier.toImage().pixel(3, 20)
+                                                 : view->palette().color(QPalette::Base).rgb();
+    QVERIFY(!view->isHidden());
+    QCOMPARE(view->sizeHint(), size);
+    QCOMPARE(view->step(), 2);
+    QCOMPARE(view->maximumWidth(), wasHidden ? 80 : 321);
+    QVERIFY(!view->isOutOfDate());
+    QCOMPARE(view->pixelColour(QPoint(3, 5)), red);
+    QCOMPARE(view->pixelColour(QPoint(39, 14)), red);
+    QCOMPARE(view->pixelColour(QPoint(3, 4)), before == "same size" ? earlier.toImage().pixel(3, 4) : otherwise);
+    QCOMPARE(view->pixelColour(QPoint(3, 20)), otherwise);
+    QCOMPARE(view->isFitted(), before != "same size");
+
+    if (finishes)
+        progress.finish();
+    else
+        progress.restore();
+    // Once over, nothing more is drawn or brought back.
+    progress.drawRows(rows, RowRange{20, 30}, size, 2);
+    progress.restore();
+
+    if (finishes) {
+        QVERIFY(!view->isHidden());
+        QCOMPARE(view->pixelColour(QPoint(3, 5)), red);
+        QCOMPARE(view->pixelColour(QPoint(3, 20)), otherwise);
+        return;
+    }
+    QCOMPARE(view->isHidden(), wasHidden);
+    QCOMPARE(view->shown().picture.toImage(), earlier.toImage());
+    QCOMPARE(view->step(), 1);
+    QCOMPARE(view->isOutOfDate(), !wasHidden);
+    QCOMPARE(view->maximumWidth(), maximumWidth);
+    // A hidden view's zoom is none of the user's.
+    if (!wasHidden) {
+        QCOMPARE(view->zoom(), zoom);
+        QCOMPARE(view->pixelAt(probe), probed);
+    }
+}
+
 void tst_ImageView::mapsViewPointsToPixels_data()
 {
     QTest::addColumn<QSize>("pictureSize");
@@ -564,14 +649,19 @@ void tst_ImageView::readoutOfThePointedPixel_data()
     QTest::addColumn<int>("step");
     QTest::addColumn<QPoint>("pixel");
     QTest::addColumn<QRgb>("colour");
+    QTest::addColumn<int>("notches");   // zoomed in about the pixel first
     QTest::addColumn<QString>("readout");
 
-    QTest::newRow("full resolution") << 1 << QPoint(312, 200) << qRgb(204, 105, 26)
+    QTest::newRow("full resolution") << 1 << QPoint(312, 200) << qRgb(204, 105, 26) << 0
                                      << "x 312, y 200: 204, 105, 26 (#CC691A)";
-    QTest::newRow("half resolution") << 2 << QPoint(156, 100) << qRgb(204, 105, 26)
+    QTest::newRow("half resolution") << 2 << QPoint(156, 100) << qRgb(204, 105, 26) << 0
                                      << "x 312, y 200: 204, 105, 26 (#CC691A)";
-    QTest::newRow("top-left, leading zeros") << 2 << QPoint(0, 0) << qRgb(0, 5, 10)
+    QTest::newRow("top-left, leading zeros") << 2 << QPoint(0, 0) << qRgb(0, 5, 10) << 0
                                              << "x 0, y 0: 0, 5, 10 (#00050A)";
+    QTest::newRow("full resolution, zoomed in") << 1 << QPoint(312, 200) << qRgb(204, 105, 26)
+                                                << 7 << "x 312, y 200: 204, 105, 26 (#CC691A)";
+    QTest::newRow("half resolution, zoomed in fully")
+        << 2 << QPoint(639, 479) << qRgb(1, 2, 3) << 40 << "x 1278, y 958: 1, 2, 3 (#010203)";
 }
 
 void tst_ImageView::readoutOfThePointedPixel()
@@ -579,6 +669,7 @@ void tst_ImageView::readoutOfThePointedPixel()
     QFETCH(int, step);
     QFETCH(QPoint, pixel);
     QFETCH(QRgb, colour);
+    QFETCH(int, notches);
     QFETCH(QString, readout);
 
     QImage picture(640, 480, QImage::Format_RGB32);
@@ -587,6 +678,9 @@ void tst_ImageView::readoutOfThePointedPixel()
     ImageView view;
     view.resize(640, 480);
     view.setPixmap(QPixmap::fromImage(picture), step);
+    // Shown one to one, the pixel lies under the same view point, and a zoom about it keeps it.
+    turnWheel(view, pixel, notches);
+    QCOMPARE(view.isFitted(), notches == 0);
     QSignalSpy pointed(&view, &ImageView::pointedPixelChanged);
 
     sendMouse(view, QEvent::MouseMove, pixel, Qt::NoButton);
@@ -603,6 +697,13 @@ void tst_ImageView::readoutOfThePointedPixel()
     QEvent leave(QEvent::Leave);
     QApplication::sendEvent(&view, &leave);
     QCOMPARE(pointed.count(), 3);
+    QCOMPARE(pointed.last().at(0).toPoint(), QPoint(-1, -1));
+
+    // A view that is hidden has nothing under the pointer.
+    view.show();
+    sendMouse(view, QEvent::MouseMove, pixel, Qt::NoButton);
+    QCOMPARE(pointed.last().at(0).toPoint(), pixel);
+    view.hide();
     QCOMPARE(pointed.last().at(0).toPoint(), QPoint(-1, -1));
 }
 

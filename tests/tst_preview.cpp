@@ -4,6 +4,8 @@
 
 #include "app/codeeditor.h"
 #include "app/consolepanel.h"
+#include "app/pixelreadout.h"
+#include "app/renderprogress.h"
 
 #include <QAction>
 #include <QApplication>
@@ -30,14 +32,18 @@ private slots:
     void init() { resetAppDir(); }
     void showsThePictureAndItsTime_data();
     void showsThePictureAndItsTime();
-    void failedPreviewChangesNothingOnScreen_data();
-    void failedPreviewChangesNothingOnScreen();
+    void failedPreviewKeepsThePictureAndSaysWhy_data();
+    void failedPreviewKeepsThePictureAndSaysWhy();
+    void rowsShowAsTheyRender_data();
+    void rowsShowAsTheyRender();
     void sizeThatLeavesNoPixelsIsSaid_data();
     void sizeThatLeavesNoPixelsIsSaid();
     void pictureTooLargeIsNotAScriptError();
     void builtInEditingSavesThePaintingFirst();
     void externalEditingReloadsBothScriptsFirst();
     void escapeStopsARenderThatNeverEnds();
+    void progressTellsTheTime_data();
+    void progressTellsTheTime();
     void commandsDuringARender_data();
     void commandsDuringARender();
     void scriptErrorShowsWhereItHappened_data();
@@ -101,6 +107,20 @@ void tst_Preview::showsThePictureAndItsTime()
     w.view->render(&shown);
     QCOMPARE(shown.pixel(shown.width() / 2, shown.height() / 2), qRgb(255, 0, 0));
 
+    // The pixel under the pointer, in painting units, beside the status while it is there.
+    auto *readout = part<QLabel>(&w.window, "pixelLabel");
+    const QPoint centre = w.view->rect().center();
+    // From elsewhere, so that the move to the centre is a move.
+    QTest::mouseMove(w.view, QPoint(1, 1));
+    QTest::mouseMove(w.view, centre);
+    const QPoint place = w.view->pixelAt(centre) * (lowQuality ? 2 : 1);
+    QTRY_VERIFY(readout->isVisible());
+    QCOMPARE(readout->text(), pixelReadout(place, qRgb(255, 0, 0)));
+    QVERIFY(w.status->isVisible());
+    QEvent leave(QEvent::Leave);
+    QApplication::sendEvent(w.view, &leave);
+    QVERIFY(!readout->isVisible());
+
     // The picture waited for is the same, and nothing on screen says so.
     const QString status = w.status->text();
     const QImage waitedFor = w.window.renderImage(lowQuality ? 2 : 1);
@@ -110,34 +130,42 @@ void tst_Preview::showsThePictureAndItsTime()
     QCOMPARE(w.statusStack->currentWidget(), static_cast<QWidget *>(w.status));
 }
 
-void tst_Preview::failedPreviewChangesNothingOnScreen_data()
+void tst_Preview::failedPreviewKeepsThePictureAndSaysWhy_data()
 {
     QTest::addColumn<QString>("painting");
     QTest::addColumn<int>("boxes");
     QTest::addColumn<QString>("title");
     QTest::addColumn<QString>("says");
+    QTest::addColumn<QString>("status");
 
     const QString scriptError = QStringLiteral("Script Error");
-    QTest::newRow("error at the first pixel") << "function render() { throw new Error('broken'); }" << 1 << scriptError << "Error: broken";
-    QTest::newRow("error returned on a later row") << "function render() { if (y > 100) return new Error('late'); }" << 1 << scriptError << "Error: late";
-    QTest::newRow("syntax error") << "function render() {" << 1 << scriptError << "SyntaxError";
-    QTest::newRow("the engine crashes") << "var o = { get p() { return 1; } }; o.p = 1; o.p = 2;" << 1 << "Renderer Stopped" << "SIGSEGV";
+    QTest::newRow("error at the first pixel") << "function render() { throw new Error('broken'); }" << 1 << scriptError << "Error: broken"
+        << "Error: broken (The Sketchbook, line 1, at pixel (0, 0))";
+    QTest::newRow("error returned on a later row") << "function render() { if (y > 100) return new Error('late'); }" << 1 << scriptError << "Error: late"
+        << "Error: late (At pixel (0, 102))";
+    QTest::newRow("syntax error") << "function render() {" << 1 << scriptError << "SyntaxError"
+        << "SyntaxError: Parse error (The Sketchbook, line 1)";
+    QTest::newRow("the engine crashes") << "var o = { get p() { return 1; } }; o.p = 1; o.p = 2;" << 1 << "Renderer Stopped" << "SIGSEGV"
+        << "The renderer stopped: it was ended by the signal SIGSEGV";
     QTest::newRow("the renderer aborts") << "function render() { new RegExp(new Array(20001).join('(') + new Array(20001).join(')')); }"
-                                         << 1 << "Renderer Stopped" << "signal";
+                                         << 1 << "Renderer Stopped" << "signal" << "The renderer stopped: it was ended by the signal";
 }
 
-void tst_Preview::failedPreviewChangesNothingOnScreen()
+// The picture shown before stays, faded; the status says in red why there is no new one,
+// until the next edit.
+void tst_Preview::failedPreviewKeepsThePictureAndSaysWhy()
 {
     QFETCH(QString, painting);
     QFETCH(int, boxes);
     QFETCH(QString, title);
     QFETCH(QString, says);
+    QFETCH(QString, status);
 
     WindowParts w;
     w.window.show();
     w.painting->setPlainText(QStringLiteral("width = 20; height = 10; function render() { g = 1; }"));
     QVERIFY(w.preview());
-    const QString shownText = w.status->text();
+    const QColor usual = w.status->palette().color(QPalette::WindowText);
     const QSize shownSize = w.view->sizeHint();
     QVERIFY(w.view->isVisible());
 
@@ -154,10 +182,84 @@ void tst_Preview::failedPreviewChangesNothingOnScreen()
     // The box's text stays readable once it is closed.
     QVERIFY(w.console->isVisible());
     QVERIFY2(w.console->toPlainText().contains(says), qPrintable(w.console->toPlainText()));
-    QCOMPARE(w.status->text(), shownText);
+    QVERIFY2(w.status->text().startsWith(status), qPrintable(w.status->text()));
+    QVERIFY(w.status->palette().color(QPalette::WindowText) != usual);
     QCOMPARE(w.statusStack->currentWidget(), static_cast<QWidget *>(w.status));
     QVERIFY(w.view->isVisible());
     QCOMPARE(w.view->sizeHint(), shownSize);
+    QVERIFY(w.view->isOutOfDate());
+
+    w.painting->moveCursor(QTextCursor::End);
+    w.painting->insertPlainText(QStringLiteral(" "));
+    QCOMPARE(w.status->text(), QString());
+    QCOMPARE(w.status->palette().color(QPalette::WindowText), usual);
+}
+
+void tst_Preview::rowsShowAsTheyRender_data()
+{
+    QTest::addColumn<QString>("before");   // a painting previewed first; none leaves the view hidden
+    QTest::addColumn<bool>("sameSize");
+    QTest::addColumn<bool>("fails");
+    QTest::addColumn<QString>("status");
+
+    const QString sameSize = QStringLiteral("width = 40; height = 40; function render() { b = 1; }");
+    const QString otherSize = QStringLiteral("width = 60; height = 60; function render() { b = 1; }");
+    const QString stopped = QStringLiteral("The render was stopped");
+    const QString failed = QStringLiteral("Error: late (The Sketchbook, line 2, at pixel (0, 20))");
+    QTest::newRow("hidden view, Escape") << QString() << false << false << stopped;
+    QTest::newRow("hidden view, failure") << QString() << false << true << failed;
+    QTest::newRow("same size, Escape") << sameSize << true << false << stopped;
+    QTest::newRow("same size, failure") << sameSize << true << true << failed;
+    QTest::newRow("another size, Escape") << otherSize << false << false << stopped;
+    QTest::newRow("another size, failure") << otherSize << false << true << failed;
+}
+
+// The top half of the picture renders at once, then the render waits at its first pixel below:
+// for good, until Escape, or for three seconds before it fails.
+void tst_Preview::rowsShowAsTheyRender()
+{
+    QFETCH(QString, before);
+    QFETCH(bool, sameSize);
+    QFETCH(bool, fails);
+    QFETCH(QString, status);
+
+    WindowParts w;
+    w.window.show();
+    QVERIFY(QTest::qWaitForWindowActive(&w.window));
+    const QRgb blue = qRgb(0, 0, 255);
+    const QRgb red = qRgb(255, 0, 0);
+    if (!before.isEmpty()) {
+        w.painting->setPlainText(before);
+        QVERIFY(w.preview());
+    }
+    const bool wasVisible = w.view->isVisible();
+    const QSize shownSize = w.view->sizeHint();
+    const QString wait = fails ? QStringLiteral("var t = Date.now(); while (Date.now() - t < 3000) {}"
+                                                " throw new Error('late');")
+                               : QStringLiteral("while (true) {}");
+    w.painting->setPlainText("width = 40; height = 40;\n"
+                             "function render() { r = 1; if (y >= 20) { " + wait + " } }");
+    DialogAnswerer answerer;
+    w.window.updatePreview();
+
+    QTRY_VERIFY_WITH_TIMEOUT(w.view->isVisible() && w.view->pixelColour(QPoint(0, 9)) == red, 2500);
+    QCOMPARE(w.view->sizeHint(), QSize(20, 20));
+    QCOMPARE(w.view->pixelColour(QPoint(19, 0)), red);
+    const QRgb below = sameSize ? blue : w.view->palette().color(QPalette::Base).rgb();
+    QCOMPARE(w.view->pixelColour(QPoint(0, 10)), below);
+    QCOMPARE(w.view->pixelColour(QPoint(19, 19)), below);
+    if (!fails)
+        QTest::keyClick(w.painting, Qt::Key_Escape);
+    QVERIFY(waitForRender(w.window));
+
+    QCOMPARE(answerer.messages.size(), fails ? 1 : 0);
+    QVERIFY2(w.status->text() == status, qPrintable(w.status->text()));
+    QCOMPARE(w.view->isVisible(), wasVisible);
+    QCOMPARE(w.view->sizeHint(), shownSize);
+    if (wasVisible) {
+        QCOMPARE(w.view->pixelColour(QPoint(0, 0)), blue);
+        QCOMPARE(w.view->isOutOfDate(), fails);
+    }
 }
 
 void tst_Preview::sizeThatLeavesNoPixelsIsSaid_data()
@@ -272,9 +374,41 @@ void tst_Preview::escapeStopsARenderThatNeverEnds()
     QVERIFY2(shownWhileRunning.contains("Esc"), qPrintable(shownWhileRunning));
     QCOMPARE(w.painting->toPlainText(), QStringLiteral("function render() { while (true) {} }// typed"));
     QCOMPARE(answerer.dialogCount, 0);
-    QCOMPARE(w.status->text(), QStringLiteral("earlier"));
+    QCOMPARE(w.status->text(), QStringLiteral("The render was stopped"));
     QCOMPARE(w.statusStack->currentWidget(), static_cast<QWidget *>(w.status));
     QVERIFY(!w.view->isVisible());
+}
+
+void tst_Preview::progressTellsTheTime_data()
+{
+    QTest::addColumn<qint64>("elapsedMs");
+    QTest::addColumn<qint64>("rowsMs");   // of it, since the rows began
+    QTest::addColumn<int>("rowsDone");
+    QTest::addColumn<int>("rowCount");
+    QTest::addColumn<QString>("text");
+
+    QTest::newRow("no rows yet") << qint64(400) << qint64(0) << 0 << 100 << "0:00 elapsed";
+    QTest::newRow("too early to tell") << qint64(5000) << qint64(900) << 50 << 100 << "0:05 elapsed";
+    QTest::newRow("half way") << qint64(7300) << qint64(6000) << 50 << 100
+                              << "0:07 elapsed, about 0:06 left";
+    QTest::newRow("the last moment rounds up") << qint64(2000) << qint64(1500) << 99 << 100
+                                               << "0:02 elapsed, about 0:01 left";
+    QTest::newRow("minutes") << qint64(125000) << qint64(120000) << 25 << 100
+                             << "2:05 elapsed, about 6:00 left";
+    QTest::newRow("hours") << qint64(3725000) << qint64(3725000) << 1 << 2
+                           << "1:02:05 elapsed, about 1:02:05 left";
+}
+
+void tst_Preview::progressTellsTheTime()
+{
+    QFETCH(qint64, elapsedMs);
+    QFETCH(qint64, rowsMs);
+    QFETCH(int, rowsDone);
+    QFETCH(int, rowCount);
+    QFETCH(QString, text);
+
+    QCOMPARE(RenderProgress::timeText(elapsedMs, RenderProgress::timeLeft(rowsMs, rowsDone, rowCount)),
+             text);
 }
 
 void tst_Preview::commandsDuringARender_data()
@@ -285,9 +419,9 @@ void tst_Preview::commandsDuringARender_data()
     QTest::addColumn<int>("dialogs");
 
     QTest::newRow("Ctrl+R renders the new text") << "preview" << true << "Rendered in" << 0;
-    QTest::newRow("Ctrl+S exports the new text") << "export" << false << "earlier" << 1;
+    QTest::newRow("Ctrl+S exports the new text") << "export" << false << "Exported exported.png, 680 × 520 pixels" << 1;
     QTest::newRow("picking a painting stops the render") << "pick" << false << "" << 0;
-    QTest::newRow("closing the window stops the render") << "close" << false << "earlier" << 0;
+    QTest::newRow("closing the window stops the render") << "close" << false << "The render was stopped" << 0;
 }
 
 void tst_Preview::commandsDuringARender()

@@ -21,6 +21,8 @@ class tst_RenderJob : public QObject
 private slots:
     void progressOfSomeRows_data();
     void progressOfSomeRows();
+    void rowsAsTheyAreRendered_data();
+    void rowsAsTheyAreRendered();
     void stopsScriptsThatNeverReturn_data();
     void stopsScriptsThatNeverReturn();
     void parallelRenderMatchesOneProcess_data();
@@ -78,6 +80,54 @@ void tst_RenderJob::progressOfSomeRows()
     QCOMPARE(run.progress.first(), 30);
     for (int row : run.progress)
         QVERIFY2(row >= 30 && row < 60, qPrintable(QString::number(row)));
+}
+
+void tst_RenderJob::rowsAsTheyAreRendered_data()
+{
+    QTest::addColumn<int>("processes");
+    QTest::newRow("one process") << 1;
+    QTest::newRow("three processes") << 3;
+}
+
+// Each row takes at least 5 ms, so the render lasts a second or more: the rows are told a few
+// times a second, each once, and read from the renderers' memory as the picture has them.
+void tst_RenderJob::rowsAsTheyAreRendered()
+{
+    QFETCH(int, processes);
+    RenderRequest request;
+    request.paintingText = QStringLiteral(
+        "width = 16; height = 300;\n"
+        "function render() {\n"
+        "    if (x == 0) { var t = Date.now(); while (Date.now() - t < 5) {} }\n"
+        "    r = y / height; g = x / width; b = 0.5;\n"
+        "}");
+    request.processes = processes;
+    const ProcessRender render = renderInProcess(request);
+    QCOMPARE(render.result.outcome, Outcome::Picture);
+    const QImage &picture = render.result.image;
+
+    QVERIFY2(render.rowsReady.size() >= 5, qPrintable(QString::number(render.rowsReady.size())));
+    QVector<bool> told(picture.height(), false);
+    int rowsTold = 0;
+    for (int i = 0; i < render.rowsReady.size(); ++i) {
+        const RowRange &rows = render.rowsReady.at(i);
+        QVERIFY(!rows.isEmpty() && rows.first >= 0 && rows.last <= picture.height());
+        for (int y = rows.first; y < rows.last; ++y) {
+            QVERIFY2(!told[y], qPrintable(QStringLiteral("row %1 told twice").arg(y)));
+            told[y] = true;
+            ++rowsTold;
+            for (int x = 0; x < picture.width(); ++x)
+                QCOMPARE(render.rowsSeen.pixel(x, y), picture.pixel(x, y));
+        }
+        // Ranges told together come within a millisecond; otherwise a pause lies between.
+        const qint64 since = i > 0 ? render.rowsReadyMs.at(i) - render.rowsReadyMs.at(i - 1) : 0;
+        QVERIFY2(since <= 1 || since >= 45, qPrintable(QString::number(since)));
+    }
+    QVERIFY2(rowsTold >= picture.height() / 2, qPrintable(QString::number(rowsTold)));
+    if (processes == 1) {
+        for (int i = 1; i < render.rowsReady.size(); ++i)
+            QCOMPARE(render.rowsReady.at(i).first, render.rowsReady.at(i - 1).last);
+    }
 }
 
 void tst_RenderJob::stopsScriptsThatNeverReturn_data()

@@ -89,8 +89,9 @@ void tst_RowScheduler::ranges()
 
 // Each step: "P takes N" (the range it gets, "-" for none), "P done", "P at ROW", "P fails
 // TEXT", "state NAME [TEXT]", "progress ROW" (the report due, "-" for none), "P prints A B"
-// (a line each), "P counts N" (lines not sent) and "printed A +N" (the lines that became final
-// since, "+N" for N counted, "-" for none).
+// (a line each), "P counts N" (lines not sent), "printed A +N" (the lines that became final
+// since, "+N" for N counted, "-" for none) and "rendered FIRST-LAST,..." (the rows rendered
+// since the last time, "-" for none).
 void tst_RowScheduler::steps_data()
 {
     QTest::addColumn<int>("rows");
@@ -169,6 +170,16 @@ void tst_RowScheduler::steps_data()
     QTest::newRow("progress of a failed process's rows is lost")
         << -30 << 1 << QStringList{"progress 30", "0 takes 0", "0 done", "0 takes 1", "0 at 35",
                                    "0 fails here", "progress -", "state failed here"};
+
+    // Sixty-four rows for two processes: sixteen ranges of four rows.
+    QTest::newRow("rows rendered, each once, adjacent ones joined")
+        << 64 << 2 << QStringList{"rendered -", "0 takes 0", "1 takes 1", "0 at 2", "1 at 6",
+                                  "rendered 0-2,4-6", "rendered -", "0 done", "1 at 7",
+                                  "rendered 2-4,6-7", "0 takes 2", "0 at 10", "1 done",
+                                  "rendered 7-10", "1 takes 3", "1 done", "rendered 12-16"};
+    QTest::newRow("rows of a failed range are not told again")
+        << 64 << 2 << QStringList{"0 takes 0", "1 takes 1", "0 at 3", "rendered 0-3",
+                                  "0 fails here", "1 at 6", "rendered 4-6"};
 }
 
 void tst_RowScheduler::steps()
@@ -206,6 +217,14 @@ void tst_RowScheduler::steps()
             const QString shown = final.isEmpty() ? QStringLiteral("-") : final.join(QLatin1Char(' '));
             QVERIFY2(shown == words.mid(1).join(QLatin1Char(' ')),
                      qPrintable(QStringLiteral("%1: %2").arg(step, shown)));
+            continue;
+        }
+        if (words.at(0) == QLatin1String("rendered")) {
+            QStringList told;
+            for (const RowRange &range : scheduler.takeRowsRendered())
+                told << QStringLiteral("%1-%2").arg(range.first).arg(range.last);
+            const QString rendered = told.isEmpty() ? QStringLiteral("-") : told.join(QLatin1Char(','));
+            QVERIFY2(rendered == words.at(1), qPrintable(QStringLiteral("%1: %2").arg(step, rendered)));
             continue;
         }
         const int process = words.at(0).toInt();

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QColor>
+#include <QHideEvent>
 #include <QImage>
 #include <QMouseEvent>
 #include <QPaintEvent>
@@ -106,6 +107,25 @@ void ImageView::setPixmap(const QPixmap &picture, int step)
     refreshPointedPixel(true);
 }
 
+void ImageView::setBlank(const QSize &size, const QColor &colour, int step)
+{
+    QPixmap blank(size);
+    blank.fill(colour);
+    setPixmap(blank, step);
+    // One colour scales to itself.
+    if (zoomPan.isFitted() && !blank.isNull()) {
+        scaledPixmap = QPixmap(zoomPan.fittedRect().size());
+        scaledPixmap.fill(colour);
+        scaledIsCurrent = true;
+    }
+}
+
+void ImageView::setStep(int step)
+{
+    pictureStep = qMax(step, 1);
+    refreshPointedPixel(true);
+}
+
 void ImageView::updateRows(const QPixmap &picture, const RowRange &rows)
 {
     if (pixmap.isNull() || picture.isNull() || picture.size() != pixmap.size()) {
@@ -113,12 +133,45 @@ void ImageView::updateRows(const QPixmap &picture, const RowRange &rows)
         return;
     }
     pixmap = picture;
+    rowsChanged(rows);
+}
+
+void ImageView::drawRows(const QImage &rows, const RowRange &range)
+{
+    const RowRange changed{qMax(range.first, 0), qMin(range.last, pixmap.height())};
+    if (pixmap.isNull() || rows.width() != pixmap.width() || changed.isEmpty()
+        || rows.height() < changed.last - range.first) {
+        return;
+    }
+    // A fitted picture shown at its own size is its own scaled copy, which would make the
+    // painter copy the whole picture first.
+    const bool ownScaled = scaledPixmap.size() == pixmap.size();
+    if (ownScaled)
+        scaledPixmap = QPixmap();
+    QPainter painter(&pixmap);
+    painter.setCompositionMode(QPainter::CompositionMode_Source);
+    painter.drawImage(QPoint(0, changed.first), rows,
+                      QRect(0, changed.first - range.first, rows.width(), changed.count()));
+    painter.end();
+    if (ownScaled)
+        scaledPixmap = pixmap;
+    rowsChanged(changed);
+}
+
+void ImageView::rowsChanged(const RowRange &rows)
+{
     followViewSize();
     const RowRange changed{qMax(rows.first, 0), qMin(rows.last, pixmap.height())};
     if (changed.isEmpty())
         return;
     if (zoomPan.isFitted() && scaledIsCurrent) {
-        rescaleRows(changed);
+        if (!unscaledRows.isEmpty()) {
+            unscaledRows = RowRange{qMin(unscaledRows.first, changed.first),
+                                    qMax(unscaledRows.last, changed.last)};
+        } else {
+            unscaledRows = changed;
+        }
+        update(scaledRowsRect(changed));
     } else {
         scaledIsCurrent = false;
         const QRect pixels(0, changed.first, pixmap.width(), changed.count());
@@ -126,6 +179,22 @@ void ImageView::updateRows(const QPixmap &picture, const RowRange &rows)
     }
     if (pointed.y() >= changed.first && pointed.y() < changed.last)
         emit pointedPixelChanged(pointed);
+}
+
+ImageView::Shown ImageView::shown() const
+{
+    return Shown{pixmap, pictureStep, outOfDate, zoomPan};
+}
+
+void ImageView::restore(const Shown &shown)
+{
+    pixmap = shown.picture;
+    pictureStep = shown.step;
+    outOfDate = shown.outOfDate;
+    zoomPan = shown.place;
+    followViewSize();
+    rescale();
+    refreshPointedPixel(true);
 }
 
 void ImageView::setOutOfDate(bool on)
@@ -191,7 +260,10 @@ void ImageView::paintFitted(QPainter &painter)
     if (!scaledIsCurrent) {
         scaledPixmap = pixmap.scaled(size(), Qt::KeepAspectRatio, Qt::SmoothTransformation);
         scaledIsCurrent = true;
+    } else if (!unscaledRows.isEmpty()) {
+        rescaleRows(unscaledRows);
     }
+    unscaledRows = RowRange();
     painter.drawPixmap(QPointF(zoomPan.fittedRect().topLeft()), scaledPixmap);
 }
 
@@ -331,6 +403,13 @@ void ImageView::leaveEvent(QEvent *)
     refreshPointedPixel(false);
 }
 
+// A hidden view has nothing under the pointer, and may get no leave event.
+void ImageView::hideEvent(QHideEvent *)
+{
+    pointerInView = false;
+    refreshPointedPixel(false);
+}
+
 // A hidden view gets its resize event only when shown, so every entry point reads the
 // geometry it has now.
 void ImageView::followViewSize()
@@ -339,23 +418,33 @@ void ImageView::followViewSize()
 }
 
 // Smooth scaling is costly, so it happens once per size or picture, when next painted: many
-// pictures in a row cost one scaling per repaint.
+// pictures in a row cost one scaling per repaint, and rows that come in many pieces between two
+// repaints one scaling of the band they reach.
 void ImageView::rescale()
 {
     scaledIsCurrent = false;
     update();
 }
 
+// Where the fitted picture changes when the rows do.
+QRect ImageView::scaledRowsRect(const RowRange &rows) const
+{
+    const QSize shown = scaledPixmap.size();
+    const QRect fitted = zoomPan.fittedRect();
+    if (shown == pixmap.size())
+        return QRect(fitted.x(), fitted.y() + rows.first, shown.width(), rows.count());
+    const RowRange changed = scaledBand(rows, pixmap.height(), shown.height()).changed;
+    return QRect(fitted.x(), fitted.y() + changed.first, shown.width(), changed.count());
+}
+
 // Rescales only the band of the fitted picture that the rows reach.
 void ImageView::rescaleRows(const RowRange &rows)
 {
     const QSize shown = scaledPixmap.size();
-    const QRect fitted = zoomPan.fittedRect();
     if (scaledPixmap.isNull())
         return;
     if (shown == pixmap.size()) {
         scaledPixmap = pixmap;
-        update(QRect(fitted.x(), fitted.y() + rows.first, shown.width(), rows.count()));
         return;
     }
     const ScaledBand band = scaledBand(rows, pixmap.height(), shown.height());
@@ -368,9 +457,6 @@ void ImageView::rescaleRows(const RowRange &rows)
     painter.drawPixmap(QPoint(0, band.changed.first), scaled,
                        QRect(0, band.changed.first - band.scaled.first, shown.width(),
                              band.changed.count()));
-    painter.end();
-    update(QRect(fitted.x(), fitted.y() + band.changed.first, shown.width(),
-                 band.changed.count()));
 }
 
 void ImageView::pointAt(const QPoint &viewPoint)

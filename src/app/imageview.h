@@ -22,11 +22,31 @@ public:
     // A picture rendered every `step` painting units. One of the same size as the last keeps
     // the zoom and place; another size, or none, fits again.
     void setPixmap(const QPixmap &picture, int step = 1);
+    // A picture of one colour, as a render's rows begin over nothing: setPixmap() without the
+    // scaling.
+    void setBlank(const QSize &size, const QColor &colour, int step);
     // The picture as before with only `rows` changed, as rows arrive during a render: cheaper
     // than setPixmap while fitted. Leaves the step and the fading; another size acts as
     // setPixmap.
     void updateRows(const QPixmap &picture, const RowRange &rows);
+    // Draws rows, the picture's rows of range, into the picture shown: updateRows() without a
+    // whole picture to make. Rows of another width draw nothing.
+    void drawRows(const QImage &rows, const RowRange &range);
     int step() const { return pictureStep; }
+    // The picture's rows are drawn anew every step painting units.
+    void setStep(int step);
+
+    // What the view shows: the picture, its step and fading, the zoom and place.
+    struct Shown
+    {
+        QPixmap picture;
+        int step = 1;
+        bool outOfDate = false;
+        ZoomPan place;
+    };
+    Shown shown() const;
+    // Shows again what shown() told, as it was.
+    void restore(const Shown &shown);
     // An out-of-date picture is shown faded, until a new picture or setOutOfDate(false).
     void setOutOfDate(bool outOfDate);
     bool isOutOfDate() const { return outOfDate; }
@@ -61,10 +81,13 @@ protected:
     void mouseReleaseEvent(QMouseEvent *event) override;
     void mouseDoubleClickEvent(QMouseEvent *event) override;
     void leaveEvent(QEvent *event) override;
+    void hideEvent(QHideEvent *event) override;
 
 private:
     void followViewSize();
     void rescale();
+    void rowsChanged(const RowRange &rows);
+    QRect scaledRowsRect(const RowRange &rows) const;
     void rescaleRows(const RowRange &rows);
     void paintFitted(QPainter &painter);
     void paintZoomed(QPainter &painter, const QRect &area);
@@ -75,6 +98,7 @@ private:
     QPixmap pixmap;
     QPixmap scaledPixmap;
     bool scaledIsCurrent = false;
+    RowRange unscaledRows;   // changed since the scaled copy was made, scaled when next painted
     int pictureStep = 1;
     bool outOfDate = false;
     ZoomPan zoomPan;

@@ -8,6 +8,7 @@
 #include "app/messagebox.h"
 #include "app/panesplitter.h"
 #include "app/pixelinspector.h"
+#include "app/pixelreadout.h"
 #include "app/scriptfilewatcher.h"
 #include "app/timeline.h"
 #include "core/apppath.h"
@@ -217,6 +218,14 @@ void MainWindow::createPaintingPage(QMenu *optionsMenu)
     createAnimationPlayer();
     createConsole();
 
+    pixelLabel = new QLabel;
+    pixelLabel->setObjectName(QStringLiteral("pixelLabel"));
+    // As wide as most readouts, so that it keeps still as the pointer moves.
+    pixelLabel->setMinimumWidth(pixelLabel->fontMetrics().horizontalAdvance(
+        pixelReadout(QPoint(9999, 9999), qRgb(255, 255, 255))));
+    pixelLabel->setVisible(false);
+    connect(imageView, &ImageView::pointedPixelChanged, this, &MainWindow::showPointedPixel);
+
     paintingList = library->list();
     connect(paintingList, QOverload<int>::of(&QComboBox::currentIndexChanged),
             this, &MainWindow::fileChosen);
@@ -230,6 +239,7 @@ void MainWindow::createPaintingPage(QMenu *optionsMenu)
     auto *controlRow = new QHBoxLayout;
     controlRow->addWidget(paintingList);
     controlRow->addWidget(statusStack, 1);
+    controlRow->addWidget(pixelLabel);
     controlRow->addWidget(optionsButton);
     controlRow->addWidget(previewButton);
     controlRow->addWidget(exportButton);
@@ -518,8 +528,10 @@ void MainWindow::setUseExternalEditor(bool on)
 
     openPainter();
     player->clear();
-    if (!imageView->isHidden())
+    if (!imageView->isHidden()) {
         imageView->setPixmap(QPixmap());
+        renders->showStatus(QString());
+    }
     openExternally(paintingPath());
 }
 
@@ -554,6 +566,15 @@ void MainWindow::fileChosen(int index)
             openExternally(paintingPath());
     }
     followScriptFiles();
+}
+
+void MainWindow::showPointedPixel(const QPoint &pixel)
+{
+    const bool overPicture = pixel.x() >= 0;
+    if (overPicture)
+        pixelLabel->setText(
+            pixelReadout(imageView->paintingPlace(pixel), imageView->pixelColour(pixel)));
+    pixelLabel->setVisible(overPicture);
 }
 
 void MainWindow::saveFileAs()

@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QImage>
 #include <QMainWindow>
+#include <QPoint>
 #include <QString>
 
 class AnimationPlayer;
@@ -64,6 +65,7 @@ protected:
 
 private slots:
     void fileChosen(int index);
+    void showPointedPixel(const QPoint &pixel);
 
 private:
     void createDocuments();
@@ -97,6 +99,7 @@ private:
 
     ImageView *imageView = nullptr;
     QLabel *statusLabel = nullptr;
+    QLabel *pixelLabel = nullptr;   // the pixel under the pointer, beside the status
     CodeEditor *paintingEditor = nullptr;
     CodeEditor *stdlibEditor = nullptr;
     QStackedWidget *editorStack = nullptr;

@@ -4,6 +4,8 @@
 #include "app/codeeditor.h"
 #include "app/imageview.h"
 #include "app/messagebox.h"
+#include "app/pictureinprogress.h"
+#include "app/renderprogress.h"
 #include "client/renderfailure.h"
 #include "export/pictureexport.h"
 
@@ -17,6 +19,7 @@
 #include <QPixmap>
 #include <QProgressBar>
 #include <QStackedWidget>
+#include <QTextDocument>
 #include <QTimer>
 
 using Purpose = RenderTask::Purpose;
@@ -62,12 +65,20 @@ QString scriptErrorPlace(const RenderTask &task, const RenderResult &result, int
 }
 
 // The error's text and where it happened, on one line, for the status area.
-QString liveErrorText(const RenderTask &task, const RenderResult &result, int frame = -1)
+QString scriptErrorText(const RenderTask &task, const RenderResult &result, int frame = -1)
 {
     QString place = scriptErrorPlace(task, result, frame);
     place.replace(QLatin1Char('\n'), QStringLiteral(", "));
     const QString firstLine = result.errorText.section(QLatin1Char('\n'), 0, 0);
     return place.isEmpty() ? firstLine : RenderController::tr("%1 (%2)").arg(firstLine, place);
+}
+
+// Why a render has no picture, on one line, for the status area.
+QString failureText(const RenderTask &task, const RenderResult &result, int frame = -1)
+{
+    if (result.outcome == Outcome::ScriptError)
+        return scriptErrorText(task, result, frame);
+    return capitalized(renderFailureText(result));
 }
 
 } // namespace
@@ -76,9 +87,13 @@ RenderController::RenderController(const View &widgets, QObject *parent)
     : QObject(parent)
     , client(new RenderClient(RenderClient::defaultProgram(), this))
     , view(widgets)
+    , progress(new RenderProgress(widgets.progressBar, this))
 {
     // Started once the window is up, so that the first preview need not wait for it.
     QTimer::singleShot(0, client, &RenderClient::prepare);
+    // The editors' signal, not their documents': a painting's document is swapped in at a pick.
+    for (CodeEditor *editor : {view.paintingEditor, view.stdlibEditor})
+        connect(editor, &QPlainTextEdit::textChanged, this, &RenderController::clearRenderError);
 }
 
 bool RenderController::isUserRender(Purpose purpose)
@@ -147,6 +162,11 @@ void RenderController::startJob(Running render, const RenderRequest &request)
     RenderJob *job = client->start(request);
     render.job = job;
     running.append(render);
+    if (render.task.purpose != Purpose::Export && !render.timing) {
+        running.last().rowsShown = std::make_shared<PictureInProgress>(view.imageView);
+        connect(job, &RenderJob::rowsReady, this,
+                [this, job](const RowRange &rows) { drawRows(job, rows); });
+    }
     connect(job, &RenderJob::finished, this, [this, job] { jobFinished(job); });
     if (isUserRender(render.task.purpose) && !render.timing)
         followProgress(job);
@@ -165,46 +185,72 @@ void RenderController::startTimedFrame(Running render, const RenderResult &timin
     startJob(render, frameRequest);
 }
 
+RenderController::Running *RenderController::runningFor(RenderJob *job)
+{
+    for (Running &render : running) {
+        if (render.job == job)
+            return &render;
+    }
+    return nullptr;
+}
+
+void RenderController::drawRows(RenderJob *job, const RowRange &rows)
+{
+    const Running *render = runningFor(job);
+    if (render && render->rowsShown) {
+        render->rowsShown->drawRows(job->renderedRows(rows), rows, job->size(),
+                                    render->task.request.step);
+    }
+}
+
 // Before the first row the scripts' top level runs, which may take any time.
 void RenderController::showUserRenderRunning()
 {
-    QProgressBar *progressBar = view.progressBar;
-    progressBar->setFormat(tr("Running the scripts... (Esc stops)"));
-    progressBar->setRange(0, 1);
-    progressBar->setValue(0);
-    view.statusStack->setCurrentWidget(progressBar);
+    progress->begin();
+    view.statusStack->setCurrentWidget(view.progressBar);
     emit userRenderRunning(true);
 }
 
 void RenderController::followProgress(RenderJob *job)
 {
-    QProgressBar *progressBar = view.progressBar;
-    connect(job, &RenderJob::started, this, [progressBar](int rowCount) {
-        progressBar->setFormat(tr("%p% (Esc stops)"));
-        progressBar->setRange(0, rowCount);
-        progressBar->setValue(0);
-    });
-    connect(job, &RenderJob::progress, this, [progressBar](int row) { progressBar->setValue(row); });
+    connect(job, &RenderJob::started, progress, &RenderProgress::beginRows);
+    connect(job, &RenderJob::progress, progress, &RenderProgress::reach);
 }
 
 void RenderController::drop(RenderJob *job)
 {
     for (int i = 0; i < running.size(); ++i) {
         if (running.at(i).job == job) {
-            running.removeAt(i);
+            stopRender(running.takeAt(i));
             break;
         }
     }
     job->disconnect(this);
+    job->disconnect(progress);
     job->stop();
     job->deleteLater();
+}
+
+// At once, so that what the window shows next is not undone once the job has finished.
+void RenderController::stopRender(const Running &render)
+{
+    if (render.job->isFinished())
+        return;
+    render.job->stop();
+    if (render.rowsShown)
+        render.rowsShown->restore();
+    if (render.task.purpose == Purpose::Preview)
+        showStatus(tr("The render was stopped"));
+    else if (render.task.purpose == Purpose::Export)
+        showStatus(tr("The render was stopped; %1 was not written")
+                       .arg(QFileInfo(render.task.exportPath).fileName()));
 }
 
 void RenderController::stop(Purpose purpose)
 {
     for (const Running &render : qAsConst(running)) {
         if (render.task.purpose == purpose)
-            render.job->stop();
+            stopRender(render);
     }
     if (purpose == Purpose::Export && animation)
         animation->stop();
@@ -213,7 +259,7 @@ void RenderController::stop(Purpose purpose)
 void RenderController::stopAll()
 {
     for (const Running &render : qAsConst(running))
-        render.job->stop();
+        stopRender(render);
     if (animation)
         animation->stop();
 }
@@ -248,6 +294,12 @@ void RenderController::jobFinished(RenderJob *job)
         return;
     }
 
+    if (render.rowsShown) {
+        if (result.outcome == Outcome::Picture)
+            render.rowsShown->finish();
+        else
+            render.rowsShown->restore();
+    }
     const Purpose purpose = render.task.purpose;
     if (isUserRender(purpose) && !isUserRenderRunning())
         userRenderEnded();
@@ -269,32 +321,9 @@ void RenderController::jobFinished(RenderJob *job)
 
 void RenderController::userRenderEnded()
 {
+    progress->end();
     view.statusStack->setCurrentWidget(view.statusLabel);
     emit userRenderRunning(false);
-}
-
-void RenderController::previewFinished(const Running &render, const RenderResult &result)
-{
-    // Without a word the preview would seem not to have happened.
-    if (result.outcome == Outcome::NoPixels) {
-        showOutOfDate(capitalized(renderFailureText(result)));
-        return;
-    }
-    if (result.outcome != Outcome::Picture) {
-        reportFailure(render, result, namedFrame(render));
-        return;
-    }
-    showStatus(tr("Rendered in %1 sec").arg(seconds(render.clock)));
-    showPicture(result.image, render.task.request.step);
-    emit pictureShown(render.task, result);
-}
-
-void RenderController::exportFinished(const Running &render, const RenderResult &result)
-{
-    if (result.outcome == Outcome::Picture)
-        writeExport(render.task.exportPath, result.image, render.task.framed);
-    else
-        reportExportFailure(render, result, namedFrame(render));
 }
 
 void RenderController::reportExportFailure(const Running &render, const RenderResult &result,
@@ -314,11 +343,52 @@ void RenderController::reportExportFailure(const Running &render, const RenderRe
     }
 }
 
+// The time is shown only under the picture it took; a picture shown before stays, faded when
+// the render that should have replaced it failed.
+void RenderController::previewFinished(const Running &render, const RenderResult &result)
+{
+    switch (result.outcome) {
+    case Outcome::Picture:
+        showStatus(tr("Rendered in %1 sec").arg(seconds(render.clock)));
+        showPicture(result.image, render.task.request.step);
+        emit pictureShown(render.task, result);
+        break;
+    case Outcome::Stopped:
+        // Said as it was stopped.
+        break;
+    default:
+        // Said before the box, so that it is there to read once the box is closed.
+        showRenderError(failureText(render.task, result, namedFrame(render)), true);
+        // Without a word in the status area the preview would seem not to have happened.
+        if (result.outcome != Outcome::NoPixels)
+            reportFailure(render, result, namedFrame(render));
+        break;
+    }
+}
+
+// The status names the file written, or says why there is none; the view is left alone.
+void RenderController::exportFinished(const Running &render, const RenderResult &result)
+{
+    if (result.outcome == Outcome::Picture) {
+        writeExport(render.task.exportPath, result.image, render.task.framed);
+        return;
+    }
+    // A stopped export was said to be as it was stopped.
+    if (result.outcome == Outcome::Stopped)
+        return;
+    const QString why = result.outcome == Outcome::ScriptError
+        ? scriptErrorText(render.task, result, namedFrame(render))
+        : renderFailureText(result);
+    showRenderError(tr("Not exported: %1").arg(why), false);
+    reportExportFailure(render, result, namedFrame(render));
+}
+
 void RenderController::writeExport(const QString &path, const QImage &picture, bool framed)
 {
     const QString shownName = QDir::toNativeSeparators(path);
     const QImage output = framed ? PictureExport::framed(picture) : picture;
     if (output.isNull()) {
+        showRenderError(tr("Not exported: the framed picture is too large"), false);
         showPlainMessage(view.window, QMessageBox::Warning, tr("Export Failed"),
                          tr("A framed picture of %1 × %2 pixels is too large to create, so %3 "
                             "was not written.")
@@ -329,9 +399,17 @@ void RenderController::writeExport(const QString &path, const QImage &picture, b
     }
     QString reason;
     if (!PictureExport::write(output, path, &reason)) {
+        showRenderError(tr("Could not save the picture as %1").arg(QFileInfo(path).fileName()),
+                        false);
         showPlainMessage(view.window, QMessageBox::Warning, tr("Export Failed"),
                          tr("Could not save the picture as %1.\n\n%2").arg(shownName, reason));
+        return;
     }
+    showStatus(tr("Exported %1, %2 × %3 pixels")
+                   .arg(QFileInfo(path).fileName())
+                   .arg(output.width())
+                   .arg(output.height()));
+    view.statusLabel->setToolTip(shownName);
 }
 
 void RenderController::liveFinished(const Running &render, const RenderResult &result)
@@ -345,7 +423,7 @@ void RenderController::liveFinished(const Running &render, const RenderResult &r
     case Outcome::Stopped:
         return;
     case Outcome::ScriptError:
-        showOutOfDate(liveErrorText(render.task, result, namedFrame(render)));
+        showOutOfDate(scriptErrorText(render.task, result, namedFrame(render)));
         break;
     default:
         showOutOfDate(tr("Live: %1").arg(renderFailureText(result)));
@@ -434,9 +512,25 @@ QString RenderController::failureReport(const RenderTask &task, const RenderResu
     }
 }
 
+// Kept until the next render or edit; a live render's errors follow its own renders.
+void RenderController::showRenderError(const QString &text, bool outOfDate)
+{
+    showStatus(text, true);
+    if (outOfDate)
+        view.imageView->setOutOfDate(true);
+    showsRenderError = true;
+}
+
+void RenderController::clearRenderError()
+{
+    if (showsRenderError)
+        showStatus(QString());
+}
+
 // An error stands out in the status area; any other text there looks as usual.
 void RenderController::showStatus(const QString &text, bool isError)
 {
+    showsRenderError = false;
     QLabel *label = view.statusLabel;
     label->setText(text);
     label->setToolTip(isError ? text : QString());
@@ -458,7 +552,7 @@ void RenderController::showFrameFailure(const RenderTask &task, int frame, const
     case Outcome::Stopped:
         return;
     case Outcome::ScriptError:
-        showOutOfDate(liveErrorText(task, result, frame));
+        showOutOfDate(scriptErrorText(task, result, frame));
         return;
     default:
         showOutOfDate(tr("Frame %1: %2").arg(frame).arg(renderFailureText(result)));

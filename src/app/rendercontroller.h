@@ -9,14 +9,18 @@
 #include <QObject>
 #include <QString>
 
+#include <memory>
+
 class AnimationExport;
 class CodeEditor;
 class ImageView;
+class PictureInProgress;
 class QImage;
 class QLabel;
 class QProgressBar;
 class QStackedWidget;
 class QWidget;
+class RenderProgress;
 
 // A render the window asks for, and what it is for.
 struct RenderTask
@@ -46,7 +50,9 @@ public:
 
 // Runs the window's renders, several at once, and shows what becomes of each: the progress of
 // the render the user asked for, its time and picture, the box that says why it failed and the
-// line of a script error; a live render's picture or error in the status area.
+// line of a script error; a live render's picture or error in the status area. A preview or a
+// live render draws its rows as they arrive, and what was shown before comes back when it does
+// not finish. The status area tells what the last render came to.
 class RenderController : public QObject
 {
     Q_OBJECT
@@ -75,7 +81,8 @@ public:
     // image files, as an export (it takes the place of one, and stop(Export) ends it). A name
     // that cannot take an animation is told in a box, and nothing starts.
     void startAnimation(const RenderTask &task);
-    // Ends the renders for purpose at once; each finishes as stopped.
+    // Ends the renders for purpose at once; each finishes as stopped, and the view shows again
+    // what it showed before their rows.
     void stop(RenderTask::Purpose purpose);
     void stopAll();
     bool isRunning(RenderTask::Purpose purpose) const;
@@ -119,6 +126,8 @@ private:
         int stdlibEdits = 0;
         // The job runs frame 0's top level for the frame's time; the frame comes next.
         bool timing = false;
+        // The rows drawn as they arrive, for a preview or a live render.
+        std::shared_ptr<PictureInProgress> rowsShown;
     };
 
     // What went wrong in the animation export, told once it has ended.
@@ -140,6 +149,9 @@ private:
     void startTimedFrame(Running render, const RenderResult &timing);
     void showUserRenderRunning();
     void followProgress(RenderJob *job);
+    Running *runningFor(RenderJob *job);
+    void stopRender(const Running &render);
+    void drawRows(RenderJob *job, const RowRange &rows);
     void jobFinished(RenderJob *job);
     void userRenderEnded();
     void previewFinished(const Running &render, const RenderResult &result);
@@ -150,6 +162,8 @@ private:
     void showErrorLine(const Running &render, const RenderResult &result);
     void writeExport(const QString &path, const QImage &picture, bool framed);
     void showPicture(const QImage &picture, int step);
+    void showRenderError(const QString &text, bool outOfDate);
+    void clearRenderError();
 
     // The animation export, which runs its own frame jobs.
     void dropAnimation();
@@ -158,10 +172,13 @@ private:
 
     RenderClient *client;
     View view;
+    RenderProgress *progress;
     QList<Running> running;
     AnimationExport *animation = nullptr;
     Running animationRender;   // its task and the editors' edit counts; no job
     AnimationFailure animationFailure;
+    // The status says why the last preview or export failed, until the next edit.
+    bool showsRenderError = false;
 };
 
 #endif // RENDERCONTROLLER_H

@@ -26,6 +26,11 @@ struct RenderJob::Renderer
 
 namespace {
 
+// Drawing rows costs the window time, and more than about twenty times a second shows no more.
+constexpr int rowsReadyPauseMs = 50;
+// The first rows wait longer: a picture done by then is better shown at once, whole.
+constexpr int firstRowsReadyPauseMs = 200;
+
 RenderResult rendererFailure(const QString &reason)
 {
     RenderResult failure;
@@ -41,6 +46,8 @@ RenderJob::RenderJob(const QString &rendererProgram, const RenderRequest &reques
     : QObject(parent)
     , program(rendererProgram)
 {
+    rowsReadyPause.setSingleShot(true);
+    connect(&rowsReadyPause, &QTimer::timeout, this, &RenderJob::reportRows);
     job.stdlibText = request.stdlibText;
     job.paintingText = request.paintingText;
     job.step = request.step;
@@ -219,11 +226,14 @@ void RenderJob::handleStarted(Renderer *renderer, const RenderProtocol::Started 
 void RenderJob::handleProgress(Renderer *renderer, const RenderProtocol::Progress &message)
 {
     if (!sharesRows()) {
+        renderedUpTo = qBound(renderedUpTo, message.row, rows.last);
         emit progress(message.row);
+        reportRows();
         return;
     }
     scheduler->reachRow(renderer->index, message.row);
     reportProgress();
+    reportRows();
 }
 
 void RenderJob::handleRowsDone(Renderer *renderer)
@@ -233,6 +243,7 @@ void RenderJob::handleRowsDone(Renderer *renderer)
     if (done)
         return;
     reportProgress();
+    reportRows();
     giveRows(renderer);
     settle();
 }
@@ -286,6 +297,8 @@ void RenderJob::firstStarted(const RenderProtocol::Started &message)
 {
     pictureSize = message.size;
     rows = message.rows;
+    renderedUpTo = readyUpTo = rows.first;
+    sinceRowsReady.start();
     frames = message.frames;
     fps = message.fps;
     // The first renderer has made the memory as large as the picture: mapped while the rows are
@@ -420,6 +433,43 @@ void RenderJob::deliverLines(const QVector<ConsoleLine> &lines, qint64 unsent)
         emit linesPrinted(lines);
     else if (held > 0)
         emit linesPrinted(held == lines.size() ? lines : lines.mid(0, held));
+}
+
+// Rows that come during the pause after a rowsReady() wait for its end.
+void RenderJob::reportRows()
+{
+    if (done)
+        return;
+    const qint64 pauseLeft = (anyRowsReady ? rowsReadyPauseMs : firstRowsReadyPauseMs)
+        - sinceRowsReady.elapsed();
+    if (pauseLeft > 0) {
+        if (!rowsReadyPause.isActive())
+            rowsReadyPause.start(int(pauseLeft));
+        return;
+    }
+    QVector<RowRange> fresh;
+    if (sharesRows()) {
+        fresh = scheduler->takeRowsRendered();
+    } else if (renderedUpTo > readyUpTo) {
+        fresh.append(RowRange{readyUpTo, renderedUpTo});
+        readyUpTo = renderedUpTo;
+    }
+    if (fresh.isEmpty())
+        return;
+    sinceRowsReady.start();
+    anyRowsReady = true;
+    for (const RowRange &range : qAsConst(fresh)) {
+        emit rowsReady(range);
+        if (done)
+            return;
+    }
+}
+
+QImage RenderJob::renderedRows(const RowRange &range) const
+{
+    if (done || range.first < rows.first || range.last > rows.last || range.isEmpty())
+        return QImage();
+    return picture->mappedRows(pictureSize.width(), range.first - rows.first, range.count());
 }
 
 RenderResult RenderJob::takePicture()

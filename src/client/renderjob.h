@@ -4,12 +4,15 @@
 #include "core/renderresult.h"
 #include "protocol/renderprotocol.h"
 
+#include <QElapsedTimer>
+#include <QImage>
 #include <QList>
 #include <QPoint>
 #include <QObject>
 #include <QProcess>
 #include <QString>
 #include <QVector>
+#include <QTimer>
 
 #include <memory>
 
@@ -65,6 +68,13 @@ public:
     // ConsoleLines::kept lines that the scripts printed, with how many more.
     const RenderResult &result() const { return finalResult; }
 
+    // The picture's size once started, as the scripts made it.
+    QSize size() const { return pictureSize; }
+    // Rows of the picture as the renderers have written them so far, over the memory they
+    // write into, for rowsReady(): valid until the job finishes; null when the memory does not
+    // hold them.
+    QImage renderedRows(const RowRange &range) const;
+
     // Kills the renderers at once, whatever the scripts are doing, and finishes as Stopped.
     // Does nothing once the job has finished.
     void stop();
@@ -72,12 +82,17 @@ public:
 signals:
     // The scripts' top level has run: the picture has rowCount rows.
     void started(int rowCount);
-    // The picture row about to be rendered, on every twentieth of the picture.
+    // The picture row about to be rendered, on every twentieth of the picture; with one
+    // process also in between, a few times a second.
     void progress(int row);
     // Lines that the scripts printed, once they are final, in the order one process would
     // print them: none after the first failing pixel, and only the first ConsoleLines::kept
     // of the render unless the request asks for all lines.
     void linesPrinted(const QVector<ConsoleLine> &lines);
+    // Rows rendered since the last rowsReady(), in picture order: a few times a second, from
+    // a fifth of a second after the rows began; a parallel render's rows come in several
+    // ranges.
+    void rowsReady(const RowRange &rows);
     void finished();
 
 private:
@@ -115,6 +130,7 @@ private:
     void reportProgress();
     void releaseLines();
     void deliverLines(const QVector<ConsoleLine> &lines, qint64 unsent);
+    void reportRows();
     RenderResult takePicture();
     void finish(const RenderResult &result);
     void killAll();
@@ -131,6 +147,12 @@ private:
     // Set once the first renderer says that the rows are shared out.
     std::unique_ptr<RowScheduler> scheduler;
     ConsoleLines printed;
+    // Of one process: the rows it has rendered, and those told by rowsReady().
+    int renderedUpTo = 0;
+    int readyUpTo = 0;
+    QElapsedTimer sinceRowsReady;   // or since the rows began
+    bool anyRowsReady = false;
+    QTimer rowsReadyPause;   // ends when rows held back may be told
     RenderResult finalResult;
     bool done = false;
 };

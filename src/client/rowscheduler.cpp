@@ -15,6 +15,7 @@ RowScheduler::RowScheduler(RowRange rows, int pictureRows, int processes)
     }
     doneRanges.fill(false, count);
     rangeLines.resize(count);
+    rowsTaken.fill(0, count);
     takers.resize(processesTakingPart(rows.count(), processes));
 }
 
@@ -134,6 +135,30 @@ int RowScheduler::progressDue()
         return -1;
     nextProgress = (total / progressInterval + 1) * progressInterval;
     return allRows.first + total;
+}
+
+QVector<RowRange> RowScheduler::takeRowsRendered()
+{
+    QVector<int> rendered(rowRanges.size(), 0);
+    for (int range = 0; range < rowRanges.size(); ++range)
+        rendered[range] = doneRanges.at(range) ? rowRanges.at(range).count() : 0;
+    for (const Taker &taker : qAsConst(takers)) {
+        if (taker.range >= 0)
+            rendered[taker.range] = taker.rowsInRange;
+    }
+    QVector<RowRange> fresh;
+    for (int range = 0; range < rowRanges.size(); ++range) {
+        if (rendered.at(range) <= rowsTaken.at(range))
+            continue;
+        const int first = rowRanges.at(range).first;
+        const RowRange rows{first + rowsTaken.at(range), first + rendered.at(range)};
+        rowsTaken[range] = rendered.at(range);
+        if (!fresh.isEmpty() && fresh.last().last == rows.first)
+            fresh.last().last = rows.last;
+        else
+            fresh.append(rows);
+    }
+    return fresh;
 }
 
 int RowScheduler::rowsDone() const

@@ -53,6 +53,9 @@ public:
     // row about to be rendered on reaching every twentieth of the picture, never the end.
     // -1 when no report is due since the last one.
     int progressDue();
+    // The rows rendered since the last call, in picture order, adjacent ones joined: rows of
+    // ranges done, and the rows so far of the ranges being rendered.
+    QVector<RowRange> takeRowsRendered();
 
 private:
     struct Taker
@@ -86,6 +89,7 @@ private:
     int nextRangeToPrint = 0;
     int progressInterval = 1;
     int nextProgress = 0;
+    QVector<int> rowsTaken;   // of each range, by takeRowsRendered()
 };
 
 #endif // ROWSCHEDULER_H

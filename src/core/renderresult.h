@@ -70,6 +70,7 @@ public:
     QRgb pixelColour = 0;
 };
 
+Q_DECLARE_METATYPE(RowRange)
 Q_DECLARE_METATYPE(RenderResult)
 
 #endif // RENDERRESULT_H

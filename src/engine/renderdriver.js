@@ -188,8 +188,7 @@
         driving = true;
         var i = firstRow, last = lastRow, whole = true;
         for (; whole && !intruded && i < last; ++i) {
-            if (i % interval === 0)
-                progress(i);
+            progress(i);
             y = i * step;
             for (first = 0; first < width; first = end) {
                 end = first + runLength < width ? first + runLength : width;

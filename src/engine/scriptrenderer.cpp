@@ -84,10 +84,11 @@ struct RenderState
     int runLength;
     QScriptValue fromCharCode;
     QScriptValue bytes;
-    const std::function<void(int)> *onProgress;
-    // The next run the host expects. The driver keeps its functions from the painting; should
-    // one ever reach them all the same, runs are taken only in order and whole: a picture is
-    // complete or there is none.
+    const std::function<void(int, bool)> *onProgress;
+    int progressInterval;
+    // The next run the host expects. A script can reach the host's functions through the
+    // callers of render, so runs are taken only in order and whole: a picture is complete
+    // or there is none.
     int nextRow;
     int nextColumn = 0;
     bool disturbed = false;
@@ -96,8 +97,11 @@ struct RenderState
 QScriptValue reportProgress(QScriptContext *context, QScriptEngine *, void *data)
 {
     const auto *state = static_cast<RenderState *>(data);
+    const int row = context->argument(0).toInt32();
+    // Counted from the top of the whole picture, so that a process that renders some of the
+    // rows reports the rows that a render of the whole picture would.
     if (*state->onProgress)
-        (*state->onProgress)(context->argument(0).toInt32());
+        (*state->onProgress)(row, row % state->progressInterval == 0);
     return QScriptValue();
 }
 
@@ -312,7 +316,7 @@ RenderResult ScriptRenderer::render(const QString &stdlibText, const QString &pa
         onStarted(result);
     const int runLength = qMin(width, maxRunLength);
     RenderState state{&image, rows.first, runLength, fromCharCode, engine.newArray(2 * runLength),
-                      &onProgress, rows.first};
+                      &onProgress, height / 20 > 0 ? height / 20 : 1, rows.first};
     functions.configure.call(
         QScriptValue(),
         QScriptValueList() << renderFunction << renderFunction.isFunction() << step << state.bytes

@@ -29,8 +29,9 @@ public:
     // Called once the picture exists, before the first pixel, with the result so far: the
     // picture's size and the animation that the scripts ask for.
     std::function<void(const RenderResult &sized)> onStarted;
-    // Called with the row about to be rendered, on every progress interval's row.
-    std::function<void(int row)> onProgress;
+    // Called with each row about to be rendered; atInterval on every twentieth of the
+    // picture, counted from its top.
+    std::function<void(int row, bool atInterval)> onProgress;
 
     // Called with every line the scripts print; the lines go nowhere when unset.
     std::function<void(const ConsoleLine &line)> onConsoleLine;

@@ -103,6 +103,17 @@ void SharedPicture::map()
     }
 }
 
+QImage SharedPicture::mappedRows(int width, int first, int count) const
+{
+    const qint64 offset = pictureBytes(width, first);
+    const qint64 bytes = pictureBytes(width, count);
+    if (!mapping || offset < 0 || bytes <= 0 || offset + bytes > mappedBytes)
+        return QImage();
+    // The const bits keep the image from ever writing to the read-only mapping.
+    const uchar *start = mapping + offset;
+    return QImage(start, width, count, width * 4, QImage::Format_RGB32);
+}
+
 SharedPicture::~SharedPicture()
 {
     if (mapping)

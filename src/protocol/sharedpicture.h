@@ -29,6 +29,10 @@ public:
     // Maps the memory, as large as it is now: best while the renderers render into it, so that
     // the picture is ready to show once they are done.
     void map();
+    // Rows [first, first + count) of the picture width pixels wide, as far as the renderers
+    // have written them, over the mapped memory: valid until takeImage() or the end of this
+    // object; null when the mapping does not hold them.
+    QImage mappedRows(int width, int first, int count) const;
 
     enum class Failure { None, TooShort, NoMemory };
     // The picture the renderers have written, row after row. The image keeps the memory for as

@@ -13,6 +13,10 @@
 
 namespace {
 
+// Between the twentieths of the picture, a slow render tells its rows this often at most, so
+// that the window can draw them as they come.
+constexpr int progressPauseMs = 30;
+
 bool writeAll(const char *data, qint64 size)
 {
     while (size > 0) {
@@ -102,9 +106,9 @@ void RenderServer::handleJob(const RenderProtocol::Job &message)
         outbox.startPart();
         send(started);
     };
-    renderer.onProgress = [this](int row) {
+    renderer.onProgress = [this](int row, bool atInterval) {
         sendLines();
-        send(RenderProtocol::Progress{row});
+        reportRow(row, atInterval);
     };
     renderer.nextRows = [this] { return nextRows(); };
     renderer.frame = job.frame;
@@ -193,6 +197,14 @@ void RenderServer::sendLines()
 {
     if (!outbox.isEmpty())
         send(outbox.take());
+}
+
+void RenderServer::reportRow(int row, bool atInterval)
+{
+    if (!atInterval && sinceProgress.isValid() && sinceProgress.elapsed() < progressPauseMs)
+        return;
+    send(RenderProtocol::Progress{row});
+    sinceProgress.start();
 }
 
 // The content of the next frame on standard input.

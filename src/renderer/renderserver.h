@@ -5,6 +5,7 @@
 #include "renderer/lineoutbox.h"
 
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QImage>
 #include <QSize>
 
@@ -36,6 +37,7 @@ private:
     void printed(const ConsoleLine &line);
     void printed(qint64 lineCount);
     void sendLines();
+    void reportRow(int row, bool atInterval);
 
     bool readMessage(QByteArray *content);
     template<typename Message>
@@ -48,6 +50,7 @@ private:
     bool shared = false;      // the rows are shared out: Rows messages give them
     bool rendering = false;   // a range of rows has been given to the script renderer
     LineOutbox outbox;
+    QElapsedTimer sinceProgress;
 };
 
 #endif // RENDERSERVER_H

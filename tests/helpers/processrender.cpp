@@ -22,6 +22,21 @@ ProcessRender renderInProcess(const RenderRequest &request, int stopAfterMs)
     QObject::connect(job, &RenderJob::progress, [&render](int row) { render.progress << row; });
     QObject::connect(job, &RenderJob::linesPrinted,
                      [&render](const QVector<ConsoleLine> &lines) { render.printed += lines; });
+    QElapsedTimer sinceStart;
+    sinceStart.start();
+    QObject::connect(job, &RenderJob::rowsReady, [&render, &sinceStart, job](const RowRange &rows) {
+        render.rowsReady << rows;
+        render.rowsReadyMs << sinceStart.elapsed();
+        if (render.rowsSeen.isNull()) {
+            render.rowsSeen = QImage(job->size(), QImage::Format_RGB32);
+            render.rowsSeen.fill(ProcessRender::pictureColour);
+        }
+        const QImage told = job->renderedRows(rows);
+        for (int y = rows.first; y < rows.last && !told.isNull(); ++y) {
+            for (int x = 0; x < told.width(); ++x)
+                render.rowsSeen.setPixel(x, y, told.pixel(x, y - rows.first));
+        }
+    });
     QEventLoop loop;
     QObject::connect(job, &RenderJob::finished, &loop, &QEventLoop::quit);
     QElapsedTimer sinceStop;

@@ -3,6 +3,7 @@
 
 #include "client/renderclient.h"
 
+#include <QImage>
 #include <QList>
 #include <QVector>
 
@@ -13,6 +14,12 @@ struct ProcessRender
     QList<int> started;    // the row counts of started()
     QList<int> progress;   // the rows of progress()
     QVector<ConsoleLine> printed;   // the lines of linesPrinted(), in order
+    // The ranges of rowsReady(), each with the milliseconds since the render began, and the
+    // picture as renderedRows() gave those rows: pictureColour elsewhere.
+    QList<RowRange> rowsReady;
+    QList<qint64> rowsReadyMs;
+    QImage rowsSeen;
+    static constexpr QRgb pictureColour = 0xff123456;
     qint64 stopMs = -1;    // from stop() to finished(), when it was stopped
 };
 
