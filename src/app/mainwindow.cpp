@@ -7,7 +7,7 @@
 #include "app/imageview.h"
 #include "app/messagebox.h"
 #include "app/panesplitter.h"
-#include "app/pixelinspector.h"
+#include "app/pixelprobe.h"
 #include "app/pixelreadout.h"
 #include "app/scriptfilewatcher.h"
 #include "app/timeline.h"
@@ -303,15 +303,15 @@ void MainWindow::createConsole()
     consolePanel->setVisible(false);
     console = new ConsoleController(consolePanel, showConsoleAction, this);
     connect(renders, &RenderController::printed, console, &ConsoleController::showRender);
-    inspector = new PixelInspector(this);
+    inspector = new PixelProbe(this);
     // A pointer over the picture may click next: the inspector's renderer starts meanwhile.
-    connect(imageView, &ImageView::pointedPixelChanged, inspector, &PixelInspector::prepare);
-    connect(imageView, &ImageView::pixelClicked, this, &MainWindow::inspectPixel);
-    connect(inspector, &PixelInspector::inspected, console, &ConsoleController::showInspection);
+    connect(imageView, &ImageView::pointedPixelChanged, inspector, &PixelProbe::prepare);
+    connect(imageView, &ImageView::pixelClicked, this, &MainWindow::probePixel);
+    connect(inspector, &PixelProbe::inspected, console, &ConsoleController::showInspection);
 }
 
 // The picture's own step and place, as the readout tells them; the scripts as they are now.
-void MainWindow::inspectPixel(const QPoint &pixel)
+void MainWindow::probePixel(const QPoint &pixel)
 {
     inspector->inspect(renderTask(Purpose::Preview, imageView->step()),
                        imageView->paintingPlace(pixel));

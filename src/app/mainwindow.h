@@ -16,7 +16,7 @@ class CodeEditor;
 class ConsoleController;
 class ConsolePanel;
 class ImageView;
-class PixelInspector;
+class PixelProbe;
 class QAction;
 class QCloseEvent;
 class QComboBox;
@@ -76,7 +76,7 @@ private:
     void createRenderController();
     void createAnimationPlayer();
     void createConsole();
-    void inspectPixel(const QPoint &pixel);
+    void probePixel(const QPoint &pixel);
     void fillPaintingList();
 
     const QDir &paintingsDir() const { return library->folder(); }
@@ -122,7 +122,7 @@ private:
     ConsolePanel *consolePanel = nullptr;
     QAction *showConsoleAction = nullptr;
     ConsoleController *console = nullptr;
-    PixelInspector *inspector = nullptr;
+    PixelProbe *inspector = nullptr;
 
     bool livePreview = false;
     QTimer *liveTimer = nullptr;

@@ -1,7 +1,7 @@
 #include "engine/scriptrenderer.h"
 
 #include "engine/accessorguard.h"
-#include "engine/pixelinspection.h"
+#include "engine/pixelprobe.h"
 #include "engine/scriptconsole.h"
 
 #include <QFile>
@@ -289,7 +289,7 @@ RenderResult ScriptRenderer::render(const QString &stdlibText, const QString &pa
     result.size = QSize(width, height);
     if (inspectedPlace.x() >= 0) {
         const QScriptValue error =
-            inspectPixel(engine, host, renderFunction, inspectedPlace, step, &result);
+            probePixel(engine, host, renderFunction, inspectedPlace, step, &result);
         if (error.isValid()) {
             scriptError(error, ErrorSource::None);
             result.errorPixel = QPoint(inspectedPlace.x() / step * step,

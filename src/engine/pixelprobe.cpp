@@ -1,4 +1,4 @@
-#include "engine/pixelinspection.h"
+#include "engine/pixelprobe.h"
 
 #include <QScriptContext>
 #include <QScriptEngine>
@@ -18,7 +18,7 @@ QScriptValue ignore(QScriptContext *, QScriptEngine *)
 
 } // namespace
 
-QScriptValue inspectPixel(QScriptEngine &engine, const QScriptValue &host,
+QScriptValue probePixel(QScriptEngine &engine, const QScriptValue &host,
                           const QScriptValue &renderFunction, QPoint place, int step,
                           RenderResult *result)
 {

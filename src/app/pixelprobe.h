@@ -1,5 +1,5 @@
-#ifndef PIXELINSPECTOR_H
-#define PIXELINSPECTOR_H
+#ifndef PIXELPROBE_H
+#define PIXELPROBE_H
 
 #include "app/rendercontroller.h"
 
@@ -12,12 +12,12 @@ class RenderJob;
 
 // Renders one pixel of the painting alone, in a renderer of its own that waits started ahead,
 // to tell what the painting's render() call did there.
-class PixelInspector : public QObject
+class PixelProbe : public QObject
 {
     Q_OBJECT
 
 public:
-    explicit PixelInspector(QObject *parent = nullptr);
+    explicit PixelProbe(QObject *parent = nullptr);
 
     // Starts the renderer that the first inspection takes; later ones start by themselves.
     void prepare();
@@ -37,4 +37,4 @@ private:
     bool prepared = false;
 };
 
-#endif // PIXELINSPECTOR_H
+#endif // PIXELPROBE_H

@@ -1,14 +1,14 @@
-#include "app/pixelinspector.h"
+#include "app/pixelprobe.h"
 
 #include "client/renderclient.h"
 
-PixelInspector::PixelInspector(QObject *parent)
+PixelProbe::PixelProbe(QObject *parent)
     : QObject(parent)
     , client(new RenderClient(RenderClient::defaultProgram(), this))
 {
 }
 
-void PixelInspector::prepare()
+void PixelProbe::prepare()
 {
     if (prepared)
         return;
@@ -16,7 +16,7 @@ void PixelInspector::prepare()
     client->prepare();
 }
 
-void PixelInspector::inspect(const RenderTask &task, QPoint place)
+void PixelProbe::inspect(const RenderTask &task, QPoint place)
 {
     if (job) {
         job->disconnect(this);
@@ -31,7 +31,7 @@ void PixelInspector::inspect(const RenderTask &task, QPoint place)
     connect(job, &RenderJob::finished, this, [this, task, place] { jobFinished(task, place); });
 }
 
-void PixelInspector::jobFinished(const RenderTask &task, QPoint place)
+void PixelProbe::jobFinished(const RenderTask &task, QPoint place)
 {
     const RenderResult result = job->result();
     job->deleteLater();

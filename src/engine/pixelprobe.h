@@ -1,5 +1,5 @@
-#ifndef PIXELINSPECTION_H
-#define PIXELINSPECTION_H
+#ifndef ENGINE_PIXELPROBE_H
+#define ENGINE_PIXELPROBE_H
 
 #include "core/renderresult.h"
 
@@ -12,8 +12,8 @@ class QScriptEngine;
 // the render driver's object, renderFunction the render the scripts left, place the pixel in
 // painting units. Returns the Error that render() returned or threw; otherwise an invalid value,
 // and *result holds the numbers render() left in r, g and b as text and the bytes they became.
-QScriptValue inspectPixel(QScriptEngine &engine, const QScriptValue &host,
+QScriptValue probePixel(QScriptEngine &engine, const QScriptValue &host,
                           const QScriptValue &renderFunction, QPoint place, int step,
                           RenderResult *result);
 
-#endif // PIXELINSPECTION_H
+#endif // ENGINE_PIXELPROBE_H
