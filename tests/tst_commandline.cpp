@@ -107,6 +107,22 @@ void tst_CommandLine::renders_data()
     QTest::newRow("rows from beyond 32 bits") << small << (QStringList{"--rows", "3:99999999999"} + plain) << ExitCode::badUsage << QSize() << "--rows: 99999999999 is too large";
     QTest::newRow("rows from far beyond 64 bits") << small << (QStringList{"--rows", "99999999999999999999999:1"} + plain) << ExitCode::badUsage << QSize() << "--rows: 99999999999999999999999 is too large";
     QTest::newRow("rows below the picture") << small << (QStringList{"--rows", "20:30"} + plain) << ExitCode::renderFailed << QSize() << "--rows names no row";
+    QTest::newRow("scale 2 doubles it") << small << (QStringList{"--scale", "2"} + plain) << ExitCode::rendered << QSize(60, 40) << QString();
+    QTest::newRow("scale 3, anti-aliased") << small << (QStringList{"--scale", "3", "--samples", "4"} + plain) << ExitCode::rendered << QSize(90, 60) << QString();
+    QTest::newRow("scale 0.5 truncates as low quality does") << "width = 641; height = 21; function render() { r = 1; }" << (QStringList{"--scale", "0.5"} + plain) << ExitCode::rendered << QSize(320, 10) << QString();
+    QTest::newRow("a scale with no exact binary form") << "width = 480; height = 100; function render() { r = 1; }" << (QStringList{"--scale", "2.05"} + plain) << ExitCode::rendered << QSize(984, 205) << QString();
+    QTest::newRow("the frame at scale 2 is 40 pixels wide") << small << (QStringList{"--scale", "2", "--frame"} + plain) << ExitCode::rendered << QSize(140, 120) << QString();
+    QTest::newRow("the frame at scale 0.5 stays 20 pixels wide") << small << (QStringList{"--scale", "0.5", "--frame"} + plain) << ExitCode::rendered << QSize(55, 50) << QString();
+    QTest::newRow("rows count the scaled picture") << small << (QStringList{"--scale", "2", "--rows", "30:39"} + plain) << ExitCode::rendered << QSize(60, 10) << QString();
+    QTest::newRow("a scale too small") << small << (QStringList{"--scale", "0.09"} + plain) << ExitCode::badUsage << QSize() << "--scale needs a number from 0.1 to 16";
+    QTest::newRow("a scale too large") << small << (QStringList{"--scale", "16.5"} + plain) << ExitCode::badUsage << QSize() << "--scale needs a number from 0.1 to 16";
+    QTest::newRow("a scale that is no number") << small << (QStringList{"--scale", "big"} + plain) << ExitCode::badUsage << QSize() << "--scale";
+    QTest::newRow("scale with low quality") << small << (QStringList{"--scale", "2", "--low-quality"} + plain) << ExitCode::badUsage << QSize() << "--scale and --low-quality do not go together";
+    QTest::newRow("no samples") << small << (QStringList{"--samples", "0"} + plain) << ExitCode::badUsage << QSize() << "--samples needs a whole number from 1 to 8";
+    QTest::newRow("too many samples") << small << (QStringList{"--samples", "9"} + plain) << ExitCode::badUsage << QSize() << "--samples needs a whole number from 1 to 8";
+    QTest::newRow("samples that are no whole number") << small << (QStringList{"--samples", "2.5"} + plain) << ExitCode::badUsage << QSize() << "--samples";
+    // Refused when the picture is made, before any pixel: the painting would take hours.
+    QTest::newRow("a scaled picture too large to hold") << "width = 60000; height = 60000; function render() { for (;;) {} }" << (QStringList{"--scale", "16"} + plain) << ExitCode::renderFailed << QSize() << "a picture of 960000 × 960000 pixels is too large to create";
     QTest::newRow("help") << small << QStringList{"--help"} << ExitCode::rendered << QSize() << "PAINTING OUTPUT";
 }
 

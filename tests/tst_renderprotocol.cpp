@@ -123,17 +123,20 @@ void tst_RenderProtocol::job_data()
     QTest::addColumn<int>("together");
     QTest::addColumn<bool>("linesCapped");
     QTest::addColumn<QPoint>("inspectedPlace");
+    QTest::addColumn<double>("scale");
+    QTest::addColumn<int>("samples");
 
     const QPoint none(-1, -1);
-    QTest::newRow("as the window sends it") << "" << "function render() {}" << 1 << 0 << INT_MAX << 2 << -1 << false << 1 << true << none;
+    QTest::newRow("as the window sends it") << "" << "function render() {}" << 1 << 0 << INT_MAX << 2 << -1 << false << 1 << true << none << 1.0 << 1;
     QTest::newRow("low quality, some rows, the third process")
-        << "var a;" << "parallel = true;" << 2 << 30 << 60 << 4 << 3 << true << 4 << true << none;
+        << "var a;" << "parallel = true;" << 2 << 30 << 60 << 4 << 3 << true << 4 << true << none << 1.0 << 1;
     QTest::newRow("every kind of character")
         << QString::fromUtf8("ü\xF0\x9F\x8E\xA8") + QChar(0) + QChar(0xD800)
-        << QStringLiteral("\u00a0\r\n\t") << 1 << 0 << 0 << 1 << -1 << false << 1 << true << none;
-    QTest::newRow("a long painting") << "" << QString(100000, QLatin1Char('x')) << 1 << 5 << 5 << 256 << 255 << true << 2 << true << none;
-    QTest::newRow("every line, as the command line asks") << "" << "print(1);" << 1 << 0 << INT_MAX << 1 << -1 << false << 1 << false << none;
-    QTest::newRow("one pixel") << "" << "function render() {}" << 2 << 0 << INT_MAX << 1 << -1 << true << 1 << true << QPoint(312, 200);
+        << QStringLiteral("\u00a0\r\n\t") << 1 << 0 << 0 << 1 << -1 << false << 1 << true << none << 1.0 << 1;
+    QTest::newRow("a long painting") << "" << QString(100000, QLatin1Char('x')) << 1 << 5 << 5 << 256 << 255 << true << 2 << true << none << 1.0 << 1;
+    QTest::newRow("every line, as the command line asks") << "" << "print(1);" << 1 << 0 << INT_MAX << 1 << -1 << false << 1 << false << none << 1.0 << 1;
+    QTest::newRow("one pixel") << "" << "function render() {}" << 2 << 0 << INT_MAX << 1 << -1 << true << 1 << true << QPoint(312, 200) << 1.0 << 1;
+    QTest::newRow("print size, anti-aliased") << "" << "" << 1 << 0 << INT_MAX << 2 << -1 << false << 1 << true << none << 2.05 << 8;
 }
 
 void tst_RenderProtocol::job()
@@ -160,6 +163,10 @@ void tst_RenderProtocol::job()
     sent.linesCapped = linesCapped;
     QFETCH(QPoint, inspectedPlace);
     sent.inspectedPlace = inspectedPlace;
+    QFETCH(double, scale);
+    sent.scale = scale;
+    QFETCH(int, samples);
+    sent.samples = samples;
 
     const QByteArray content = contentOf(encode(sent));
     QCOMPARE(messageType(content), MessageType::Job);
@@ -168,6 +175,8 @@ void tst_RenderProtocol::job()
     QCOMPARE(received.stdlibText, stdlib);
     QCOMPARE(received.paintingText, painting);
     QCOMPARE(received.step, step);
+    QCOMPARE(received.scale, scale);
+    QCOMPARE(received.samples, samples);
     QCOMPARE(received.rows, sent.rows);
     QCOMPARE(received.processCount, processCount);
     QCOMPARE(received.process, process);
@@ -255,6 +264,9 @@ void tst_RenderProtocol::finished_data()
     error.errorLine = 12;
     error.errorPixel = QPoint(3, 2);
     QTest::newRow("a script error at a pixel") << error << QSize();
+    error.errorPixel = QPointF(0.375, -0.125);
+    error.errorCell = QPoint(1, 0);
+    QTest::newRow("a script error in a sample") << error << QSize();
     RenderResult tooLarge = failureOf(Outcome::TooLarge);
     tooLarge.size = QSize(100000, 100000);
     tooLarge.scriptWidth = QStringLiteral("100000");
@@ -285,6 +297,7 @@ void tst_RenderProtocol::finished()
     QCOMPARE(decoded.errorSource, result.errorSource);
     QCOMPARE(decoded.errorLine, result.errorLine);
     QCOMPARE(decoded.errorPixel, result.errorPixel);
+    QCOMPARE(decoded.errorCell, result.errorCell);
     QCOMPARE(decoded.size, result.size);
     QCOMPARE(decoded.scriptWidth, result.scriptWidth);
     QCOMPARE(decoded.scriptHeight, result.scriptHeight);
@@ -432,6 +445,12 @@ void tst_RenderProtocol::unsound_data()
     Job job = sampleJob();
     job.step = 0;
     QTest::newRow("a job with step 0") << Kind::Job << encode(job);
+    job = sampleJob();
+    job.scale = 0.05;
+    QTest::newRow("a job at a scale too small") << Kind::Job << encode(job);
+    job = sampleJob();
+    job.samples = 9;
+    QTest::newRow("a job with too many samples") << Kind::Job << encode(job);
     job = sampleJob();
     job.rows = RowRange{9, 5};
     QTest::newRow("a job with rows backwards") << Kind::Job << encode(job);

@@ -106,6 +106,10 @@ private slots:
     void errorInStandardLibraryStopsBeforeThePainting();
     void agreesWithThePlainRenderer_data();
     void agreesWithThePlainRenderer();
+    void samplesOfAPixel_data();
+    void samplesOfAPixel();
+    void samplePlacesAndOrder();
+    void errorInASampleNamesPixelAndSample();
     void progress_data();
     void progress();
     void everyRenderStartsAfresh();
@@ -377,19 +381,100 @@ void tst_ScriptRenderer::agreesWithThePlainRenderer_data()
         "var n = 0; for (var i = 0; i < 40; ++i) { Array.prototype.__defineSetter__(i, function () { ++n; });"
         " Object.prototype.__defineGetter__(i, function () { return 200; }); }"
         " function render() { r = x / 9; b = n / 255; }");
+    row("fromCharCode given an apply of its own",
+        "var f = String.fromCharCode; f.apply = function () { return 'xx'; }; delete f.apply;"
+        "try { Object.defineProperty(f, 'apply', { value: function () { return ''; } }); } catch (e) {}"
+        "function render() { r = x / 9; g = y / 7; }");
+    row("the fraction of the coordinates", "var n = 0; function render() { r = x - Math.floor(x); g = y - Math.floor(y); b = (n++ % 7) / 6; }");
     row("error after thrown string", "function render() { if (x == 2) throw 's'; if (x == 5 && y == 1) throw new Error('after'); r = x / 9; }");
 }
 
 void tst_ScriptRenderer::agreesWithThePlainRenderer()
 {
     QFETCH(QString, painting);
-    for (int step : {1, 2}) {
-        const RenderResult expected = referenceRender(QString(), painting, step);
-        const RenderResult actual = render(painting, step);
-        QCOMPARE(actual.outcome, expected.outcome);
-        QCOMPARE(actual.errorText, expected.errorText);
-        QCOMPARE(actual.image, expected.image);
+    const struct
+    {
+        int step;
+        double scale;
+        int samples;
+    } qualities[] = {{1, 1, 1}, {2, 1, 1}, {1, 2, 1}, {1, 0.5, 1}, {1, 1, 2}, {1, 3, 3}, {1, 0.7, 4}};
+    for (const auto &quality : qualities) {
+        const QString name = QStringLiteral("step %1, scale %2, samples %3")
+                                 .arg(quality.step).arg(quality.scale).arg(quality.samples);
+        const RenderResult expected =
+            referenceRender(QString(), painting, quality.step, quality.scale, quality.samples);
+        RenderRequest request;
+        request.paintingText = painting;
+        request.step = quality.step;
+        request.scale = quality.scale;
+        request.samples = quality.samples;
+        const RenderResult actual = renderInProcess(request).result;
+        QVERIFY2(actual.outcome == expected.outcome, qPrintable(name));
+        QVERIFY2(actual.errorText == expected.errorText, qPrintable(name));
+        QVERIFY2(actual.image == expected.image, qPrintable(name));
     }
+}
+
+void tst_ScriptRenderer::samplesOfAPixel_data()
+{
+    QTest::addColumn<QString>("painting");
+    QTest::addColumn<int>("samples");
+    QTest::addColumn<QRgb>("firstPixel");
+
+    // 1.5 / 255 gives the byte 1 whatever the rounding of its product.
+    QTest::newRow("a mean of one half rounds up") << "var n = 0; function render() { r = (n++ % 2) * 1.5 / 255; }" << 2 << pixel(1, 0, 0);
+    QTest::newRow("a mean of one quarter rounds down") << "var n = 0; function render() { r = (n++ % 4 == 3) * 1.5 / 255; }" << 2 << pixel(0, 0, 0);
+    QTest::newRow("a mean of three quarters rounds up") << "var n = 0; function render() { r = (n++ % 4 != 0) * 1.5 / 255; }" << 2 << pixel(1, 0, 0);
+    QTest::newRow("a mean of four ninths rounds down") << "var n = 0; function render() { r = (n++ % 9 < 4) * 1.5 / 255; }" << 3 << pixel(0, 0, 0);
+    QTest::newRow("a flat colour stays exact under 4 x 4") << "function render() { r = 0.6; g = 0.2; b = 1; }" << 4 << pixel(152, 51, 255);
+    QTest::newRow("half the samples lie left of the pixel's point") << "function render() { b = x < 0 ? 1 : 0; g = y < 0 ? 1 : 0; }" << 2 << pixel(0, 128, 128);
+    QTest::newRow("the bytes are averaged, not the values") << "var n = 0; function render() { r = n++ % 2 ? 1.5 : 0.5; }" << 2 << pixel(127, 0, 0);
+}
+
+void tst_ScriptRenderer::samplesOfAPixel()
+{
+    QFETCH(QString, painting);
+    QFETCH(int, samples);
+    QFETCH(QRgb, firstPixel);
+    RenderRequest request;
+    request.paintingText = QStringLiteral("width = 3; height = 2;\n") + painting;
+    request.samples = samples;
+    const RenderResult result = renderInProcess(request).result;
+    QCOMPARE(result.outcome, Outcome::Picture);
+    QCOMPARE(result.image.size(), QSize(3, 2));
+    QCOMPARE(result.image.pixel(0, 0) & 0xFFFFFF, firstPixel);
+}
+
+// The samples of a pixel, one after another, row by row within it, about the pixel's point.
+void tst_ScriptRenderer::samplePlacesAndOrder()
+{
+    RenderRequest request;
+    request.paintingText = QStringLiteral("width = 2; height = 1; function render() { print(x, y); }");
+    request.scale = 2;
+    request.samples = 2;
+    request.allLines = true;
+    const ProcessRender render = renderInProcess(request);
+    QCOMPARE(render.result.outcome, Outcome::Picture);
+    QCOMPARE(render.result.image.size(), QSize(4, 2));
+    QCOMPARE(render.printed.size(), 4 * 2 * 4);
+    const QStringList firstPixels = {"-0.125 -0.125", "0.125 -0.125", "-0.125 0.125", "0.125 0.125",
+                                     "0.375 -0.125", "0.625 -0.125", "0.375 0.125", "0.625 0.125"};
+    for (int i = 0; i < firstPixels.size(); ++i)
+        QCOMPARE(render.printed.at(i).text, firstPixels.at(i));
+    QCOMPARE(render.printed.at(5).pixel, QPointF(0.625, -0.125));
+    QCOMPARE(render.printed.last().text, QStringLiteral("1.625 0.625"));
+}
+
+void tst_ScriptRenderer::errorInASampleNamesPixelAndSample()
+{
+    RenderRequest request;
+    request.paintingText = QStringLiteral(
+        "width = 2; height = 2; function render() { if (x > 0.3 && y > 0) throw new Error('here'); }");
+    request.samples = 2;
+    const RenderResult result = renderInProcess(request).result;
+    QCOMPARE(result.outcome, Outcome::ScriptError);
+    QCOMPARE(result.errorCell, QPoint(1, 0));
+    QCOMPARE(result.errorPixel, QPointF(0.75, 0.25));
 }
 
 void tst_ScriptRenderer::progress_data()

@@ -6,6 +6,7 @@
 #include "core/framefiles.h"
 #include "export/animationencoder.h"
 #include "export/animationoutput.h"
+#include "export/pictureexport.h"
 
 #include <QByteArray>
 #include <QDir>
@@ -57,7 +58,7 @@ void AnimationExport::start(const RenderRequest &still, const QString &path, boo
 {
     stop();
     outputPath = path;
-    framed = withFrame;
+    frameMargin = withFrame ? PictureExport::frameMarginFor(still.scale) : 0;
     frames = 0;
     done = 0;
     running = true;
@@ -90,7 +91,7 @@ void AnimationExport::timingKnown(int frameCount, double fps)
     order.reserve(frameCount);
     for (int frame = 0; frame < frameCount; ++frame)
         order.append(frame);
-    output = std::make_unique<AnimationOutput>(outputPath, order, fps, framed);
+    output = std::make_unique<AnimationOutput>(outputPath, order, fps, frameMargin);
     emit progress(0, frameCount);
 }
 

@@ -59,7 +59,7 @@ private:
     FrameJobs *jobs = nullptr;
     std::unique_ptr<AnimationOutput> output;
     QString outputPath;
-    bool framed = true;
+    int frameMargin = 0;   // of the white frame around each picture; 0 for none
     int frames = 0;
     int done = 0;
     bool running = false;

@@ -1,5 +1,7 @@
 #include "app/consolepanel.h"
 
+#include "core/picturescale.h"
+
 #include <QColor>
 #include <QFont>
 #include <QFontDatabase>
@@ -39,7 +41,7 @@ QString ConsolePanel::originText(const ConsoleLine &line)
 {
     if (line.isFromTopLevel())
         return tr("top level");
-    return tr("(%1, %2)").arg(line.pixel.x()).arg(line.pixel.y());
+    return tr("(%1, %2)").arg(numberText(line.pixel.x()), numberText(line.pixel.y()));
 }
 
 void ConsolePanel::appendLines(const QVector<ConsoleLine> &lines)

@@ -1,5 +1,7 @@
 #include "app/rendercontroller.h"
 
+#include "core/picturescale.h"
+
 #include "app/animationexport.h"
 #include "app/codeeditor.h"
 #include "app/imageview.h"
@@ -57,9 +59,13 @@ QString scriptErrorPlace(const RenderTask &task, const RenderResult &result, int
 
     if (result.errorPixel.x() < 0)
         return script;
-    const QString pixel = RenderController::tr("(%1, %2)")
-                              .arg(result.errorPixel.x())
-                              .arg(result.errorPixel.y());
+    const QString x = numberText(result.errorPixel.x()), y = numberText(result.errorPixel.y());
+    const QString pixel = result.errorCell.x() < 0
+        ? RenderController::tr("(%1, %2)").arg(x, y)
+        : RenderController::tr("(%1, %2), x %3, y %4")
+              .arg(result.errorCell.x())
+              .arg(result.errorCell.y())
+              .arg(x, y);
     return script.isEmpty() ? RenderController::tr("At pixel %1").arg(pixel)
                             : RenderController::tr("%1, at pixel %2").arg(script, pixel);
 }

@@ -51,6 +51,8 @@ RenderJob::RenderJob(const QString &rendererProgram, const RenderRequest &reques
     job.stdlibText = request.stdlibText;
     job.paintingText = request.paintingText;
     job.step = request.step;
+    job.scale = request.scale;
+    job.samples = request.samples;
     job.rows = RowRange{request.firstRow, request.lastRow < 0 ? std::numeric_limits<int>::max()
                                                               : request.lastRow};
     const int asked = request.processes > 0 ? request.processes : RenderClient::coreCount();

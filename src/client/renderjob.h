@@ -26,6 +26,10 @@ struct RenderRequest
     QString stdlibText;
     QString paintingText;
     int step = 1;
+    // The picture is scale times the painting's size, samples x samples samples a pixel; see
+    // PictureScale.
+    double scale = 1;
+    int samples = 1;
     // Picture rows [firstRow, lastRow); lastRow -1 means to the bottom.
     int firstRow = 0;
     int lastRow = -1;

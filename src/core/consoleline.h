@@ -2,7 +2,7 @@
 #define CONSOLELINE_H
 
 #include <QMetaType>
-#include <QPoint>
+#include <QPointF>
 #include <QString>
 #include <QVector>
 
@@ -15,7 +15,7 @@ struct ConsoleLine
     QString text;   // without line breaks: a text with several lines gives several lines
     // The pixel, in painting units, whose render() call printed it; (-1, -1) for the scripts'
     // top level.
-    QPoint pixel = QPoint(-1, -1);
+    QPointF pixel = QPointF(-1, -1);
 
     bool isFromTopLevel() const { return pixel.x() < 0; }
     friend bool operator==(const ConsoleLine &a, const ConsoleLine &b)

@@ -7,6 +7,7 @@
 #include <QMetaType>
 #include <QObject>
 #include <QPoint>
+#include <QPointF>
 #include <QRgb>
 #include <QSize>
 #include <QString>
@@ -53,7 +54,11 @@ public:
     QString errorText;   // the Error object as a string, for ScriptError; why, for RendererFailed
     ErrorSource errorSource = ErrorSource::None;
     int errorLine = 0;                  // 1-based line in errorSource; 0 when unknown
-    QPoint errorPixel = QPoint(-1, -1); // script units, for an error from render()
+    // Where render() was called when it failed, in painting units: x and y.
+    QPointF errorPixel = QPointF(-1, -1);
+    // The failing pixel's column and row in a scaled or anti-aliased picture, whose x and y
+    // are not its place; (-1, -1) otherwise.
+    QPoint errorCell = QPoint(-1, -1);
     // The picture size the script asked for, for Picture and TooLarge; for TooLarge invalid
     // when a side does not fit into 32 bits, which scriptWidth and scriptHeight then tell.
     QSize size;

@@ -22,10 +22,10 @@ QScriptValue probePixel(QScriptEngine &engine, const QScriptValue &host,
                           const QScriptValue &renderFunction, QPoint place, int step,
                           RenderResult *result)
 {
-    const QScriptValue bytes = engine.newArray(2);
+    const QScriptValue bytes = engine.newArray(3);
     host.property(QStringLiteral("configure"))
         .call(QScriptValue(), QScriptValueList() << renderFunction << renderFunction.isFunction()
-                                                 << step << bytes << 1 << 1 << 1
+                                                 << 1.0 / step << 1 << bytes << 1 << 1 << 1
                                                  << engine.newFunction(ignore)
                                                  << engine.newFunction(ignore)
                                                  << engine.newFunction(isErrorObject));

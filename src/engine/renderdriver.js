@@ -7,7 +7,8 @@
 // because functions whose scope a host call created run several times slower in this engine.
 // An object that render returns or throws is handed to the host's isError, which alone can tell
 // an Error object from any other. The bytes of a run go into an array, two numbers per pixel,
-// (R << 8) | G and B, which the host turns into one string.
+// (R << 8) | G and B, that String.fromCharCode turns into one string for the host: through the
+// apply that the host sealed onto it before any script ran, so no script can see the bytes.
 //
 // A painting reaches run and drive through the callers of render (arguments.callee.caller), and
 // could end a run early with them, so that pixels keep an earlier run's colours. Both refuse a
@@ -15,18 +16,34 @@
 // the render. They take nothing from their parameters once painting code has run, nor hand the
 // host's functions over as arguments, where a caller's arguments would show them.
 //
+// A pixel's x and y are its column and row divided by the scale. With samples S above 1, its
+// S x S samples are rendered one after another, row by row within the pixel, sample (a, b) at
+// ((column + (a + 0.5) / S) - 0.5) / scale and likewise for y; each channel is the mean of its
+// samples' bytes, rounded to nearest with halves up.
+//
+// Each render call and each access to x, y, r, g and b may throw. One try around a whole run
+// costs far less than one around each of them: the stage tells which one threw, and the rest of
+// that pixel is then rendered step by step, as if each had a try of its own.
+//
 // The channel rule, for a number v: the low 8 bits of the exact product v * 255 truncated toward
 // zero, or 0 when the truncated product leaves 32 bits. It stands written out for each channel,
-// because a call costs more than the rule. Only a rounded product that lands on an integer can
-// be one too far from zero; the sign of (v * 256 - t) - v, which is computed exactly, tells
-// whether the true product lies below t. Products on or beyond the 32-bit limits take the exact
-// but slower edgeByte().
-(function (global, toText) {
-    var render, renderIsFunction, step, bytes, width, interval, runLength, progress, deliver, isError;
-    // The run being rendered: pixels first to end - 1 of the row at y, in script units.
-    var first = 0, end = 0, y = 0;
+// because a call costs more than the rule; its common path is a product from 0 to 255, where
+// fractions cost this engine more than whole numbers do. Only a rounded product that lands on an
+// integer can be one too far from zero; the sign of (v * 256 - t) - v, which is computed exactly,
+// tells whether the true product lies below t. Products on or beyond the 32-bit limits take the
+// exact but slower edgeByte().
+(function (global, toText, codes) {
+    var render, renderIsFunction, scale, samples, bytes, width, interval, runLength, progress,
+        deliver, isError;
+    // A scale of 1 / step for a whole step multiplies instead: the engine's arithmetic on whole
+    // numbers, in the painting too, is much faster than on fractions, which a division gives.
+    var step = 1, stepIsWhole = true;
+    // The run being rendered: pixels first to end - 1 of row.
+    var first = 0, end = 0, row = 0;
+    // The samples' offsets within a pixel, before the scale: offsets[a] = (a + 0.5) / samples.
+    var offsets = [];
     // Where render returned or threw an Error object, and that object.
-    var column = 0, failure = null;
+    var failedX = 0, failedY = 0, failedColumn = 0, failure = null;
     var driving = false, running = false, intruded = false;
     // Beyond (-2^31, 2^31) only a product rounded onto one of the limits can truncate to a
     // 32-bit value with a non-zero low byte.
@@ -36,6 +53,23 @@
         if (p === -2147483648)
             return (v * 256 - p) - v > 0 ? 1 : 0;
         return 0;
+    }
+    // The channel rule as a call, for the paths that are not taken for every pixel.
+    function channelByte(v) {
+        var p = v * 255, t, e;
+        if (!(p > -2147483648 && p < 2147483648))
+            return edgeByte(v, p);
+        t = p | 0;
+        if (t === p && t !== 0) {
+            e = (v * 256 - t) - v;
+            if (t > 0) {
+                if (e < 0)
+                    t -= 1;
+            } else if (e > 0) {
+                t += 1;
+            }
+        }
+        return t & 255;
     }
     function number(value) {
         try { return +value; } catch (e) { return NaN; }
@@ -73,16 +107,23 @@
         try { line = error.lineNumber; } catch (e) {}
         return [typeof file === "string" ? file : "", typeof line === "number" ? line : 0];
     }
-    // Where the pixel whose render call returned or threw an object was, in script units.
+    // Where render returned or threw an Error object: its x and y, and the pixel's column and
+    // row.
     function failedPixel() {
-        return [column * step, y];
+        return [failedX, failedY, failedColumn, row];
     }
     // No painting code runs while configure does, so nothing can see its arguments.
-    function configure(renderValue, isFunction, stepValue, bytesValue, widthValue, intervalValue,
-                       runLengthValue, progressFunction, deliverFunction, isErrorFunction) {
+    function configure(renderValue, isFunction, scaleValue, samplesValue, bytesValue, widthValue,
+                       intervalValue, runLengthValue, progressFunction, deliverFunction,
+                       isErrorFunction) {
         render = renderValue;
         renderIsFunction = isFunction;
-        step = stepValue;
+        scale = scaleValue;
+        samples = samplesValue;
+        step = 1 / scale;
+        stepIsWhole = step === (step | 0);
+        if (stepIsWhole)
+            step = step | 0;
         bytes = bytesValue;
         width = widthValue;
         interval = intervalValue;
@@ -90,8 +131,12 @@
         progress = progressFunction;
         deliver = deliverFunction;
         isError = isErrorFunction;
+        offsets = [];
+        for (var a = 0; a < samples; ++a)
+            offsets[a] = (a + 0.5) / samples;
     }
-    // Renders the run into bytes; false when render returned or threw an Error object.
+    // Renders the run into bytes, one sample per pixel; false when render returned or threw an
+    // Error object. px and py are the x and y being rendered, which the console reads.
     function run() {
         if (running || !driving) {
             intruded = true;
@@ -100,75 +145,156 @@
         running = true;
         // Locals, because the engine reaches them faster than the enclosing function's.
         var g = global, f = render, callRender = renderIsFunction, out = bytes, errorTest = isError;
-        var j = first, stop = end, sy = y, s = step, at = 0;
-        var returned, red, green, blue, p, t, e;
-        for (; j < stop; ++j) {
-            try { g.x = j * s; } catch (e) {}
-            try { g.y = sy; } catch (e) {}
-            if (callRender) {
-                try { returned = f(); } catch (e) { returned = e; }
-                if (typeof returned === "object" && returned !== null && errorTest(returned)) {
-                    column = j;
+        var j = first, stop = end, k = scale, s = step, whole = stepIsWhole;
+        var px = 0, py = whole ? row * s : row / k, at = 0, stage = 0;
+        var returned, red = 0, green = 0, blue = 0, p, t;
+        for (;;) {
+            try {
+                for (; j < stop; ++j) {
+                    px = whole ? j * s : j / k;
+                    stage = 0;
+                    g.x = px;
+                    stage = 1;
+                    g.y = py;
+                    stage = 2;
+                    if (callRender) {
+                        returned = f();
+                        if (typeof returned === "object" && returned !== null && errorTest(returned)) {
+                            failedX = px;
+                            failedY = py;
+                            failedColumn = j;
+                            failure = returned;
+                            running = false;
+                            return false;
+                        }
+                    }
+                    stage = 3;
+                    red = +g.r;
+                    stage = 4;
+                    green = +g.g;
+                    stage = 5;
+                    blue = +g.b;
+
+                    // The channel rule, written out; channelByte() holds its commented form.
+                    p = red * 255;
+                    if (p >= 0 && p < 256) {
+                        t = p | 0;
+                        if (t === p && t !== 0 && (red * 256 - t) - red < 0)
+                            t -= 1;
+                        red = t;
+                    } else {
+                        red = channelByte(red);
+                    }
+                    p = green * 255;
+                    if (p >= 0 && p < 256) {
+                        t = p | 0;
+                        if (t === p && t !== 0 && (green * 256 - t) - green < 0)
+                            t -= 1;
+                        green = t;
+                    } else {
+                        green = channelByte(green);
+                    }
+                    p = blue * 255;
+                    if (p >= 0 && p < 256) {
+                        t = p | 0;
+                        if (t === p && t !== 0 && (blue * 256 - t) - blue < 0)
+                            t -= 1;
+                        blue = t;
+                    } else {
+                        blue = channelByte(blue);
+                    }
+
+                    out[at] = (red << 8) | green;
+                    out[at + 1] = blue;
+                    at += 2;
+                }
+                break;
+            } catch (thrown) {
+                // The rest of pixel j, each step on its own.
+                returned = thrown;
+                if (stage === 0) {
+                    try { g.y = py; } catch (e) {}
+                }
+                if (stage < 2 && callRender) {
+                    try { returned = f(); } catch (e) { returned = e; }
+                }
+                if (stage < 3 && callRender
+                    && typeof returned === "object" && returned !== null && errorTest(returned)) {
+                    failedX = px;
+                    failedY = py;
+                    failedColumn = j;
                     failure = returned;
                     running = false;
                     return false;
                 }
-            }
-            try { red = +g.r; } catch (e) { red = 0; }
-            try { green = +g.g; } catch (e) { green = 0; }
-            try { blue = +g.b; } catch (e) { blue = 0; }
-
-            p = red * 255;
-            if (p > -2147483648 && p < 2147483648) {
-                t = p | 0;
-                if (t === p && t !== 0) {
-                    e = (red * 256 - t) - red;
-                    if (t > 0) {
-                        if (e < 0)
-                            t -= 1;
-                    } else if (e > 0) {
-                        t += 1;
-                    }
+                if (stage < 3) {
+                    try { red = +g.r; } catch (e) { red = 0; }
+                } else if (stage === 3) {
+                    red = 0;
                 }
-                red = t & 255;
-            } else {
-                red = edgeByte(red, p);
-            }
-
-            p = green * 255;
-            if (p > -2147483648 && p < 2147483648) {
-                t = p | 0;
-                if (t === p && t !== 0) {
-                    e = (green * 256 - t) - green;
-                    if (t > 0) {
-                        if (e < 0)
-                            t -= 1;
-                    } else if (e > 0) {
-                        t += 1;
-                    }
+                if (stage < 4) {
+                    try { green = +g.g; } catch (e) { green = 0; }
+                } else if (stage === 4) {
+                    green = 0;
                 }
-                green = t & 255;
-            } else {
-                green = edgeByte(green, p);
-            }
-
-            p = blue * 255;
-            if (p > -2147483648 && p < 2147483648) {
-                t = p | 0;
-                if (t === p && t !== 0) {
-                    e = (blue * 256 - t) - blue;
-                    if (t > 0) {
-                        if (e < 0)
-                            t -= 1;
-                    } else if (e > 0) {
-                        t += 1;
-                    }
+                if (stage < 5) {
+                    try { blue = +g.b; } catch (e) { blue = 0; }
+                } else {
+                    blue = 0;
                 }
-                blue = t & 255;
-            } else {
-                blue = edgeByte(blue, p);
+                out[at] = (channelByte(red) << 8) | channelByte(green);
+                out[at + 1] = channelByte(blue);
+                at += 2;
+                ++j;
             }
-
+        }
+        running = false;
+        return true;
+    }
+    // Renders the run into bytes, samples x samples per pixel; false when render returned or
+    // threw an Error object. Each sample is as one pixel of run(); px and py are its x and y.
+    function runSampled() {
+        if (running || !driving) {
+            intruded = true;
+            return false;
+        }
+        running = true;
+        var g = global, f = render, callRender = renderIsFunction, out = bytes, errorTest = isError;
+        var j = first, stop = end, k = scale, n = samples, at = 0, a, b, count = n * n;
+        var px = 0, py = 0, returned, red, green, blue, sumRed, sumGreen, sumBlue;
+        for (; j < stop; ++j) {
+            sumRed = 0;
+            sumGreen = 0;
+            sumBlue = 0;
+            for (b = 0; b < n; ++b) {
+                py = ((row + offsets[b]) - 0.5) / k;
+                for (a = 0; a < n; ++a) {
+                    px = ((j + offsets[a]) - 0.5) / k;
+                    try { g.x = px; } catch (e) {}
+                    try { g.y = py; } catch (e) {}
+                    if (callRender) {
+                        try { returned = f(); } catch (e) { returned = e; }
+                        if (typeof returned === "object" && returned !== null && errorTest(returned)) {
+                            failedX = px;
+                            failedY = py;
+                            failedColumn = j;
+                            failure = returned;
+                            running = false;
+                            return false;
+                        }
+                    }
+                    try { red = +g.r; } catch (e) { red = 0; }
+                    try { green = +g.g; } catch (e) { green = 0; }
+                    try { blue = +g.b; } catch (e) { blue = 0; }
+                    sumRed += channelByte(red);
+                    sumGreen += channelByte(green);
+                    sumBlue += channelByte(blue);
+                }
+            }
+            // The mean, rounded to nearest with halves up: floor((2 sum + count) / (2 count)).
+            red = ((2 * sumRed + count) / (2 * count)) | 0;
+            green = ((2 * sumGreen + count) / (2 * count)) | 0;
+            blue = ((2 * sumBlue + count) / (2 * count)) | 0;
             out[at] = (red << 8) | green;
             out[at + 1] = blue;
             at += 2;
@@ -186,16 +312,16 @@
             return null;
         }
         driving = true;
-        var i = firstRow, last = lastRow, whole = true;
+        var i = firstRow, last = lastRow, whole = true, sampled = samples > 1;
         for (; whole && !intruded && i < last; ++i) {
             progress(i);
-            y = i * step;
+            row = i;
             for (first = 0; first < width; first = end) {
                 end = first + runLength < width ? first + runLength : width;
-                whole = run();
+                whole = sampled ? runSampled() : run();
                 if (!whole || intruded)
                     break;
-                deliver(i, first, end);
+                deliver(i, first, end, codes.apply(null, bytes));
             }
         }
         driving = false;
@@ -206,16 +332,16 @@
     // Renders the pixel in column and row alone, as a run renders it. Returns the Error that
     // render returned or threw, or the numbers it left in r, g and b as text, then the bytes
     // they became, as the host shows them for an inspected pixel.
-    function inspect(pixelColumn, row) {
+    function inspect(pixelColumn, pixelRow) {
         if (driving) {
             intruded = true;
             return null;
         }
         driving = true;
-        y = row * step;
+        row = pixelRow;
         first = pixelColumn;
         end = pixelColumn + 1;
-        var whole = run(), g = global, red, green, blue;
+        var whole = samples > 1 ? runSampled() : run(), g = global, red, green, blue;
         driving = false;
         if (intruded)
             return null;
@@ -228,5 +354,5 @@
     }
     return { configure: configure, drive: drive, failedPixel: failedPixel, origin: origin,
              settings: settings, text: text, timing: timing, inspect: inspect,
-             pixelLoop: run };
-})(this, String)
+             pixelLoop: run, sampledPixelLoop: runSampled };
+})(this, String, String.fromCharCode)

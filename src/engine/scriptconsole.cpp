@@ -45,14 +45,13 @@ int lineBreaks(const QString &text)
 
 } // namespace
 
-ScriptConsole::ScriptConsole(QScriptEngine &engine, QScriptValue toText, QScriptValue pixelLoop,
-                             Output lineOutput)
+ScriptConsole::ScriptConsole(QScriptEngine &engine, QScriptValue toText,
+                             std::array<QScriptValue, 2> pixelLoops, Output lineOutput)
     : text(std::move(toText))
-    , loop(std::move(pixelLoop))
+    , loops(std::move(pixelLoops))
     , output(std::move(lineOutput))
-    , stepName(engine.toStringHandle(QStringLiteral("s")))
-    , columnName(engine.toStringHandle(QStringLiteral("j")))
-    , rowName(engine.toStringHandle(QStringLiteral("sy")))
+    , xName(engine.toStringHandle(QStringLiteral("px")))
+    , yName(engine.toStringHandle(QStringLiteral("py")))
 {
     auto writer = [&engine, this](ConsoleLine::Kind kind) {
         writers[int(kind)] = Writer{this, kind};
@@ -131,15 +130,14 @@ void ScriptConsole::count(QScriptContext *context)
 
 // The pixel loop's own variables say which pixel it is rendering; nothing is spent on it
 // per pixel, only when a line is printed.
-QPoint ScriptConsole::pixelOf(QScriptContext *context) const
+QPointF ScriptConsole::pixelOf(QScriptContext *context) const
 {
     for (QScriptContext *caller = context->parentContext(); caller; caller = caller->parentContext()) {
-        if (!caller->callee().strictlyEquals(loop))
+        const QScriptValue callee = caller->callee();
+        if (!callee.strictlyEquals(loops[0]) && !callee.strictlyEquals(loops[1]))
             continue;
         const QScriptValue locals = caller->activationObject();
-        const int step = locals.property(stepName).toInt32();
-        return QPoint(locals.property(columnName).toInt32() * step,
-                      locals.property(rowName).toInt32());
+        return QPointF(locals.property(xName).toNumber(), locals.property(yName).toNumber());
     }
-    return QPoint(-1, -1);
+    return QPointF(-1, -1);
 }

@@ -29,10 +29,10 @@ public:
         std::function<void(qint64 lines)> counted;
     };
 
-    // toText: the driver's String() that survives a throwing toString. pixelLoop: the driver's
-    // function whose calls render pixels, to tell which pixel printed a line.
-    ScriptConsole(QScriptEngine &engine, QScriptValue toText, QScriptValue pixelLoop,
-                  Output output);
+    // toText: the driver's String() that survives a throwing toString. pixelLoops: the driver's
+    // functions whose calls render pixels, to tell which pixel printed a line.
+    ScriptConsole(QScriptEngine &engine, QScriptValue toText,
+                  std::array<QScriptValue, 2> pixelLoops, Output output);
     ScriptConsole(const ScriptConsole &) = delete;
     ScriptConsole &operator=(const ScriptConsole &) = delete;
 
@@ -48,15 +48,14 @@ private:
     void write(QScriptContext *context, ConsoleLine::Kind kind);
     void count(QScriptContext *context);
     QString textOf(const QScriptValue &value);
-    QPoint pixelOf(QScriptContext *context) const;
+    QPointF pixelOf(QScriptContext *context) const;
 
     QScriptValue text;
-    QScriptValue loop;
+    std::array<QScriptValue, 2> loops;
     Output output;
-    // The pixel loop's variables that tell its pixel.
-    QScriptString stepName;
-    QScriptString columnName;
-    QScriptString rowName;
+    // The pixel loops' variables that hold the x and y being rendered.
+    QScriptString xName;
+    QScriptString yName;
     // The engine's functions point here: the console outlives every call of them.
     std::array<Writer, 4> writers;
 };

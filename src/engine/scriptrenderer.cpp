@@ -4,6 +4,8 @@
 #include "engine/pixelprobe.h"
 #include "engine/scriptconsole.h"
 
+#include "core/picturescale.h"
+
 #include <QFile>
 #include <QPoint>
 #include <QScriptContext>
@@ -38,19 +40,35 @@ const QString &driverSource()
 
 // Longer runs would pass more arguments to fromCharCode than the engine's stack allows.
 constexpr int maxRunLength = 2048;
+constexpr int unitsPerPixel = 2;
 
-// A side of the picture: ToInteger of the script's length, divided by the step and truncated.
-double sampledLength(double length, int step)
+// A side of the picture: ToInteger of the script's length, scaled and truncated.
+double scaledLength(double length, double scale)
 {
     const double integer = std::isnan(length) ? 0 : std::trunc(length);
-    return std::trunc(integer / step);
+    return PictureScale::scaledLength(integer, scale);
 }
 
+// Each pixel is two units: red and green, then blue.
 void unpackRun(const QString &bytes, QRgb *pixels, int count)
 {
     const ushort *units = bytes.utf16();
-    for (int j = 0; j < count; ++j)
-        pixels[j] = (QRgb(units[2 * j]) << 8) | (units[2 * j + 1] & 0xFF);
+    for (int j = 0; j < count; ++j, units += unitsPerPixel)
+        pixels[j] = (QRgb(units[0]) << 8) | (units[1] & 0xFF);
+}
+
+// The driver calls fromCharCode through its apply, which a script could otherwise give
+// fromCharCode as a property of its own and so see the bytes of every run.
+void sealFromCharCode(QScriptEngine &engine)
+{
+    const QScriptValue global = engine.globalObject();
+    const QScriptValue apply = global.property(QStringLiteral("Function"))
+                                   .property(QStringLiteral("prototype"))
+                                   .property(QStringLiteral("apply"));
+    global.property(QStringLiteral("String"))
+        .property(QStringLiteral("fromCharCode"))
+        .setProperty(QStringLiteral("apply"), apply,
+                     QScriptValue::ReadOnly | QScriptValue::Undeletable);
 }
 
 // The functions of the host program, taken out once, before any script could change them.
@@ -82,7 +100,6 @@ struct RenderState
     QImage *image;
     int firstRow;
     int runLength;
-    QScriptValue fromCharCode;
     QScriptValue bytes;
     const std::function<void(int, bool)> *onProgress;
     int progressInterval;
@@ -112,14 +129,14 @@ QScriptValue deliverRun(QScriptContext *context, QScriptEngine *, void *data)
     const int first = context->argument(1).toInt32();
     const int last = context->argument(2).toInt32();
     const int width = state->image->width();
+    const QScriptValue delivered = context->argument(3);
     if (state->disturbed || row != state->nextRow || first != state->nextColumn
-        || last != qMin(first + state->runLength, width)
-        || state->bytes.property(QStringLiteral("length")).toUInt32() != quint32(2 * state->runLength)) {
+        || last != qMin(first + state->runLength, width) || !delivered.isString()) {
         state->disturbed = true;
         return QScriptValue();
     }
-    const QString bytes = state->fromCharCode.call(QScriptValue(), state->bytes).toString();
-    if (bytes.size() < 2 * (last - first)) {
+    const QString bytes = delivered.toString();
+    if (bytes.size() != unitsPerPixel * state->runLength) {
         state->disturbed = true;
         return QScriptValue();
     }
@@ -222,10 +239,11 @@ RenderResult ScriptRenderer::render(const QString &stdlibText, const QString &pa
     const QScriptValue host = engine.evaluate(driverSource(), driverFileName);
     if (!host.isObject())
         qFatal("The render driver failed: %s", qPrintable(host.toString()));
-    const QScriptValue fromCharCode =
-        global.property(QStringLiteral("String")).property(QStringLiteral("fromCharCode"));
+    sealFromCharCode(engine);
     HostFunctions functions{host};
-    const ScriptConsole console(engine, functions.text, host.property(QStringLiteral("pixelLoop")),
+    const ScriptConsole console(engine, functions.text,
+                                {host.property(QStringLiteral("pixelLoop")),
+                                 host.property(QStringLiteral("sampledPixelLoop"))},
                                 {onConsoleLine, consoleWantsLines, onConsoleLinesCounted});
     // The script that was running tells the source of an error that carries no location of
     // its own: only thrown errors get a file name and line from the engine.
@@ -273,8 +291,9 @@ RenderResult ScriptRenderer::render(const QString &stdlibText, const QString &pa
 
     const QScriptValue settings = functions.settings.call();
     const QScriptValue renderFunction = settings.property(0);
-    const double sampledWidth = sampledLength(settings.property(1).toNumber(), step);
-    const double sampledHeight = sampledLength(settings.property(2).toNumber(), step);
+    const double pictureScale = scale / step;
+    const double sampledWidth = scaledLength(settings.property(1).toNumber(), pictureScale);
+    const double sampledHeight = scaledLength(settings.property(2).toNumber(), pictureScale);
     // A picture without rows or columns has no pixels, however large its other side.
     const bool noPixels = !(sampledWidth >= 1 && sampledHeight >= 1);
     if (noPixels || sampledWidth > std::numeric_limits<int>::max()
@@ -292,8 +311,8 @@ RenderResult ScriptRenderer::render(const QString &stdlibText, const QString &pa
             probePixel(engine, host, renderFunction, inspectedPlace, step, &result);
         if (error.isValid()) {
             scriptError(error, ErrorSource::None);
-            result.errorPixel = QPoint(inspectedPlace.x() / step * step,
-                                       inspectedPlace.y() / step * step);
+            result.errorPixel = QPointF(inspectedPlace.x() / step * step,
+                                        inspectedPlace.y() / step * step);
             return result;
         }
         result.outcome = Outcome::Picture;
@@ -315,12 +334,12 @@ RenderResult ScriptRenderer::render(const QString &stdlibText, const QString &pa
     if (onStarted)
         onStarted(result);
     const int runLength = qMin(width, maxRunLength);
-    RenderState state{&image, rows.first, runLength, fromCharCode, engine.newArray(2 * runLength),
+    RenderState state{&image, rows.first, runLength, engine.newArray(unitsPerPixel * runLength),
                       &onProgress, height / 20 > 0 ? height / 20 : 1, rows.first};
     functions.configure.call(
         QScriptValue(),
-        QScriptValueList() << renderFunction << renderFunction.isFunction() << step << state.bytes
-                           << width << (height / 20 > 0 ? height / 20 : 1) << runLength
+        QScriptValueList() << renderFunction << renderFunction.isFunction() << pictureScale
+                           << samples << state.bytes << width << (height / 20 > 0 ? height / 20 : 1) << runLength
                            << engine.newFunction(reportProgress, &state)
                            << engine.newFunction(deliverRun, &state)
                            << engine.newFunction(isErrorObject));
@@ -346,7 +365,9 @@ RenderResult ScriptRenderer::render(const QString &stdlibText, const QString &pa
         if (!outcome.strictlyEquals(state.bytes)) {
             scriptError(outcome, ErrorSource::None);
             const QScriptValue pixel = functions.failedPixel.call();
-            result.errorPixel = QPoint(pixel.property(0).toInt32(), pixel.property(1).toInt32());
+            result.errorPixel = QPointF(pixel.property(0).toNumber(), pixel.property(1).toNumber());
+            if (scale != 1 || samples != 1)
+                result.errorCell = QPoint(pixel.property(2).toInt32(), pixel.property(3).toInt32());
             return result;
         }
     }

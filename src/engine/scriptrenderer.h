@@ -53,6 +53,11 @@ public:
     // has no picture, only the pixel's channel values and colour.
     QPoint inspectedPlace = QPoint(-1, -1);
 
+    // The picture is scale times the painting's size (divided by the step), with samples x
+    // samples samples a pixel; see PictureScale.
+    double scale = 1;
+    int samples = 1;
+
     RenderResult render(const QString &stdlibText, const QString &paintingText, int step);
 };
 

@@ -11,11 +11,11 @@ bool AnimationOutput::takesFrames(const QString &path)
 }
 
 AnimationOutput::AnimationOutput(const QString &outputPath, const QVector<int> &frames,
-                                 double framesPerSecond, bool withFrame)
+                                 double framesPerSecond, int frameMargin)
     : path(outputPath)
     , order(frames)
     , fps(framesPerSecond)
-    , framed(withFrame)
+    , margin(frameMargin)
 {
 }
 
@@ -26,11 +26,11 @@ QString AnimationOutput::frameFile(int frame) const
 
 bool AnimationOutput::addFrame(int frame, const QImage &rendered, QString *errorString)
 {
-    const QImage picture = framed ? PictureExport::framed(rendered) : rendered;
+    const QImage picture = margin > 0 ? PictureExport::framed(rendered, margin) : rendered;
     if (picture.isNull()) {
         *errorString = tr("a framed picture of %1 × %2 pixels is too large to create")
-                           .arg(rendered.width() + 2 * PictureExport::frameMargin)
-                           .arg(rendered.height() + 2 * PictureExport::frameMargin);
+                           .arg(rendered.width() + 2 * margin)
+                           .arg(rendered.height() + 2 * margin);
         return false;
     }
     if (namesFrameFiles(path)) {
@@ -56,7 +56,7 @@ bool AnimationOutput::encode(const QImage &picture, QString *errorString)
     if (!encoder) {
         // The padding that makes a size even is white with the white frame, black without.
         encoder = std::make_unique<AnimationEncoder>(path, picture.size(), fps,
-                                                     framed ? qRgb(255, 255, 255) : qRgb(0, 0, 0));
+                                                     margin > 0 ? qRgb(255, 255, 255) : qRgb(0, 0, 0));
         if (!encoder->start(errorString))
             return false;
     }

@@ -22,9 +22,9 @@ public:
     // Whether the name asks for frames: numbered files or an animation's suffix.
     static bool takesFrames(const QString &path);
 
-    // frames: the frames that will come, in the order the animation shows them. framed: with
-    // the white frame around each picture.
-    AnimationOutput(const QString &path, const QVector<int> &frames, double fps, bool framed);
+    // frames: the frames that will come, in the order the animation shows them. frameMargin: the
+    // width of the white frame around each picture, 0 for none.
+    AnimationOutput(const QString &path, const QVector<int> &frames, double fps, int frameMargin);
 
     // The file a frame goes to, for numbered files; empty for an animation file.
     QString frameFile(int frame) const;
@@ -42,7 +42,7 @@ private:
     QString path;
     QVector<int> order;
     double fps;
-    bool framed;
+    int margin;
     int nextIndex = 0;
     QMap<int, QImage> waiting;
     std::unique_ptr<AnimationEncoder> encoder;

@@ -1,5 +1,7 @@
 #include "export/pictureexport.h"
 
+#include "core/picturescale.h"
+
 #include "core/safesave.h"
 
 #include <QBuffer>
@@ -28,15 +30,19 @@ QString capitalized(const QString &text)
 
 } // namespace
 
-QImage PictureExport::framed(const QImage &picture)
+int PictureExport::frameMarginFor(double scale)
 {
-    QImage frame(picture.width() + 2 * frameMargin, picture.height() + 2 * frameMargin,
-                 picture.format());
+    return scale > 1 ? int(PictureScale::scaledLength(frameMargin, scale)) : frameMargin;
+}
+
+QImage PictureExport::framed(const QImage &picture, int margin)
+{
+    QImage frame(picture.width() + 2 * margin, picture.height() + 2 * margin, picture.format());
     if (frame.isNull())
         return frame;
     frame.fill(uint(0xFFFFFF));
     QPainter painter(&frame);
-    painter.drawImage(QPointF(frameMargin, frameMargin), picture);
+    painter.drawImage(QPointF(margin, margin), picture);
     return frame;
 }
 

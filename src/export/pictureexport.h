@@ -13,9 +13,13 @@ class PictureExport
 public:
     static constexpr int frameMargin = 20;
 
-    // The picture inside a white border of frameMargin pixels on every side, in the picture's
-    // own format; null when an image that large cannot be created.
-    static QImage framed(const QImage &picture);
+    // The frame's width around a picture rendered at scale: frameMargin, and frameMargin
+    // times the scale, truncated, for a picture enlarged beyond the painting's size.
+    static int frameMarginFor(double scale);
+
+    // The picture inside a white border of margin pixels on every side, in the picture's own
+    // format; null when an image that large cannot be created.
+    static QImage framed(const QImage &picture, int margin = frameMargin);
 
     // Writes the image in the format that the file name's suffix names, at its own size. A
     // file already at that name is replaced only once the new one is complete, and is left as

@@ -1,5 +1,7 @@
 #include "protocol/renderprotocol.h"
 
+#include "core/picturescale.h"
+
 #include <QDataStream>
 #include <QIODevice>
 #include <QPoint>
@@ -45,17 +47,19 @@ void writeFields(QDataStream &out, const Job &job)
         << qint32(job.processCount) << qint32(job.process) << job.shareAlways
         << qint32(job.processesTogether) << qint32(job.frame) << job.frameRate
         << qint32(job.expectedFrames) << job.expectedFps << job.topLevelOnly
-        << qint32(job.memoryShare) << job.linesCapped << job.inspectedPlace;
+        << qint32(job.memoryShare) << job.linesCapped << job.inspectedPlace << job.scale
+        << qint32(job.samples);
 }
 
 void readFields(QDataStream &in, Job *job)
 {
     qint32 step = 0, processCount = 0, process = 0, processesTogether = 0, frame = 0,
-           expectedFrames = 0, memoryShare = 0;
+           expectedFrames = 0, memoryShare = 0, samples = 0;
     in >> job->stdlibText >> job->paintingText >> step >> job->rows >> processCount >> process
         >> job->shareAlways >> processesTogether >> frame >> job->frameRate >> expectedFrames
         >> job->expectedFps >> job->topLevelOnly >> memoryShare >> job->linesCapped
-        >> job->inspectedPlace;
+        >> job->inspectedPlace >> job->scale >> samples;
+    job->samples = samples;
     job->frame = frame;
     job->expectedFrames = expectedFrames;
     job->memoryShare = memoryShare;
@@ -71,7 +75,9 @@ bool isSound(const Job &job)
         && (job.process == -1 || (job.process >= 1 && job.process < job.processCount))
         && job.processesTogether >= 1 && job.processesTogether <= job.processCount
         && job.frame >= 0 && job.frameRate > 0 && job.expectedFrames >= 0 && job.memoryShare > 0
-        && (job.inspectedPlace.x() < 0 || job.inspectedPlace.y() >= 0);
+        && (job.inspectedPlace.x() < 0 || job.inspectedPlace.y() >= 0)
+        && job.scale >= PictureScale::minScale && job.scale <= PictureScale::maxScale
+        && job.samples >= 1 && job.samples <= PictureScale::maxSamples;
 }
 
 void writeFields(QDataStream &out, const Started &started)
@@ -135,7 +141,7 @@ void writeFields(QDataStream &out, const Finished &finished)
         << qint32(result.errorLine) << result.errorPixel << result.size << result.scriptWidth
         << result.scriptHeight << qint32(result.firstRow) << finished.imageSize
         << qint32(result.frames) << result.fps << result.channelValues
-        << quint32(result.pixelColour);
+        << quint32(result.pixelColour) << result.errorCell;
 }
 
 void readFields(QDataStream &in, Finished *finished)
@@ -145,7 +151,8 @@ void readFields(QDataStream &in, Finished *finished)
     quint32 pixelColour = 0;
     in >> outcome >> result.errorText >> errorSource >> errorLine >> result.errorPixel
         >> result.size >> result.scriptWidth >> result.scriptHeight >> firstRow
-        >> finished->imageSize >> frames >> result.fps >> result.channelValues >> pixelColour;
+        >> finished->imageSize >> frames >> result.fps >> result.channelValues >> pixelColour
+        >> result.errorCell;
     result.pixelColour = pixelColour;
     result.frames = frames;
     result.outcome = RenderResult::Outcome(outcome);

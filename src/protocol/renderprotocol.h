@@ -41,7 +41,7 @@
 namespace RenderProtocol {
 
 // Raised whenever a message changes: a renderer of another version understands no message.
-constexpr qint32 version = 7;
+constexpr qint32 version = 8;
 
 // The exit code of a renderer that ran out of the memory it may use.
 constexpr int outOfMemoryExitCode = 86;
@@ -64,6 +64,9 @@ struct Job
     QString stdlibText;
     QString paintingText;
     int step = 1;
+    // The picture is scale times the painting's size, samples x samples samples a pixel.
+    double scale = 1;
+    int samples = 1;
     // The picture rows asked for, bounded by the picture once its size is known.
     RowRange rows{0, std::numeric_limits<int>::max()};
     // Up to processCount processes share the rows out. The job with process -1 goes to the

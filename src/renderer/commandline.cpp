@@ -1,6 +1,7 @@
 #include "renderer/commandline.h"
 
 #include "core/apppath.h"
+#include "core/picturescale.h"
 #include "core/textfile.h"
 #include "client/renderclient.h"
 #include "client/renderfailure.h"
@@ -150,6 +151,33 @@ bool readFps(const QString &text, double *fps, QString *error)
     return true;
 }
 
+bool readScale(const QString &text, double *scale, QString *error)
+{
+    bool ok = false;
+    const double value = text.toDouble(&ok);
+    if (!ok || !(value >= PictureScale::minScale && value <= PictureScale::maxScale)) {
+        *error = QStringLiteral("--scale needs a number from %1 to %2")
+                     .arg(PictureScale::minScale)
+                     .arg(PictureScale::maxScale);
+        return false;
+    }
+    *scale = value;
+    return true;
+}
+
+bool readSamples(const QString &text, int *samples, QString *error)
+{
+    int value = 0;
+    if (readNumber(text, &value) != NumberState::Number || value < 1
+        || value > PictureScale::maxSamples) {
+        *error = QStringLiteral("--samples needs a whole number from 1 to %1")
+                     .arg(PictureScale::maxSamples);
+        return false;
+    }
+    *samples = value;
+    return true;
+}
+
 // Writes the picture with the signals that ask the program to end held back until the file is
 // complete: ending in between would leave its temporary file behind.
 bool writePicture(const QImage &picture, const QString &output, QString *reason)
@@ -178,8 +206,21 @@ int runCommandLine(const QStringList &arguments)
         QStringLiteral("FILE"));
     const QCommandLineOption lowQualityOption(QStringLiteral("low-quality"),
                                               QStringLiteral("Render at half resolution."));
-    const QCommandLineOption frameOption(QStringLiteral("frame"),
-                                         QStringLiteral("Add a 20-pixel white frame."));
+    const QCommandLineOption frameOption(
+        QStringLiteral("frame"),
+        QStringLiteral("Add a white frame, 20 pixels wide (20 x K at a --scale K above 1)."));
+    const QCommandLineOption scaleOption(
+        QStringLiteral("scale"),
+        QStringLiteral("Render the picture K times the painting's size, K from %1 to %2 "
+                       "(default: 1).")
+            .arg(PictureScale::minScale)
+            .arg(PictureScale::maxScale),
+        QStringLiteral("K"));
+    const QCommandLineOption samplesOption(
+        QStringLiteral("samples"),
+        QStringLiteral("Anti-alias with S x S samples a pixel, S from 1 to %1 (default: 1).")
+            .arg(PictureScale::maxSamples),
+        QStringLiteral("S"));
     const QCommandLineOption jobsOption(
         QStringLiteral("jobs"),
         QStringLiteral("Render with N processes, 0 for one per core, at most %1 and never more "
@@ -206,8 +247,8 @@ int runCommandLine(const QStringList &arguments)
         QStringLiteral("no-overwrite"),
         QStringLiteral("Leave output files that exist alone, and do not render their frames."));
     const QCommandLineOption helpOption = parser.addHelpOption();
-    parser.addOptions({stdlibOption, lowQualityOption, frameOption, jobsOption, rowsOption,
-                       framesOption, fpsOption, noOverwriteOption});
+    parser.addOptions({stdlibOption, lowQualityOption, frameOption, scaleOption, samplesOption,
+                       jobsOption, rowsOption, framesOption, fpsOption, noOverwriteOption});
     parser.addPositionalArgument(QStringLiteral("PAINTING"), QStringLiteral("The painting script."));
     parser.addPositionalArgument(
         QStringLiteral("OUTPUT"),
@@ -228,6 +269,14 @@ int runCommandLine(const QStringList &arguments)
     request.step = parser.isSet(lowQualityOption) ? 2 : 1;
     request.allLines = true;
     QString usage;
+    if (parser.isSet(scaleOption)) {
+        if (parser.isSet(lowQualityOption))
+            return failWith(ExitCode::badUsage, QStringLiteral("--scale and --low-quality do not go together"));
+        if (!readScale(parser.value(scaleOption), &request.scale, &usage))
+            return failWith(ExitCode::badUsage, usage);
+    }
+    if (parser.isSet(samplesOption) && !readSamples(parser.value(samplesOption), &request.samples, &usage))
+        return failWith(ExitCode::badUsage, usage);
     if (parser.isSet(jobsOption) && !readJobs(parser.value(jobsOption), &request.processes, &usage))
         return failWith(ExitCode::badUsage, usage);
     if (parser.isSet(rowsOption)) {
@@ -283,8 +332,10 @@ int runCommandLine(const QStringList &arguments)
     if (result.image.height() == 0)
         return failWith(ExitCode::renderFailed, QStringLiteral("--rows names no row of the picture"));
 
-    const QImage picture = parser.isSet(frameOption) ? PictureExport::framed(result.image)
-                                                     : result.image;
+    const QImage picture =
+        parser.isSet(frameOption)
+            ? PictureExport::framed(result.image, PictureExport::frameMarginFor(request.scale))
+            : result.image;
     if (picture.isNull())
         return failWith(ExitCode::renderFailed, QStringLiteral("the framed picture is too large to create"));
     QString reason;

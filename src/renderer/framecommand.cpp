@@ -68,6 +68,10 @@ private:
     void frameRendered(int frame, const RenderResult &result);
     void failed(int frame, const RenderResult &result);
     void end(int code, const QString &message = QString());
+    int frameMargin() const
+    {
+        return command.framed ? PictureExport::frameMarginFor(command.still.scale) : 0;
+    }
 
     const FrameCommand &command;
     RenderClient client;
@@ -116,7 +120,7 @@ int FrameRun::run()
     });
     // The output's frame files are known before the frames: numbered files that exist are
     // left out with --no-overwrite.
-    output = std::make_unique<AnimationOutput>(command.output, QVector<int>(), 0, command.framed);
+    output = std::make_unique<AnimationOutput>(command.output, QVector<int>(), 0, frameMargin());
     jobs.start(command.frames);
     loop.exec();
     bar.clear();
@@ -138,7 +142,7 @@ void FrameRun::timingKnown()
                                          AnimationEncoder::kindNames()));
         return;
     }
-    output = std::make_unique<AnimationOutput>(command.output, frames, fps, command.framed);
+    output = std::make_unique<AnimationOutput>(command.output, frames, fps, frameMargin());
     if (AnimationEncoder::kindFor(command.output) == AnimationEncoder::Kind::Gif
         && fps > AnimationEncoder::maxGifFps) {
         end(ExitCode::unwritableOutput,
@@ -161,7 +165,8 @@ void FrameRun::frameRendered(int frame, const RenderResult &result)
     QString reason;
     bool written = false;
     if (stillFile) {
-        const QImage picture = command.framed ? PictureExport::framed(result.image) : result.image;
+        const QImage picture =
+            command.framed ? PictureExport::framed(result.image, frameMargin()) : result.image;
         written = !picture.isNull() && PictureExport::write(picture, command.output, &reason);
         if (picture.isNull())
             reason = QStringLiteral("the framed picture is too large to create");

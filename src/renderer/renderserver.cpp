@@ -117,6 +117,8 @@ void RenderServer::handleJob(const RenderProtocol::Job &message)
     renderer.expectedFps = job.expectedFps;
     renderer.topLevelOnly = job.topLevelOnly;
     renderer.inspectedPlace = job.inspectedPlace;
+    renderer.scale = job.scale;
+    renderer.samples = job.samples;
     RenderProtocol::Finished finished;
     finished.result = renderer.render(job.stdlibText, job.paintingText, job.step);
     sendLines();

@@ -6,9 +6,9 @@
 #include <cmath>
 #include <limits>
 
-static int sampledLength(const QScriptValue &length, int step)
+static int sampledLength(const QScriptValue &length, double scale)
 {
-    const double quotient = std::trunc(length.toInteger() / step);
+    const double quotient = std::floor(length.toInteger() * scale);
     if (!(quotient >= std::numeric_limits<int>::min() && quotient <= std::numeric_limits<int>::max()))
         return -1;
     return int(quotient);
@@ -31,9 +31,10 @@ quint8 channelByte(double value)
     return quint8(qint64(product) & 0xFF);
 }
 
-RenderResult referenceRender(const QString &stdlibText, const QString &paintingText,
-                                       int step)
+RenderResult referenceRender(const QString &stdlibText, const QString &paintingText, int step,
+                             double scale, int samples)
 {
+    const double pictureScale = scale / step;
     RenderResult result;
     QScriptEngine engine;
     QScriptValue global = engine.globalObject();
@@ -49,8 +50,8 @@ RenderResult referenceRender(const QString &stdlibText, const QString &paintingT
     }
     engine.clearExceptions();
     QScriptValue render = global.property(QStringLiteral("render"));
-    const int width = sampledLength(global.property(QStringLiteral("width")), step);
-    const int height = sampledLength(global.property(QStringLiteral("height")), step);
+    const int width = sampledLength(global.property(QStringLiteral("width")), pictureScale);
+    const int height = sampledLength(global.property(QStringLiteral("height")), pictureScale);
     engine.clearExceptions();
     if (width <= 0 || height <= 0)
         return result;
@@ -68,24 +69,35 @@ RenderResult referenceRender(const QString &stdlibText, const QString &paintingT
         engine.clearExceptions();
         return channelByte(number);
     };
+    auto place = [&](int index, int sample) {
+        return ((index + (sample + 0.5) / samples) - 0.5) / pictureScale;
+    };
+    const int count = samples * samples;
     for (int i = 0; i < height; ++i) {
         auto *line = reinterpret_cast<QRgb *>(image.scanLine(i));
         for (int j = 0; j < width; ++j) {
-            global.setProperty(QStringLiteral("x"), QScriptValue(j * step));
-            engine.clearExceptions();
-            global.setProperty(QStringLiteral("y"), QScriptValue(i * step));
-            engine.clearExceptions();
-            const QScriptValue returned = render.call();
-            engine.clearExceptions();
-            if (returned.isError()) {
-                result.outcome = RenderResult::Outcome::ScriptError;
-                result.errorText = returned.toString();
-                return result;
+            int sums[3] = {0, 0, 0};
+            for (int b = 0; b < samples; ++b) {
+                for (int a = 0; a < samples; ++a) {
+                    global.setProperty(QStringLiteral("x"), QScriptValue(place(j, a)));
+                    engine.clearExceptions();
+                    global.setProperty(QStringLiteral("y"), QScriptValue(place(i, b)));
+                    engine.clearExceptions();
+                    const QScriptValue returned = render.call();
+                    engine.clearExceptions();
+                    if (returned.isError()) {
+                        result.outcome = RenderResult::Outcome::ScriptError;
+                        result.errorText = returned.toString();
+                        return result;
+                    }
+                    sums[0] += channel("r");
+                    sums[1] += channel("g");
+                    sums[2] += channel("b");
+                }
             }
-            const quint8 red = channel("r");
-            const quint8 green = channel("g");
-            const quint8 blue = channel("b");
-            line[j] = (QRgb(red) << 16) | (QRgb(green) << 8) | blue;
+            // The mean, rounded to nearest with halves up.
+            auto mean = [count](int sum) { return QRgb((2 * sum + count) / (2 * count)); };
+            line[j] = (mean(sums[0]) << 16) | (mean(sums[1]) << 8) | mean(sums[2]);
         }
     }
     result.outcome = RenderResult::Outcome::Picture;

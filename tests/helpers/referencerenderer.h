@@ -11,7 +11,9 @@
 // zero; 0 for values that are not finite or whose product leaves 32 bits.
 quint8 channelByte(double value);
 
-RenderResult referenceRender(const QString &stdlibText, const QString &paintingText,
-                                       int step);
+// With scale K and samples S: floor(side x K / step) pixels a side, each the mean of S x S
+// samples, sample (a, b) of pixel (j, i) at x = ((j + (a + 0.5) / S) - 0.5) / (K / step).
+RenderResult referenceRender(const QString &stdlibText, const QString &paintingText, int step,
+                             double scale = 1, int samples = 1);
 
 #endif // REFERENCERENDERER_H
