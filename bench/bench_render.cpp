@@ -11,6 +11,9 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
+#include <QProcess>
+#include <QScriptEngine>
+#include <QTemporaryDir>
 #include <QRegularExpression>
 #include <QTimer>
 #include <QVector>
@@ -238,17 +241,93 @@ void printRendererStart()
     std::fflush(stdout);
 }
 
+// The painting run as a bare loop inside one engine: for every pixel set x and y, call render
+// and read r, g and b; nothing else.
+double bareLoopSeconds(const QString &painting)
+{
+    QElapsedTimer clock;
+    clock.start();
+    QScriptEngine engine;
+    engine.evaluate(painting);
+    engine.evaluate(QStringLiteral(
+        "(function () { var w = width, h = height, cr, cg, cb;"
+        "  for (var i = 0; i < h; ++i) for (var j = 0; j < w; ++j) {"
+        "    x = j; y = i; render(); cr = r; cg = g; cb = b; } })();"));
+    if (engine.hasUncaughtException())
+        std::printf("  (bare loop failed: %s)\n", qPrintable(engine.uncaughtException().toString()));
+    return clock.nsecsElapsed() / 1e9;
+}
+
+// pictoloom-render --jobs 1 writing a BMP, so that image encoding is not counted.
+double commandLineSeconds(const QString &painting, const QStringList &options)
+{
+    QTemporaryDir folder;
+    const QString script = folder.filePath(QStringLiteral("painting.js"));
+    QFile file(script);
+    file.open(QIODevice::WriteOnly);
+    file.write(painting.toUtf8());
+    file.close();
+    const QString stdlib = folder.filePath(QStringLiteral("stdlib.js"));
+    QFile emptyStdlib(stdlib);
+    emptyStdlib.open(QIODevice::WriteOnly);
+    emptyStdlib.close();
+    const QString program = QCoreApplication::applicationDirPath() + QStringLiteral("/pictoloom-render");
+    QProcess renderer;
+    QElapsedTimer clock;
+    clock.start();
+    renderer.start(program, QStringList{QStringLiteral("--jobs"), QStringLiteral("1"),
+                                        QStringLiteral("--stdlib"), stdlib}
+                       + options + QStringList{script, folder.filePath(QStringLiteral("out.bmp"))});
+    renderer.waitForFinished(-1);
+    const double seconds = clock.nsecsElapsed() / 1e9;
+    if (renderer.exitCode() != 0)
+        std::printf("  (command line failed: %s)\n", renderer.readAllStandardError().constData());
+    return seconds;
+}
+
+// What the renderer spends on a pixel beyond the painting's own work, and what anti-aliasing
+// costs.
+void printCostPerPixel()
+{
+    std::printf("2400 x 1800, one process, best of %d interleaved rounds: the command line\n"
+                "writing a BMP against a bare loop in one engine, and with --samples 2\n"
+                "%-10s %10s %10s %6s %12s %6s\n", rounds, "painting", "bare loop", "command",
+                "ratio", "--samples 2", "ratio");
+    const struct
+    {
+        const char *name;
+        QString script;
+    } paintings[] = {{"rings", rings(2400, 1800)}, {"gradient", gradient(2400, 1800)}};
+    for (const auto &painting : paintings) {
+        const QString script = painting.script;
+        const QVector<double> seconds = bestSeconds(
+            {[script] { return bareLoopSeconds(script); },
+             [script] { return commandLineSeconds(script, {}); },
+             [script] { return commandLineSeconds(script, {QStringLiteral("--samples"), QStringLiteral("2")}); }});
+        std::printf("%-10s %10.3f %10.3f %6.2f %12.3f %6.2f\n", painting.name, seconds[0], seconds[1],
+                    seconds[1] / seconds[0], seconds[2], seconds[2] / seconds[1]);
+        std::fflush(stdout);
+    }
+    std::printf("\n");
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
+    // "cost": what a pixel costs beyond the painting's own work only.
+    if (app.arguments().contains(QStringLiteral("cost"))) {
+        printCostPerPixel();
+        return 0;
+    }
     printRendererStart();
     // "start": the renderer's start and memory only.
     if (app.arguments().contains(QStringLiteral("start")))
         return 0;
     std::printf("Wall-clock seconds, best of %d rounds, on %d cores.\n\n", rounds,
                 RenderClient::coreCount());
+    printCostPerPixel();
 
     std::printf("2400 x 1800, one process: in-process, and in a renderer started for the job,\n"
                 "started ahead, and started ahead after a render of the same size\n"
