@@ -411,32 +411,40 @@ void tst_Timeline::exportAnimation_data()
     QTest::addColumn<QStringList>("files");   // in the folder afterwards
     QTest::addColumn<int>("frames");          // in the one animation file; 0 for frame files
     QTest::addColumn<QString>("refusal");     // a part of the box's text; empty for none
+    QTest::addColumn<QString>("box");         // the title of the box that refuses
 
     const QString four = colourFrames(4);
-    QTest::newRow("gif") << four << "anim.gif" << true << true << QStringList{"anim.gif"} << 4 << "";
-    QTest::newRow("mp4") << four << "anim.mp4" << false << true << QStringList{"anim.mp4"} << 4 << "";
+    QTest::newRow("gif") << four << "anim.gif" << true << true << QStringList{"anim.gif"} << 4 << "" << "";
+    QTest::newRow("mp4") << four << "anim.mp4" << false << true << QStringList{"anim.mp4"} << 4 << "" << "";
     QTest::newRow("numbered png, framed")
         << four << "f_###.png" << true << true
-        << QStringList{"f_000.png", "f_001.png", "f_002.png", "f_003.png"} << 0 << "";
+        << QStringList{"f_000.png", "f_001.png", "f_002.png", "f_003.png"} << 0 << "" << "";
     QTest::newRow("numbered bmp, no frame")
         << four << "#.bmp" << false << true << QStringList{"0.bmp", "1.bmp", "2.bmp", "3.bmp"}
-        << 0 << "";
+        << 0 << "" << "";
     QTest::newRow("a still is one frame")
-        << still << "still.gif" << true << true << QStringList{"still.gif"} << 1 << "";
+        << still << "still.gif" << true << true << QStringList{"still.gif"} << 1 << "" << "";
     QTest::newRow("a still as one numbered file")
-        << still << "s_##.png" << true << true << QStringList{"s_00.png"} << 0 << "";
+        << still << "s_##.png" << true << true << QStringList{"s_00.png"} << 0 << "" << "";
     QTest::newRow("numbered files need no ffmpeg")
         << four << "f_#.png" << true << false
-        << QStringList{"f_0.png", "f_1.png", "f_2.png", "f_3.png"} << 0 << "";
+        << QStringList{"f_0.png", "f_1.png", "f_2.png", "f_3.png"} << 0 << "" << "";
     QTest::newRow("a picture's name")
         << four << "anim.png" << true << true << QStringList() << 0
-        << ".gif, .mp4, .webm and .apng, or hold a run of #";
+        << ".gif, .mp4, .webm and .apng, or hold a run of #" << "Export Animation";
     QTest::newRow("numbered without an image format")
         << four << "f_##.nothing" << true << true << QStringList() << 0
-        << "without an image format that can be written";
+        << "without an image format that can be written" << "Export Animation";
     QTest::newRow("no ffmpeg") << four << "anim.webm" << true << false << QStringList() << 0
                                << "Writing animations needs ffmpeg, which is not installed "
-                                  "(Debian's package ffmpeg).";
+                                  "(Debian's package ffmpeg)." << "Export Animation";
+    // Refused as soon as the rate is known: the frames would never end rendering.
+    QTest::newRow("a gif above 50 fps")
+        << colourFrames(4, 60, QStringLiteral("while (true) {}")) << "anim.gif" << true << true
+        << QStringList() << 0
+        << "A GIF can show at most 50 frames a second, and this animation has 60; use .mp4, "
+           ".webm or .apng"
+        << "Export Failed";
 }
 
 void tst_Timeline::exportAnimation()
@@ -448,6 +456,7 @@ void tst_Timeline::exportAnimation()
     QFETCH(QStringList, files);
     QFETCH(int, frames);
     QFETCH(QString, refusal);
+    QFETCH(QString, box);
 
     AnimationWindow w;
     QVERIFY(w.active);
@@ -470,7 +479,7 @@ void tst_Timeline::exportAnimation()
         QCOMPARE(answerer.dialogCount, 1);
     } else {
         QCOMPARE(answerer.messages.size(), 1);
-        QCOMPARE(answerer.messages.first().title, QStringLiteral("Export Animation"));
+        QCOMPARE(answerer.messages.first().title, box);
         QVERIFY2(answerer.messages.first().text.contains(refusal),
                  qPrintable(answerer.messages.first().text));
         return;

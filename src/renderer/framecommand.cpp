@@ -146,14 +146,11 @@ void FrameRun::timingKnown()
         return;
     }
     output = std::make_unique<AnimationOutput>(command.output, frames, fps, command.framed);
-    if (AnimationEncoder::kindFor(command.output) == AnimationEncoder::Kind::Gif
-        && fps > AnimationEncoder::maxGifFps) {
-        end(ExitCode::unwritableOutput,
-            QStringLiteral("cannot write %1: a GIF shows at most %2 frames a second, and this "
-                           "animation has %3")
-                .arg(QDir::toNativeSeparators(command.output))
-                .arg(AnimationEncoder::maxGifFps)
-                .arg(fps));
+    // Stopped here, the job starts no frame.
+    QString reason;
+    if (!output->takesRate(&reason)) {
+        end(ExitCode::unwritableOutput, QStringLiteral("cannot write %1: %2")
+                                            .arg(QDir::toNativeSeparators(command.output), reason));
         return;
     }
     bar.start(frames.size(), QStringLiteral("frames"));
