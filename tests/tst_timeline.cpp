@@ -138,6 +138,7 @@ private slots:
     void textChangeDropsTheKeptFrames();
     void escapeStopsPlayingThenClosesTheFindBar();
     void frameErrorNamesTheFrame();
+    void consoleShowsTheLinesOfTheFrameShown();
 
     void exportAnimation_data();
     void exportAnimation();
@@ -169,6 +170,18 @@ void tst_Timeline::frameCacheKeepsTheNewestWithinItsCap()
     cache.insert(6, large);
     QCOMPARE(cache.count(), 1);
     QVERIFY(cache.contains(6));
+
+    // A frame's lines stay with it, and count towards the cap.
+    ConsoleLines lines;
+    ConsoleLine line;
+    line.text = QString(100, QLatin1Char('a'));
+    lines.append({line, line});
+    cache.clear();
+    cache.insert(0, picture, lines);
+    QCOMPARE(cache.lines(0).lines, lines.lines);
+    QVERIFY(cache.bytes() > picture.sizeInBytes() + 400);
+    cache.insert(1, picture);
+    QVERIFY(cache.lines(1).isEmpty());
 }
 
 void tst_Timeline::timelineFollowsTheLatestRender_data()
@@ -371,14 +384,18 @@ void tst_Timeline::frameErrorNamesTheFrame()
 {
     AnimationWindow w;
     QVERIFY(w.active);
-    const QString failing =
-        colourFrames(6, 30, QStringLiteral("if (frame == 4) throw new Error('no fourth');"));
+    const QString failing = colourFrames(
+        6, 30, QStringLiteral("print(frame); if (frame == 4) throw new Error('no fourth');"));
     QVERIFY(w.previewOf(failing));
     w.press(Qt::Key_P);
     QTRY_VERIFY_WITH_TIMEOUT(!w.player->isPlaying(), frameMs);
     QVERIFY2(w.status->text().startsWith("Error: no fourth (Frame 4: The Sketchbook, line 2"),
              qPrintable(w.status->text()));
     QVERIFY(w.view->isOutOfDate());
+    // The console holds what the failed frame printed, and why it failed.
+    auto *console = part<QPlainTextEdit>(&w.window, QStringLiteral("consolePanel"));
+    QCOMPARE(console->toPlainText(), QStringLiteral("(0, 0): 4\nError: no fourth (Frame 4: The "
+                                                    "Sketchbook, line 2, at pixel (0, 0))"));
 
     QTemporaryDir folder;
     const QString gif = folder.filePath("anim.gif");
@@ -400,6 +417,33 @@ void tst_Timeline::frameErrorNamesTheFrame()
     QVERIFY2(place.startsWith("Frame 4: The Sketchbook, line 2, at pixel (0, 0)"), qPrintable(place));
     QCOMPARE(readBytes(gif), QByteArray("earlier"));
     QCOMPARE(filesIn(folder.path()), QStringList{"anim.gif"});
+}
+
+void tst_Timeline::consoleShowsTheLinesOfTheFrameShown()
+{
+    AnimationWindow w;
+    QVERIFY(w.active);
+    auto *console = part<QPlainTextEdit>(&w.window, QStringLiteral("consolePanel"));
+    const auto linesOf = [](int frame) {
+        return QStringLiteral("top level: %1\n(0, 0): %1").arg(frame);
+    };
+    QVERIFY(w.previewOf(colourFrames(4, 30, QStringLiteral("if (x == 0 && y == 0) print(frame);"))
+                        + QStringLiteral("print(frame);\n")));
+    QCOMPARE(console->toPlainText(), linesOf(0));
+    QVERIFY(console->isVisible());
+
+    w.slider->setValue(2);
+    QTRY_COMPARE_WITH_TIMEOUT(console->toPlainText(), linesOf(2), frameMs);
+
+    // Played, each frame shows its own lines, also once it comes from the kept frames.
+    QStringList shown;
+    connect(w.player, &AnimationPlayer::frameShown, this, [&](int frame) {
+        shown << QString::number(frame) + (console->toPlainText() == linesOf(frame) ? "" : " differs");
+    });
+    w.press(Qt::Key_P);
+    QTRY_VERIFY_WITH_TIMEOUT(shown.size() >= 9, frameMs);
+    w.press(Qt::Key_P);
+    QCOMPARE(shown.filter(" differs"), QStringList());
 }
 
 void tst_Timeline::exportAnimation_data()

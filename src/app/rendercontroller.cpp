@@ -496,18 +496,21 @@ void RenderController::showPicture(const QImage &picture, int step)
 }
 
 // The whole text of a script error, which a box or the status area may cut short.
-QString RenderController::failureReport(const RenderTask &task, const RenderResult &result)
+QString RenderController::failureReport(const RenderTask &task, const RenderResult &result,
+                                        int frame)
 {
     switch (result.outcome) {
     case Outcome::Picture:
     case Outcome::Stopped:
         return QString();
     case Outcome::ScriptError: {
-        QString place = scriptErrorPlace(task, result);
+        QString place = scriptErrorPlace(task, result, frame);
         place.replace(QLatin1Char('\n'), QStringLiteral(", "));
         return place.isEmpty() ? result.errorText : tr("%1 (%2)").arg(result.errorText, place);
     }
     default:
+        if (frame >= 0)
+            return tr("Frame %1: %2").arg(frame).arg(renderFailureText(result));
         return capitalized(renderFailureText(result));
     }
 }
@@ -540,24 +543,21 @@ void RenderController::showStatus(const QString &text, bool isError)
     label->setPalette(palette);
 }
 
-void RenderController::showFrame(const QImage &picture, int step)
+void RenderController::showFrame(const QImage &picture, const ConsoleLines &lines, int step)
 {
     showPicture(picture, step);
+    emit printed(lines, QString());
 }
 
 void RenderController::showFrameFailure(const RenderTask &task, int frame, const RenderResult &result)
 {
-    switch (result.outcome) {
-    case Outcome::Picture:
-    case Outcome::Stopped:
+    if (result.outcome == Outcome::Picture || result.outcome == Outcome::Stopped)
         return;
-    case Outcome::ScriptError:
+    emit printed(result.console, failureReport(task, result, frame));
+    if (result.outcome == Outcome::ScriptError)
         showOutOfDate(scriptErrorText(task, result, frame));
-        return;
-    default:
+    else
         showOutOfDate(tr("Frame %1: %2").arg(frame).arg(renderFailureText(result)));
-        return;
-    }
 }
 
 void RenderController::startAnimation(const RenderTask &task)
