@@ -2,14 +2,17 @@
 // resolution, in a renderer started ahead), without and with a print() in every pixel; and how
 // long an inspected pixel of a 640 x 480 painting takes to answer, in a renderer started ahead,
 // from the request to the result and, run from a copy (tests/run-from-copy.sh), from a click on
-// the window's picture to the console's text.
+// the window's picture to the console's text; and how long the console takes to show the lines
+// of an animation's frame, as it does for every frame shown while playing.
 
+#include "app/consolecontroller.h"
 #include "app/consolepanel.h"
 #include "app/imageview.h"
 #include "app/mainwindow.h"
 #include "app/rendercontroller.h"
 #include "client/renderclient.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -162,6 +165,38 @@ void printInspectionInTheWindow(const QString &rings)
                 *std::max_element(ms.begin(), ms.end()));
 }
 
+// Frames that print a line in each of their first pixels, up to the lines a render keeps.
+void printFrameLines()
+{
+    ConsolePanel panel;
+    panel.resize(640, 160);
+    panel.show();
+    QAction showAction(nullptr);
+    ConsoleController console(&panel, &showAction);
+    constexpr int frames = 8;
+    constexpr int rounds = 40;
+    std::printf("A frame's lines shown in the console, as playing shows them, mean of %d frames:\n",
+                rounds);
+    for (const int count : {10, 100, ConsoleLines::kept}) {
+        QVector<ConsoleLines> printed(frames);
+        for (int frame = 0; frame < frames; ++frame) {
+            QVector<ConsoleLine> lines(count);
+            for (int i = 0; i < count; ++i) {
+                lines[i].text = QStringLiteral("frame %1, d = %2").arg(frame).arg(i * 0.37);
+                lines[i].pixel = QPoint(i % 320, i / 320);
+            }
+            printed[frame].append(lines);
+        }
+        QElapsedTimer clock;
+        clock.start();
+        for (int round = 0; round < rounds; ++round) {
+            console.showRender(printed.at(round % frames), QString());
+            QCoreApplication::processEvents();
+        }
+        std::printf("  %4d lines %8.2f ms a frame\n", count, clock.nsecsElapsed() / 1e6 / rounds);
+    }
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -171,6 +206,7 @@ int main(int argc, char *argv[])
     const QString rings = readExample(QStringLiteral("paintings/Rings.js"));
     printPreviewWithPrint(stdlib, rings);
     printInspection(stdlib, rings);
+    printFrameLines();
     // The window reads its scripts beside the executable, so it runs from a copy elsewhere.
     if (QCoreApplication::applicationDirPath().startsWith(QDir::tempPath()))
         printInspectionInTheWindow(rings);

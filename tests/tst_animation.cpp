@@ -2,6 +2,7 @@
 #include "engine/scriptrenderer.h"
 #include "export/animationencoder.h"
 #include "renderer/commandline.h"
+#include "renderer/frameprintorder.h"
 #include "renderer/framerange.h"
 #include "testsupport.h"
 
@@ -60,10 +61,27 @@ QString animation(int frames, double fps, int failAt = -1)
         .arg(failAt);
 }
 
+// Prints its frame at the top level and in its last pixel, where frame 0 first waits a second
+// so that the frames after it finish first; failAt fails there after printing.
+QString printingFrames(int failAt = -1)
+{
+    return QStringLiteral("width = 12; height = 8; frames = 3; print(frame);\n"
+                          "function render() {\n"
+                          "    if (x == 11 && y == 7) {\n"
+                          "        if (frame == 0) { var until = Date.now() + 1000; while (Date.now() < until) {} }\n"
+                          "        print(frame);\n"
+                          "        if (frame == %1) throw new Error('frame ' + frame);\n"
+                          "    }\n"
+                          "    r = frame / 10;\n"
+                          "}\n")
+        .arg(failAt);
+}
+
 struct Run
 {
     int exitCode = -1;
     QString errors;
+    QString output;
 };
 
 Run runRenderer(const QStringList &arguments, const QString &folder)
@@ -73,7 +91,8 @@ Run runRenderer(const QStringList &arguments, const QString &folder)
     renderer.start(QDir(appDir()).filePath("pictoloom-render"), arguments);
     renderer.waitForFinished(120000);
     return {renderer.exitStatus() == QProcess::NormalExit ? renderer.exitCode() : -1,
-            QString::fromUtf8(renderer.readAllStandardError())};
+            QString::fromUtf8(renderer.readAllStandardError()),
+            QString::fromUtf8(renderer.readAllStandardOutput())};
 }
 
 // The files of the folder, hidden ones too, so that a temporary file left behind shows.
@@ -112,6 +131,8 @@ private slots:
     void frameRange();
     void frameFilePath_data();
     void frameFilePath();
+    void framePrintOrder_data();
+    void framePrintOrder();
     void encodes_data();
     void encodes();
     void refusals_data();
@@ -299,6 +320,48 @@ void tst_Animation::frameFilePath()
     QCOMPARE(::frameFilePath(pattern, frame), path);
 }
 
+void tst_Animation::framePrintOrder_data()
+{
+    QTest::addColumn<QVector<int>>("frames");
+    // "F:text" is a line that frame F printed, "done F" the end of frame F's render.
+    QTest::addColumn<QStringList>("events");
+    QTest::addColumn<QString>("written");
+
+    QTest::newRow("in order as they come") << QVector<int>{0, 1}
+                                           << QStringList{"0:a", "done 0", "1:b", "done 1"} << "a b";
+    QTest::newRow("later frames wait for the earlier")
+        << QVector<int>{0, 1, 2} << QStringList{"1:b", "2:c", "0:a", "done 2", "done 1", "done 0"}
+        << "a b c";
+    QTest::newRow("a frame after one that never ends")
+        << QVector<int>{0, 1, 2} << QStringList{"2:c", "1:b", "done 0", "2:d"} << "b";
+    QTest::newRow("the order asked for") << QVector<int>{5, 2} << QStringList{"2:x", "5:y", "done 5"}
+                                         << "y x";
+    QTest::newRow("before the frames are known") << QVector<int>{} << QStringList{"0:a"} << "a";
+}
+
+void tst_Animation::framePrintOrder()
+{
+    QFETCH(QVector<int>, frames);
+    QFETCH(QStringList, events);
+    QFETCH(QString, written);
+    FramePrintOrder order;
+    order.setFrames(frames);
+    QStringList texts;
+    for (const QString &event : events) {
+        QVector<ConsoleLine> lines;
+        if (event.startsWith("done ")) {
+            lines = order.frameDone(event.mid(5).toInt());
+        } else {
+            ConsoleLine line;
+            line.text = event.section(':', 1);
+            lines = order.add(event.section(':', 0, 0).toInt(), {line});
+        }
+        for (const ConsoleLine &line : lines)
+            texts << line.text;
+    }
+    QCOMPARE(texts.join(' '), written);
+}
+
 void tst_Animation::encodes_data()
 {
     QTest::addColumn<QString>("name");
@@ -399,46 +462,80 @@ void tst_Animation::commandLine_data()
     QTest::addColumn<int>("exitCode");
     QTest::addColumn<QStringList>("files");   // besides painting.js, after the run
     QTest::addColumn<QString>("says");        // on stderr, or in ffprobe's lines of out.*
+    QTest::addColumn<QString>("printed");     // on stdout
 
     const QString four = animation(4, 10);
     QTest::newRow("numbered files") << four << QStringList{"painting.js", "f_##.png"} << ExitCode::rendered
-                                    << QStringList{"f_00.png", "f_01.png", "f_02.png", "f_03.png"} << "";
+                                    << QStringList{"f_00.png", "f_01.png", "f_02.png", "f_03.png"} << "" << "";
     QTest::newRow("a range of them") << four << QStringList{"--frames", "1..2", "painting.js", "f_##.bmp"}
-                                     << ExitCode::rendered << QStringList{"f_01.bmp", "f_02.bmp"} << "";
+                                     << ExitCode::rendered << QStringList{"f_01.bmp", "f_02.bmp"} << "" << "";
     QTest::newRow("frames beyond the animation") << four << QStringList{"--frames", "5,7", "painting.js", "f_#.png"}
-                                                 << ExitCode::rendered << QStringList{"f_5.png", "f_7.png"} << "";
+                                                 << ExitCode::rendered << QStringList{"f_5.png", "f_7.png"} << "" << "";
     QTest::newRow("one frame into a still") << four << QStringList{"--frames", "3", "painting.js", "one.png"}
-                                            << ExitCode::rendered << QStringList{"one.png"} << "";
+                                            << ExitCode::rendered << QStringList{"one.png"} << "" << "";
     QTest::newRow("an animated painting into a still: frame 0") << four << QStringList{"painting.js", "one.png"}
-                                                                << ExitCode::rendered << QStringList{"one.png"} << "";
+                                                                << ExitCode::rendered << QStringList{"one.png"} << "" << "";
     QTest::newRow("a still painting into numbered files") << "function render() { r = 1; }"
                                                           << QStringList{"painting.js", "f_#.png"}
-                                                          << ExitCode::rendered << QStringList{"f_0.png"} << "";
+                                                          << ExitCode::rendered << QStringList{"f_0.png"} << "" << "";
     QTest::newRow("a gif") << four << QStringList{"painting.js", "out.gif"} << ExitCode::rendered
-                           << QStringList{"out.gif"} << "nb_read_frames=4";
+                           << QStringList{"out.gif"} << "nb_read_frames=4" << "";
     QTest::newRow("an mp4 at another rate") << four << QStringList{"--fps", "24", "painting.js", "out.mp4"}
-                                            << ExitCode::rendered << QStringList{"out.mp4"} << "r_frame_rate=24/1";
+                                            << ExitCode::rendered << QStringList{"out.mp4"} << "r_frame_rate=24/1" << "";
     QTest::newRow("several frames into a still") << four << QStringList{"--frames", "1,2", "painting.js", "one.png"}
-                                                 << ExitCode::badUsage << QStringList{} << "several frames";
+                                                 << ExitCode::badUsage << QStringList{} << "several frames" << "";
     QTest::newRow("a backwards range") << four << QStringList{"--frames", "3-1", "painting.js", "f_#.png"}
-                                       << ExitCode::badUsage << QStringList{} << "--frames";
+                                       << ExitCode::badUsage << QStringList{} << "--frames" << "";
     QTest::newRow("a word for a range") << four << QStringList{"--frames", "all", "painting.js", "f_#.png"}
-                                        << ExitCode::badUsage << QStringList{} << "--frames";
+                                        << ExitCode::badUsage << QStringList{} << "--frames" << "";
     QTest::newRow("fps 0") << four << QStringList{"--fps", "0", "painting.js", "f_#.png"}
-                           << ExitCode::badUsage << QStringList{} << "--fps";
+                           << ExitCode::badUsage << QStringList{} << "--fps" << "";
     QTest::newRow("fps too high") << four << QStringList{"--fps", "1001", "painting.js", "f_#.png"}
-                                  << ExitCode::badUsage << QStringList{} << "--fps";
+                                  << ExitCode::badUsage << QStringList{} << "--fps" << "";
     QTest::newRow("a frame that fails") << animation(4, 10, 2) << QStringList{"--frames", "2", "painting.js", "one.png"}
                                         << ExitCode::renderFailed << QStringList{}
-                                        << "frame 2: painting.js:3: Error: frame 2";
+                                        << "frame 2: painting.js:3: Error: frame 2" << "";
     QTest::newRow("a failed frame writes no animation") << animation(4, 10, 3) << QStringList{"painting.js", "out.webm"}
-                                                        << ExitCode::renderFailed << QStringList{} << "frame 3:";
+                                                        << ExitCode::renderFailed << QStringList{} << "frame 3:" << "";
     QTest::newRow("frames that change") << "width = 4; height = 4; frames = frame < 2 ? 4 : 5;"
                                            " function render() {}"
                                         << QStringList{"--frames", "3", "painting.js", "one.png"}
-                                        << ExitCode::renderFailed << QStringList{} << "frame 3:";
-    QTest::newRow("a gif above 50 fps") << animation(4, 60) << QStringList{"painting.js", "out.gif"}
-                                        << ExitCode::unwritableOutput << QStringList{} << "at most 50";
+                                        << ExitCode::renderFailed << QStringList{} << "frame 3:" << "";
+    // Refused before any frame renders: these would never end.
+    QTest::newRow("a gif above 50 fps") << "width = 12; height = 8; frames = 4; fps = 60;"
+                                           " function render() { while (true) {} }"
+                                        << QStringList{"painting.js", "out.gif"}
+                                        << ExitCode::unwritableOutput << QStringList{} << "at most 50" << "";
+
+    // As one process rendering the frames one after another prints them, with frame 0 last
+    // to finish; the top level that learns the frames prints only in frame 0's own render.
+    QTest::newRow("printed in frame order") << printingFrames() << QStringList{"--jobs", "2", "painting.js", "f_#.png"}
+                                            << ExitCode::rendered << QStringList{"f_0.png", "f_1.png", "f_2.png"}
+                                            << "" << "0\n0\n1\n1\n2\n2\n";
+    QTest::newRow("printed by the one frame named") << printingFrames() << QStringList{"--frames", "2", "painting.js", "one.png"}
+                                                    << ExitCode::rendered << QStringList{"one.png"} << "" << "2\n2\n";
+    // Frame 0 renders to its end after frame 1 failed; frame 2 does not start.
+    QTest::newRow("printed up to the failure")
+        << printingFrames(1) << QStringList{"--jobs", "2", "painting.js", "f_#.png"} << ExitCode::renderFailed
+        << QStringList{"f_0.png"} << "frame 1: painting.js:6: Error: frame 1" << "0\n0\n1\n1\n";
+    QTest::newRow("printed before the top level failed")
+        << "width = 12; height = 8; frames = 3; print('before'); throw new Error('top');"
+        << QStringList{"painting.js", "f_#.png"} << ExitCode::renderFailed << QStringList{}
+        << "frame 0: painting.js:1: Error: top" << "before\n";
+    QString manyLines;
+    for (int frame = 0; frame < 2; ++frame) {
+        for (int y = 0; y < 8; ++y) {
+            for (int x = 0; x < 12; ++x) {
+                for (int i = 0; i < 13; ++i)
+                    manyLines += QStringLiteral("%1 %2 %3 %4\n").arg(frame).arg(x).arg(y).arg(i);
+            }
+        }
+    }
+    QTest::newRow("every printed line, beyond the window's 1000")
+        << "width = 12; height = 8; frames = 2;\n"
+           "function render() { for (var i = 0; i < 13; ++i) print(frame, x, y, i); }"
+        << QStringList{"--jobs", "2", "painting.js", "f_#.png"} << ExitCode::rendered
+        << QStringList{"f_0.png", "f_1.png"} << "" << manyLines;
 }
 
 void tst_Animation::commandLine()
@@ -448,10 +545,12 @@ void tst_Animation::commandLine()
     QFETCH(int, exitCode);
     QFETCH(QStringList, files);
     QFETCH(QString, says);
+    QFETCH(QString, printed);
     QTemporaryDir folder;
     QVERIFY(writeBytes(folder.filePath("painting.js"), painting.toUtf8()));
     const Run run = runRenderer(arguments, folder.path());
     QCOMPARE(run.exitCode, exitCode);
+    QCOMPARE(run.output, printed);
     QStringList expected = files + QStringList{"painting.js"};
     expected.sort();
     QCOMPARE(filesIn(folder.path()), expected);

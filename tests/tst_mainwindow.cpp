@@ -131,9 +131,11 @@ void tst_MainWindow::windowOwnsExactlyItsActions()
     for (QAction *action : window.findChildren<QAction *>())
         texts << action->text();
     texts.sort();
-    QCOMPARE(texts, QStringList({"Delete Painting", "Edit Standard Library", "Export Animation...",
-                                 "Export Image", "Live Preview", "Low Quality Preview",
-                                 "New Painting...", "Play/Pause", "Preview", "Rename Painting...",
+    QCOMPARE(texts, QStringList({"1×", "2 × 2", "2×", "3 × 3", "3×", "4 × 4", "4×",
+                                 "Anti-aliasing", "Delete Painting", "Edit Standard Library",
+                                 "Export Animation...", "Export Image", "Export Size",
+                                 "Live Preview", "Low Quality Preview",
+                                 "New Painting...", "Off", "Play/Pause", "Preview", "Rename Painting...",
                                  "Save Copy", "Save With Frame", "Show Console", "Stop Render",
                                  "Use External Editor"}));
 }
@@ -154,8 +156,8 @@ void tst_MainWindow::optionsMenuOrder()
     }
     QCOMPARE(entries, QStringList({"Low Quality Preview", "Use External Editor",
                                    "Save With Frame", "Live Preview", "----", "Save Copy",
-                                   "Edit Standard Library", "Export Animation...", "----",
-                                   "Show Console", "----", "New Painting...", "Rename Painting...",
+                                   "Edit Standard Library", "Export Animation...", "Export Size",
+                                   "Anti-aliasing", "----", "Show Console", "----", "New Painting...", "Rename Painting...",
                                    "Delete Painting"}));
 }
 

@@ -138,6 +138,7 @@ private slots:
     void textChangeDropsTheKeptFrames();
     void escapeStopsPlayingThenClosesTheFindBar();
     void frameErrorNamesTheFrame();
+    void consoleShowsTheLinesOfTheFrameShown();
 
     void exportAnimation_data();
     void exportAnimation();
@@ -169,6 +170,18 @@ void tst_Timeline::frameCacheKeepsTheNewestWithinItsCap()
     cache.insert(6, large);
     QCOMPARE(cache.count(), 1);
     QVERIFY(cache.contains(6));
+
+    // A frame's lines stay with it, and count towards the cap.
+    ConsoleLines lines;
+    ConsoleLine line;
+    line.text = QString(100, QLatin1Char('a'));
+    lines.append({line, line});
+    cache.clear();
+    cache.insert(0, picture, lines);
+    QCOMPARE(cache.lines(0).lines, lines.lines);
+    QVERIFY(cache.bytes() > picture.sizeInBytes() + 400);
+    cache.insert(1, picture);
+    QVERIFY(cache.lines(1).isEmpty());
 }
 
 void tst_Timeline::timelineFollowsTheLatestRender_data()
@@ -371,14 +384,18 @@ void tst_Timeline::frameErrorNamesTheFrame()
 {
     AnimationWindow w;
     QVERIFY(w.active);
-    const QString failing =
-        colourFrames(6, 30, QStringLiteral("if (frame == 4) throw new Error('no fourth');"));
+    const QString failing = colourFrames(
+        6, 30, QStringLiteral("print(frame); if (frame == 4) throw new Error('no fourth');"));
     QVERIFY(w.previewOf(failing));
     w.press(Qt::Key_P);
     QTRY_VERIFY_WITH_TIMEOUT(!w.player->isPlaying(), frameMs);
     QVERIFY2(w.status->text().startsWith("Error: no fourth (Frame 4: The Sketchbook, line 2"),
              qPrintable(w.status->text()));
     QVERIFY(w.view->isOutOfDate());
+    // The console holds what the failed frame printed, and why it failed.
+    auto *console = part<QPlainTextEdit>(&w.window, QStringLiteral("consolePanel"));
+    QCOMPARE(console->toPlainText(), QStringLiteral("(0, 0): 4\nError: no fourth (Frame 4: The "
+                                                    "Sketchbook, line 2, at pixel (0, 0))"));
 
     QTemporaryDir folder;
     const QString gif = folder.filePath("anim.gif");
@@ -402,6 +419,33 @@ void tst_Timeline::frameErrorNamesTheFrame()
     QCOMPARE(filesIn(folder.path()), QStringList{"anim.gif"});
 }
 
+void tst_Timeline::consoleShowsTheLinesOfTheFrameShown()
+{
+    AnimationWindow w;
+    QVERIFY(w.active);
+    auto *console = part<QPlainTextEdit>(&w.window, QStringLiteral("consolePanel"));
+    const auto linesOf = [](int frame) {
+        return QStringLiteral("top level: %1\n(0, 0): %1").arg(frame);
+    };
+    QVERIFY(w.previewOf(colourFrames(4, 30, QStringLiteral("if (x == 0 && y == 0) print(frame);"))
+                        + QStringLiteral("print(frame);\n")));
+    QCOMPARE(console->toPlainText(), linesOf(0));
+    QVERIFY(console->isVisible());
+
+    w.slider->setValue(2);
+    QTRY_COMPARE_WITH_TIMEOUT(console->toPlainText(), linesOf(2), frameMs);
+
+    // Played, each frame shows its own lines, also once it comes from the kept frames.
+    QStringList shown;
+    connect(w.player, &AnimationPlayer::frameShown, this, [&](int frame) {
+        shown << QString::number(frame) + (console->toPlainText() == linesOf(frame) ? "" : " differs");
+    });
+    w.press(Qt::Key_P);
+    QTRY_VERIFY_WITH_TIMEOUT(shown.size() >= 9, frameMs);
+    w.press(Qt::Key_P);
+    QCOMPARE(shown.filter(" differs"), QStringList());
+}
+
 void tst_Timeline::exportAnimation_data()
 {
     QTest::addColumn<QString>("painting");
@@ -411,32 +455,40 @@ void tst_Timeline::exportAnimation_data()
     QTest::addColumn<QStringList>("files");   // in the folder afterwards
     QTest::addColumn<int>("frames");          // in the one animation file; 0 for frame files
     QTest::addColumn<QString>("refusal");     // a part of the box's text; empty for none
+    QTest::addColumn<QString>("box");         // the title of the box that refuses
 
     const QString four = colourFrames(4);
-    QTest::newRow("gif") << four << "anim.gif" << true << true << QStringList{"anim.gif"} << 4 << "";
-    QTest::newRow("mp4") << four << "anim.mp4" << false << true << QStringList{"anim.mp4"} << 4 << "";
+    QTest::newRow("gif") << four << "anim.gif" << true << true << QStringList{"anim.gif"} << 4 << "" << "";
+    QTest::newRow("mp4") << four << "anim.mp4" << false << true << QStringList{"anim.mp4"} << 4 << "" << "";
     QTest::newRow("numbered png, framed")
         << four << "f_###.png" << true << true
-        << QStringList{"f_000.png", "f_001.png", "f_002.png", "f_003.png"} << 0 << "";
+        << QStringList{"f_000.png", "f_001.png", "f_002.png", "f_003.png"} << 0 << "" << "";
     QTest::newRow("numbered bmp, no frame")
         << four << "#.bmp" << false << true << QStringList{"0.bmp", "1.bmp", "2.bmp", "3.bmp"}
-        << 0 << "";
+        << 0 << "" << "";
     QTest::newRow("a still is one frame")
-        << still << "still.gif" << true << true << QStringList{"still.gif"} << 1 << "";
+        << still << "still.gif" << true << true << QStringList{"still.gif"} << 1 << "" << "";
     QTest::newRow("a still as one numbered file")
-        << still << "s_##.png" << true << true << QStringList{"s_00.png"} << 0 << "";
+        << still << "s_##.png" << true << true << QStringList{"s_00.png"} << 0 << "" << "";
     QTest::newRow("numbered files need no ffmpeg")
         << four << "f_#.png" << true << false
-        << QStringList{"f_0.png", "f_1.png", "f_2.png", "f_3.png"} << 0 << "";
+        << QStringList{"f_0.png", "f_1.png", "f_2.png", "f_3.png"} << 0 << "" << "";
     QTest::newRow("a picture's name")
         << four << "anim.png" << true << true << QStringList() << 0
-        << ".gif, .mp4, .webm and .apng, or hold a run of #";
+        << ".gif, .mp4, .webm and .apng, or hold a run of #" << "Export Animation";
     QTest::newRow("numbered without an image format")
         << four << "f_##.nothing" << true << true << QStringList() << 0
-        << "without an image format that can be written";
+        << "without an image format that can be written" << "Export Animation";
     QTest::newRow("no ffmpeg") << four << "anim.webm" << true << false << QStringList() << 0
                                << "Writing animations needs ffmpeg, which is not installed "
-                                  "(Debian's package ffmpeg).";
+                                  "(Debian's package ffmpeg)." << "Export Animation";
+    // Refused as soon as the rate is known: the frames would never end rendering.
+    QTest::newRow("a gif above 50 fps")
+        << colourFrames(4, 60, QStringLiteral("while (true) {}")) << "anim.gif" << true << true
+        << QStringList() << 0
+        << "A GIF can show at most 50 frames a second, and this animation has 60; use .mp4, "
+           ".webm or .apng"
+        << "Export Failed";
 }
 
 void tst_Timeline::exportAnimation()
@@ -448,6 +500,7 @@ void tst_Timeline::exportAnimation()
     QFETCH(QStringList, files);
     QFETCH(int, frames);
     QFETCH(QString, refusal);
+    QFETCH(QString, box);
 
     AnimationWindow w;
     QVERIFY(w.active);
@@ -470,7 +523,7 @@ void tst_Timeline::exportAnimation()
         QCOMPARE(answerer.dialogCount, 1);
     } else {
         QCOMPARE(answerer.messages.size(), 1);
-        QCOMPARE(answerer.messages.first().title, QStringLiteral("Export Animation"));
+        QCOMPARE(answerer.messages.first().title, box);
         QVERIFY2(answerer.messages.first().text.contains(refusal),
                  qPrintable(answerer.messages.first().text));
         return;

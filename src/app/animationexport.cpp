@@ -79,19 +79,27 @@ void AnimationExport::stop()
     emit finished(false);
 }
 
-// No frame has started yet: the question comes before any file is touched.
+// No frame has started yet, and none does when the export ends here: a rate the output cannot
+// show is refused, and the question comes before any file is touched.
 void AnimationExport::timingKnown(int frameCount, double fps)
 {
     frames = frameCount;
-    if (!mayReplaceFrameFiles(frameCount)) {
-        stop();
-        return;
-    }
     QVector<int> order;
     order.reserve(frameCount);
     for (int frame = 0; frame < frameCount; ++frame)
         order.append(frame);
     output = std::make_unique<AnimationOutput>(outputPath, order, fps, frameMargin);
+    QString reason;
+    if (!output->takesRate(&reason)) {
+        end(false);
+        emit writeFailed(reason);
+        emit finished(false);
+        return;
+    }
+    if (!mayReplaceFrameFiles(frameCount)) {
+        stop();
+        return;
+    }
     emit progress(0, frameCount);
 }
 

@@ -131,7 +131,7 @@ void AnimationPlayer::scheduleTick()
 void AnimationPlayer::display(int frame)
 {
     current = frame;
-    renders->showFrame(kept.frame(frame), task.request.step);
+    renders->showFrame(kept.frame(frame), kept.lines(frame), task.request.step);
     timeline->setFrame(frame);
     emit frameShown(frame);
 }
@@ -186,7 +186,7 @@ void AnimationPlayer::stopRendering()
 void AnimationPlayer::frameRendered(int frame, const RenderResult &result)
 {
     asked.remove(frame);
-    kept.insert(frame, result.image);
+    kept.insert(frame, result.image, result.console);
     if (playing && frame == nextFrame && !ticker->isActive())
         tick();
 }
@@ -267,7 +267,7 @@ void AnimationPlayer::oneFinished()
         renders->showFrameFailure(task, singleFrame, result);
         return;
     }
-    kept.insert(singleFrame, result.image);
+    kept.insert(singleFrame, result.image, result.console);
     if (!playing && current == singleFrame)
         display(singleFrame);
 }
@@ -298,7 +298,7 @@ void AnimationPlayer::pictureShown(const RenderTask &shownTask, const RenderResu
     current = qMin(frame, frameCount - 1);
     timeline->setFrame(current);
     if (frame == current) {
-        kept.insert(frame, result.image);
+        kept.insert(frame, result.image, result.console);
         emit frameShown(frame);
     }
     if (playing) {

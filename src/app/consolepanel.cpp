@@ -44,15 +44,22 @@ QString ConsolePanel::originText(const ConsoleLine &line)
     return tr("(%1, %2)").arg(numberText(line.pixel.x()), numberText(line.pixel.y()));
 }
 
+// An animation shows each frame's lines as it plays: they go in as one edit, with one scroll.
 void ConsolePanel::appendLines(const QVector<ConsoleLine> &lines)
 {
+    if (lines.isEmpty())
+        return;
     const QColor plain = palette().color(QPalette::Text);
+    QTextCursor cursor(document());
+    cursor.beginEditBlock();
     for (const ConsoleLine &line : lines) {
         const QColor colour = line.kind == ConsoleLine::Kind::Error     ? errorColour
                               : line.kind == ConsoleLine::Kind::Warning ? warningColour
                                                                         : plain;
-        appendColoured(originText(line), line.text, colour);
+        insertColoured(&cursor, originText(line), line.text, colour);
     }
+    cursor.endEditBlock();
+    showNewest();
 }
 
 void ConsolePanel::appendDropped(qint64 count)
@@ -82,18 +89,29 @@ void ConsolePanel::appendText(const QString &text)
 void ConsolePanel::appendColoured(const QString &origin, const QString &text, const QColor &colour)
 {
     QTextCursor cursor(document());
-    cursor.movePosition(QTextCursor::End);
+    insertColoured(&cursor, origin, text, colour);
+    showNewest();
+}
+
+void ConsolePanel::insertColoured(QTextCursor *cursor, const QString &origin, const QString &text,
+                                  const QColor &colour)
+{
+    cursor->movePosition(QTextCursor::End);
     if (hasLines)
-        cursor.insertBlock();
+        cursor->insertBlock();
     hasLines = true;
     QTextCharFormat originFormat;
     originFormat.setForeground(palette().color(QPalette::PlaceholderText));
     if (!origin.isEmpty())
-        cursor.insertText(origin + QStringLiteral(": "), originFormat);
+        cursor->insertText(origin + QStringLiteral(": "), originFormat);
     QTextCharFormat textFormat;
     textFormat.setForeground(colour);
-    cursor.insertText(text, textFormat);
-    // The start of the newest line in view, however long the line.
+    cursor->insertText(text, textFormat);
+}
+
+// The start of the newest line in view, however long the line.
+void ConsolePanel::showNewest()
+{
     setTextCursor(QTextCursor(document()->lastBlock()));
     ensureCursorVisible();
 }

@@ -5,6 +5,8 @@
 
 #include <QPlainTextEdit>
 
+class QTextCursor;
+
 // What the latest render printed, each line marked with where it came from, warnings and errors
 // in their colours, and the failure that ended it.
 class ConsolePanel : public QPlainTextEdit
@@ -34,6 +36,9 @@ public:
 
 private:
     void appendColoured(const QString &origin, const QString &text, const QColor &colour);
+    void insertColoured(QTextCursor *cursor, const QString &origin, const QString &text,
+                        const QColor &colour);
+    void showNewest();
 
     bool hasLines = false;
 };

@@ -1,16 +1,29 @@
 #include "app/framecache.h"
 
+namespace {
+
+qint64 linesBytes(const ConsoleLines &lines)
+{
+    qint64 bytes = 0;
+    for (const ConsoleLine &line : lines.lines)
+        bytes += qint64(sizeof(ConsoleLine)) + line.text.size() * qint64(sizeof(QChar));
+    return bytes;
+}
+
+} // namespace
+
 FrameCache::FrameCache(qint64 cap)
     : byteCap(cap)
 {
 }
 
-void FrameCache::insert(int frame, const QImage &picture)
+void FrameCache::insert(int frame, const QImage &picture, const ConsoleLines &lines)
 {
     remove(frame);
-    frames.insert(frame, picture);
+    const qint64 bytes = picture.sizeInBytes() + linesBytes(lines);
+    frames.insert(frame, Kept{picture, lines, bytes});
     order.append(frame);
-    usedBytes += picture.sizeInBytes();
+    usedBytes += bytes;
     while (usedBytes > byteCap && order.size() > 1)
         remove(order.first());
 }
@@ -33,7 +46,7 @@ void FrameCache::remove(int frame)
     const auto found = frames.constFind(frame);
     if (found == frames.constEnd())
         return;
-    usedBytes -= found->sizeInBytes();
+    usedBytes -= found->bytes;
     frames.erase(found);
     order.removeOne(frame);
 }

@@ -1,13 +1,16 @@
 #ifndef FRAMECACHE_H
 #define FRAMECACHE_H
 
+#include "core/consoleline.h"
+
 #include <QHash>
 #include <QImage>
 #include <QList>
 #include <QtGlobal>
 
-// The frames of an animation kept in memory for playing, up to a number of bytes: beyond it
-// the frames kept longest go. The frame put in last always stays, however large.
+// The frames of an animation kept in memory for playing, each with the lines its render
+// printed, up to a number of bytes: beyond it the frames kept longest go. The frame put in last
+// always stays, however large.
 class FrameCache
 {
 public:
@@ -16,10 +19,11 @@ public:
 
     explicit FrameCache(qint64 byteCap = defaultCap);
 
-    // Keeps the picture as the frame, in place of one kept before.
-    void insert(int frame, const QImage &picture);
+    // Keeps the picture and the lines as the frame, in place of one kept before.
+    void insert(int frame, const QImage &picture, const ConsoleLines &lines = ConsoleLines());
     bool contains(int frame) const { return frames.contains(frame); }
-    QImage frame(int frame) const { return frames.value(frame); }
+    QImage frame(int frame) const { return frames.value(frame).picture; }
+    ConsoleLines lines(int frame) const { return frames.value(frame).lines; }
     int count() const { return frames.size(); }
     qint64 bytes() const { return usedBytes; }
     qint64 cap() const { return byteCap; }
@@ -28,11 +32,18 @@ public:
     void clear();
 
 private:
+    struct Kept
+    {
+        QImage picture;
+        ConsoleLines lines;   // at most ConsoleLines::kept, so never much beside the picture
+        qint64 bytes = 0;
+    };
+
     void remove(int frame);
 
     qint64 byteCap;
     qint64 usedBytes = 0;
-    QHash<int, QImage> frames;
+    QHash<int, Kept> frames;
     QList<int> order;   // oldest first
 };
 

@@ -4,6 +4,7 @@
 #include "app/codeeditor.h"
 #include "app/consolecontroller.h"
 #include "app/consolepanel.h"
+#include "app/exportquality.h"
 #include "app/imageview.h"
 #include "app/messagebox.h"
 #include "app/panesplitter.h"
@@ -133,6 +134,9 @@ QMenu *MainWindow::createActions()
     optionsMenu->addAction(saveCopyAction);
     optionsMenu->addAction(stdlibAction);
     optionsMenu->addAction(animationAction);
+    exportQuality = new ExportQuality(this);
+    optionsMenu->addMenu(exportQuality->sizeMenu());
+    optionsMenu->addMenu(exportQuality->antiAliasingMenu());
     optionsMenu->addSeparator();
     optionsMenu->addAction(showConsoleAction);
     addPaintingCommands(optionsMenu);
@@ -375,6 +379,14 @@ RenderTask MainWindow::renderTask(Purpose purpose, int step) const
     return task;
 }
 
+RenderTask MainWindow::exportTask() const
+{
+    RenderTask task = renderTask(Purpose::Export, 1);
+    task.request.scale = exportQuality->scale();
+    task.request.samples = exportQuality->samples();
+    return task;
+}
+
 QImage MainWindow::renderImage(int step)
 {
     RenderClient client;
@@ -403,7 +415,7 @@ void MainWindow::saveImage()
     const QString fileName = QFileDialog::getSaveFileName(this, QString(), QString(), QString());
     if (fileName.isEmpty())
         return;
-    RenderTask task = renderTask(Purpose::Export, 1);
+    RenderTask task = exportTask();
     task.exportPath = fileName;
     renders->start(task);
 }
@@ -413,7 +425,7 @@ void MainWindow::exportAnimation()
     const QString fileName = QFileDialog::getSaveFileName(this, tr("Export Animation"));
     if (fileName.isEmpty())
         return;
-    RenderTask task = renderTask(Purpose::Export, 1);
+    RenderTask task = exportTask();
     task.request.frame = 0;
     task.exportPath = fileName;
     renders->startAnimation(task);

@@ -15,6 +15,7 @@ class AnimationPlayer;
 class CodeEditor;
 class ConsoleController;
 class ConsolePanel;
+class ExportQuality;
 class ImageView;
 class PixelProbe;
 class QAction;
@@ -84,6 +85,8 @@ private:
     QString stdlibPath() const { return stdlib->path(); }
 
     RenderTask renderTask(RenderTask::Purpose purpose, int step) const;
+    // At the size and anti-aliasing that the Options menu sets.
+    RenderTask exportTask() const;
     void showPageOf(RenderResult::ErrorSource source);
     void exportAnimation();
     void openExternally(const QString &path);
@@ -121,6 +124,7 @@ private:
     AnimationPlayer *player = nullptr;
     ConsolePanel *consolePanel = nullptr;
     QAction *showConsoleAction = nullptr;
+    ExportQuality *exportQuality = nullptr;
     ConsoleController *console = nullptr;
     PixelProbe *inspector = nullptr;
 

@@ -376,7 +376,8 @@ void RenderController::previewFinished(const Running &render, const RenderResult
 void RenderController::exportFinished(const Running &render, const RenderResult &result)
 {
     if (result.outcome == Outcome::Picture) {
-        writeExport(render.task.exportPath, result.image, render.task.framed);
+        writeExport(render.task.exportPath, result.image,
+                    render.task.framed ? PictureExport::frameMarginFor(render.task.request.scale) : 0);
         return;
     }
     // A stopped export was said to be as it was stopped.
@@ -389,17 +390,17 @@ void RenderController::exportFinished(const Running &render, const RenderResult 
     reportExportFailure(render, result, namedFrame(render));
 }
 
-void RenderController::writeExport(const QString &path, const QImage &picture, bool framed)
+void RenderController::writeExport(const QString &path, const QImage &picture, int frameMargin)
 {
     const QString shownName = QDir::toNativeSeparators(path);
-    const QImage output = framed ? PictureExport::framed(picture) : picture;
+    const QImage output = frameMargin > 0 ? PictureExport::framed(picture, frameMargin) : picture;
     if (output.isNull()) {
         showRenderError(tr("Not exported: the framed picture is too large"), false);
         showPlainMessage(view.window, QMessageBox::Warning, tr("Export Failed"),
                          tr("A framed picture of %1 × %2 pixels is too large to create, so %3 "
                             "was not written.")
-                             .arg(picture.width() + 2 * PictureExport::frameMargin)
-                             .arg(picture.height() + 2 * PictureExport::frameMargin)
+                             .arg(picture.width() + 2 * frameMargin)
+                             .arg(picture.height() + 2 * frameMargin)
                              .arg(shownName));
         return;
     }
@@ -502,18 +503,21 @@ void RenderController::showPicture(const QImage &picture, int step)
 }
 
 // The whole text of a script error, which a box or the status area may cut short.
-QString RenderController::failureReport(const RenderTask &task, const RenderResult &result)
+QString RenderController::failureReport(const RenderTask &task, const RenderResult &result,
+                                        int frame)
 {
     switch (result.outcome) {
     case Outcome::Picture:
     case Outcome::Stopped:
         return QString();
     case Outcome::ScriptError: {
-        QString place = scriptErrorPlace(task, result);
+        QString place = scriptErrorPlace(task, result, frame);
         place.replace(QLatin1Char('\n'), QStringLiteral(", "));
         return place.isEmpty() ? result.errorText : tr("%1 (%2)").arg(result.errorText, place);
     }
     default:
+        if (frame >= 0)
+            return tr("Frame %1: %2").arg(frame).arg(renderFailureText(result));
         return capitalized(renderFailureText(result));
     }
 }
@@ -546,24 +550,21 @@ void RenderController::showStatus(const QString &text, bool isError)
     label->setPalette(palette);
 }
 
-void RenderController::showFrame(const QImage &picture, int step)
+void RenderController::showFrame(const QImage &picture, const ConsoleLines &lines, int step)
 {
     showPicture(picture, step);
+    emit printed(lines, QString());
 }
 
 void RenderController::showFrameFailure(const RenderTask &task, int frame, const RenderResult &result)
 {
-    switch (result.outcome) {
-    case Outcome::Picture:
-    case Outcome::Stopped:
+    if (result.outcome == Outcome::Picture || result.outcome == Outcome::Stopped)
         return;
-    case Outcome::ScriptError:
+    emit printed(result.console, failureReport(task, result, frame));
+    if (result.outcome == Outcome::ScriptError)
         showOutOfDate(scriptErrorText(task, result, frame));
-        return;
-    default:
+    else
         showOutOfDate(tr("Frame %1: %2").arg(frame).arg(renderFailureText(result)));
-        return;
-    }
 }
 
 void RenderController::startAnimation(const RenderTask &task)

@@ -93,13 +93,17 @@ public:
     void showStatus(const QString &text, bool isError = false);
     // Says in the status area why the picture no longer follows the text, and fades it.
     void showOutOfDate(const QString &why);
-    // Shows a frame rendered for the timeline, as a preview's picture is shown.
-    void showFrame(const QImage &picture, int step);
-    // Says in the status area why a frame of task's scripts could not be shown.
+    // Shows a frame rendered for the timeline, as a preview's picture is shown, and the lines
+    // its render printed.
+    void showFrame(const QImage &picture, const ConsoleLines &lines, int step);
+    // Says in the status area why a frame of task's scripts could not be shown, and in the
+    // console what the frame printed before it failed.
     void showFrameFailure(const RenderTask &task, int frame, const RenderResult &result);
 
     // Why the render failed and where, as the console keeps it; empty for a picture or a stop.
-    static QString failureReport(const RenderTask &task, const RenderResult &result);
+    // frame: the frame of an animation that failed, named in it; -1 for none.
+    static QString failureReport(const RenderTask &task, const RenderResult &result,
+                                 int frame = -1);
 
 signals:
     void userRenderRunning(bool running);
@@ -111,8 +115,8 @@ signals:
     void showingErrorIn(RenderResult::ErrorSource source);
     // The render has ended and what came of it is shown, written or reported.
     void finished(RenderTask::Purpose purpose, const RenderResult &result);
-    // A preview or live render ended other than by a stop: what it printed, and failure, its
-    // failureReport().
+    // A preview or live render ended other than by a stop, or a frame of the animation was
+    // shown or failed: what it printed, and failure, its failureReport().
     void printed(const ConsoleLines &lines, const QString &failure);
 
 private:
@@ -160,7 +164,8 @@ private:
     void reportExportFailure(const Running &render, const RenderResult &result, int frame = -1);
     void reportFailure(const Running &render, const RenderResult &result, int frame = -1);
     void showErrorLine(const Running &render, const RenderResult &result);
-    void writeExport(const QString &path, const QImage &picture, bool framed);
+    // frameMargin: the white frame's width, 0 for none.
+    void writeExport(const QString &path, const QImage &picture, int frameMargin);
     void showPicture(const QImage &picture, int step);
     void showRenderError(const QString &text, bool outOfDate);
     void clearRenderError();

@@ -1,6 +1,7 @@
 #include "client/framejobs.h"
 
 #include <algorithm>
+#include <utility>
 
 FrameJobs::FrameJobs(RenderClient *renderClient, const RenderRequest &stillRequest,
                      int concurrentFrames, double frameRate, QObject *parent)
@@ -29,9 +30,11 @@ void FrameJobs::start(const QVector<int> &frameList)
     timing.topLevelOnly = true;
     timing.processes = 1;
     RenderJob *job = client->start(timing);
-    jobs.append(job);
+    jobs.append(FrameJob{job, 0});
+    connect(job, &RenderJob::linesPrinted, this,
+            [this](const QVector<ConsoleLine> &lines) { timingLines += lines; });
     connect(job, &RenderJob::finished, this, [this, job] {
-        jobs.removeOne(job);
+        jobs.clear();
         job->deleteLater();
         timingFound(job->result());
     });
@@ -40,18 +43,28 @@ void FrameJobs::start(const QVector<int> &frameList)
 void FrameJobs::stop()
 {
     running = false;
-    for (RenderJob *job : qAsConst(jobs)) {
-        job->disconnect(this);
-        job->stop();
-        job->deleteLater();
-    }
+    for (const FrameJob &entry : qAsConst(jobs))
+        drop(entry.job);
     jobs.clear();
     pending.clear();
+    timingLines.clear();
+    failedFrame = -1;
+    failure = RenderResult();
+}
+
+void FrameJobs::drop(RenderJob *job)
+{
+    job->disconnect(this);
+    job->stop();
+    job->deleteLater();
 }
 
 void FrameJobs::timingFound(const RenderResult &result)
 {
+    const QVector<ConsoleLine> lines = std::exchange(timingLines, {});
     if (result.outcome != RenderResult::Outcome::Picture) {
+        if (!lines.isEmpty())
+            emit linesPrinted(0, lines);
         fail(0, result);
         return;
     }
@@ -88,21 +101,29 @@ RenderRequest FrameJobs::frameRequest(int frame) const
 
 void FrameJobs::startMore()
 {
-    while (running && jobs.size() < concurrent && !pending.isEmpty()) {
+    while (running && failedFrame < 0 && jobs.size() < concurrent && !pending.isEmpty()) {
         const int frame = pending.takeLast();
         RenderJob *job = client->start(frameRequest(frame));
-        jobs.append(job);
+        jobs.append(FrameJob{job, frame});
+        connect(job, &RenderJob::linesPrinted, this,
+                [this, frame](const QVector<ConsoleLine> &lines) { emit linesPrinted(frame, lines); });
         connect(job, &RenderJob::finished, this, [this, job, frame] { frameDone(job, frame); });
     }
-    if (running && jobs.isEmpty() && pending.isEmpty()) {
-        running = false;
-        emit finished();
+    if (!running || !jobs.isEmpty() || !pending.isEmpty())
+        return;
+    if (failedFrame >= 0) {
+        endFailed();
+        return;
     }
+    running = false;
+    emit finished();
 }
 
 void FrameJobs::frameDone(RenderJob *job, int frame)
 {
-    jobs.removeOne(job);
+    jobs.erase(std::remove_if(jobs.begin(), jobs.end(),
+                              [job](const FrameJob &entry) { return entry.job == job; }),
+               jobs.end());
     job->deleteLater();
     const RenderResult &result = job->result();
     if (result.outcome != RenderResult::Outcome::Picture) {
@@ -113,10 +134,38 @@ void FrameJobs::frameDone(RenderJob *job, int frame)
     startMore();
 }
 
+// The frames before the failed one go on: one of them may fail first.
 void FrameJobs::fail(int frame, const RenderResult &result)
 {
     if (!running)
         return;
+    if (failedFrame < 0 || orderOf(frame) < orderOf(failedFrame)) {
+        failedFrame = frame;
+        failure = result;
+    }
+    pending.clear();
+    stopFramesAfter(failedFrame);
+    if (jobs.isEmpty())
+        endFailed();
+}
+
+void FrameJobs::stopFramesAfter(int frame)
+{
+    const int last = orderOf(frame);
+    for (auto it = jobs.begin(); it != jobs.end();) {
+        if (orderOf(it->frame) > last) {
+            drop(it->job);
+            it = jobs.erase(it);
+        } else {
+            ++it;
+        }
+    }
+}
+
+void FrameJobs::endFailed()
+{
+    const int frame = failedFrame;
+    const RenderResult result = failure;
     stop();
     emit failed(frame, result);
     emit finished();

@@ -12,7 +12,10 @@
 
 // Renders frames of an animation, several at once, each frame in one renderer process of its
 // own. Frame 0's top level runs first, to learn how many frames there are and at what rate;
-// then every frame runs both scripts afresh. The first failure ends the whole job.
+// then every frame runs both scripts afresh. A failure ends the job as one process rendering
+// the frames one after another would end it: the frames after the failed one in the order
+// asked for are stopped, those before it are rendered to the end, and the first of them that
+// fails is the one reported.
 class FrameJobs : public QObject
 {
     Q_OBJECT
@@ -43,7 +46,13 @@ signals:
     // frame has started yet, and none does when a slot stops the job.
     void timingKnown(int frameCount, double fps);
     void frameRendered(int frame, const RenderResult &result);
-    // The first frame that failed; the others have been stopped.
+    // Lines that a frame's render printed, as they come, in the order its process printed
+    // them; the lines of frames rendered at once come interleaved. Frame 0's top level, run
+    // first for the timing, runs again when frame 0 renders and prints the same lines then, so
+    // its own lines come only when it fails: they are all that frame 0 printed.
+    void linesPrinted(int frame, const QVector<ConsoleLine> &lines);
+    // The first frame in the order asked for that failed, once those before it are rendered;
+    // the others have been stopped.
     void failed(int frame, const RenderResult &result);
     // Every frame is done, or one failed.
     void finished();
@@ -53,7 +62,17 @@ private:
     void startMore();
     void frameDone(RenderJob *job, int frame);
     void fail(int frame, const RenderResult &result);
+    void stopFramesAfter(int frame);
+    void endFailed();
+    void drop(RenderJob *job);
     RenderRequest frameRequest(int frame) const;
+    int orderOf(int frame) const { return planned.indexOf(frame); }
+
+    struct FrameJob
+    {
+        RenderJob *job = nullptr;
+        int frame = 0;
+    };
 
     RenderClient *client;
     RenderRequest still;
@@ -64,7 +83,11 @@ private:
     // Frames left out by wanted are not among them.
     int frameTotal = 0;
     QVector<int> planned;
-    QList<RenderJob *> jobs;
+    QList<FrameJob> jobs;   // the timing's job first, alone
+    QVector<ConsoleLine> timingLines;   // the top level's, told only when it fails
+    // The first frame in planned order that failed, while the frames before it finish.
+    int failedFrame = -1;
+    RenderResult failure;
     int frames = 1;
     double paintingFps = 30;
     bool running = false;

@@ -90,6 +90,16 @@ bool AnimationEncoder::findEncoder(QString *errorString)
                                 "(Debian's package ffmpeg)"));
 }
 
+bool AnimationEncoder::takesRate(const QString &fileName, double rate, QString *errorString)
+{
+    if (kindFor(fileName) != Kind::Gif || rate <= maxGifFps)
+        return true;
+    return fail(errorString, tr("a GIF can show at most %1 frames a second, and this animation "
+                                "has %2; use .mp4, .webm or .apng")
+                                 .arg(maxGifFps)
+                                 .arg(rate));
+}
+
 QString AnimationEncoder::kindNames()
 {
     return tr(".gif, .mp4, .webm and .apng");
@@ -116,13 +126,7 @@ bool AnimationEncoder::start(QString *errorString)
         return fail(errorString, tr("%1 is not an animation's name: use one ending in %2")
                                      .arg(QDir::toNativeSeparators(outputPath), kindNames()));
     }
-    if (kind == Kind::Gif && fps > maxGifFps) {
-        return fail(errorString, tr("a GIF can show at most %1 frames a second, and this "
-                                    "animation has %2; use .mp4, .webm or .apng")
-                                     .arg(maxGifFps)
-                                     .arg(fps));
-    }
-    if (!findEncoder(errorString))
+    if (!takesRate(outputPath, fps, errorString) || !findEncoder(errorString))
         return false;
     // A link to a file writes that file and stays a link; anything but a file stays as it is.
     const QString unreplaceable = unreplaceableReason(outputPath);

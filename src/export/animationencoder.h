@@ -30,6 +30,9 @@ public:
     static bool findEncoder(QString *errorString);
     // The highest rate a GIF may have: browsers slow down shorter delays.
     static constexpr double maxGifFps = 50;
+    // Whether the kind of animation the file name asks for can show fps frames a second;
+    // errorString says why not.
+    static bool takesRate(const QString &fileName, double fps, QString *errorString);
 
     // background: the colour of a column or row added to make the size even, where the kind
     // needs an even size.

@@ -24,6 +24,11 @@ QString AnimationOutput::frameFile(int frame) const
     return namesFrameFiles(path) ? frameFilePath(path, frame) : QString();
 }
 
+bool AnimationOutput::takesRate(QString *errorString) const
+{
+    return namesFrameFiles(path) || AnimationEncoder::takesRate(path, fps, errorString);
+}
+
 bool AnimationOutput::addFrame(int frame, const QImage &rendered, QString *errorString)
 {
     const QImage picture = margin > 0 ? PictureExport::framed(rendered, margin) : rendered;

@@ -28,6 +28,9 @@ public:
 
     // The file a frame goes to, for numbered files; empty for an animation file.
     QString frameFile(int frame) const;
+    // Whether the frames can be shown at their rate, to be asked before any is rendered;
+    // errorString says why not. Numbered files take any rate.
+    bool takesRate(QString *errorString) const;
 
     bool addFrame(int frame, const QImage &picture, QString *errorString);
     // Every frame is in: the animation file is put in place.

@@ -27,20 +27,6 @@
 
 namespace {
 
-// Each printed line as its bare text, one line of output per line printed; the bar, on the
-// same terminal, is cleared first so that the lines stay readable.
-void writeLines(const QVector<ConsoleLine> &lines, ProgressBar *bar)
-{
-    bar->clear();
-    for (const ConsoleLine &line : lines) {
-        const QByteArray text = line.text.toUtf8();
-        std::fwrite(text.constData(), 1, size_t(text.size()), stdout);
-        std::fputc('\n', stdout);
-    }
-    std::fflush(stdout);
-    bar->restore();
-}
-
 QString readScript(const QString &path, bool missingIsEmpty, QString *error)
 {
     TextFileContent content;
@@ -61,7 +47,7 @@ RenderResult render(const RenderRequest &request)
     QObject::connect(job, &RenderJob::started, [&bar](int rows) { bar.start(rows); });
     QObject::connect(job, &RenderJob::progress, [&bar](int row) { bar.draw(row); });
     QObject::connect(job, &RenderJob::linesPrinted,
-                     [&bar](const QVector<ConsoleLine> &lines) { writeLines(lines, &bar); });
+                     [&bar](const QVector<ConsoleLine> &lines) { writePrintedLines(lines, &bar); });
     QEventLoop loop;
     QObject::connect(job, &RenderJob::finished, &loop, &QEventLoop::quit);
     loop.exec();

@@ -5,6 +5,7 @@
 #include "export/animationoutput.h"
 #include "export/pictureexport.h"
 #include "renderer/commandline.h"
+#include "renderer/frameprintorder.h"
 #include "renderer/terminal.h"
 
 #include <QCoreApplication>
@@ -48,7 +49,8 @@ void catchEndingSignals()
     _exit(128 + signal);
 }
 
-// Runs the frame jobs and hands each frame to the output as it comes.
+// Runs the frame jobs and hands each frame to the output as it comes. What the frames print goes
+// to stdout in the order of the frames, each frame's lines as its own render printed them.
 class FrameRun
 {
 public:
@@ -65,6 +67,7 @@ public:
 private:
     bool wanted(int frame) const;
     void timingKnown();
+    void linesPrinted(int frame, const QVector<ConsoleLine> &lines);
     void frameRendered(int frame, const RenderResult &result);
     void failed(int frame, const RenderResult &result);
     void end(int code, const QString &message = QString());
@@ -78,6 +81,7 @@ private:
     FrameJobs jobs;
     std::unique_ptr<AnimationOutput> output;
     ProgressBar bar;
+    FramePrintOrder printOrder;
     QEventLoop loop;
     int done = 0;
     int exitCode = ExitCode::rendered;
@@ -110,6 +114,8 @@ int FrameRun::run()
     });
     jobs.wanted = [this](int frame) { return wanted(frame); };
     QObject::connect(&jobs, &FrameJobs::timingKnown, [this] { timingKnown(); });
+    QObject::connect(&jobs, &FrameJobs::linesPrinted,
+                     [this](int frame, const QVector<ConsoleLine> &lines) { linesPrinted(frame, lines); });
     QObject::connect(&jobs, &FrameJobs::frameRendered,
                      [this](int frame, const RenderResult &result) { frameRendered(frame, result); });
     QObject::connect(&jobs, &FrameJobs::failed,
@@ -132,6 +138,7 @@ int FrameRun::run()
 void FrameRun::timingKnown()
 {
     const QVector<int> frames = jobs.plannedFrames();
+    printOrder.setFrames(frames);
     const double fps = command.fps > 0 ? command.fps : jobs.fps();
     if (stillFile && frames.size() > 1) {
         end(ExitCode::badUsage, QStringLiteral("%1 frames cannot go into the one picture %2: name "
@@ -143,21 +150,24 @@ void FrameRun::timingKnown()
         return;
     }
     output = std::make_unique<AnimationOutput>(command.output, frames, fps, frameMargin());
-    if (AnimationEncoder::kindFor(command.output) == AnimationEncoder::Kind::Gif
-        && fps > AnimationEncoder::maxGifFps) {
-        end(ExitCode::unwritableOutput,
-            QStringLiteral("cannot write %1: a GIF shows at most %2 frames a second, and this "
-                           "animation has %3")
-                .arg(QDir::toNativeSeparators(command.output))
-                .arg(AnimationEncoder::maxGifFps)
-                .arg(fps));
+    // Stopped here, the job starts no frame.
+    QString reason;
+    if (!output->takesRate(&reason)) {
+        end(ExitCode::unwritableOutput, QStringLiteral("cannot write %1: %2")
+                                            .arg(QDir::toNativeSeparators(command.output), reason));
         return;
     }
     bar.start(frames.size(), QStringLiteral("frames"));
 }
 
+void FrameRun::linesPrinted(int frame, const QVector<ConsoleLine> &lines)
+{
+    writePrintedLines(printOrder.add(frame, lines), &bar);
+}
+
 void FrameRun::frameRendered(int frame, const RenderResult &result)
 {
+    writePrintedLines(printOrder.frameDone(frame), &bar);
     if (result.image.isNull()) {
         end(ExitCode::renderFailed, QStringLiteral("--rows names no row of the picture"));
         return;

@@ -37,6 +37,20 @@ QString commandLineFailure(const RenderResult &result, const QString &painting,
     return QStringLiteral("%1: %2").arg(file, result.errorText);
 }
 
+void writePrintedLines(const QVector<ConsoleLine> &lines, ProgressBar *bar)
+{
+    if (lines.isEmpty())
+        return;
+    bar->clear();
+    for (const ConsoleLine &line : lines) {
+        const QByteArray text = line.text.toUtf8();
+        std::fwrite(text.constData(), 1, size_t(text.size()), stdout);
+        std::fputc('\n', stdout);
+    }
+    std::fflush(stdout);
+    bar->restore();
+}
+
 ProgressBar::ProgressBar()
     : shown(isatty(STDERR_FILENO))
 {

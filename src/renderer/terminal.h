@@ -1,9 +1,13 @@
 #ifndef TERMINAL_H
 #define TERMINAL_H
 
+#include "core/consoleline.h"
+
 #include <QString>
+#include <QVector>
 
 struct RenderResult;
+class ProgressBar;
 
 // Says on stderr, in one line, why the command failed, and returns code.
 int failWith(int code, const QString &message);
@@ -11,6 +15,10 @@ int failWith(int code, const QString &message);
 // Why a render failed, for the command line: a script error as FILE:LINE: text.
 QString commandLineFailure(const RenderResult &result, const QString &painting,
                            const QString &stdlib);
+
+// Writes each printed line to stdout as its bare text, one line of output per line printed; the
+// bar, on the same terminal, is cleared first so that the lines stay readable.
+void writePrintedLines(const QVector<ConsoleLine> &lines, ProgressBar *bar);
 
 // A bar on the terminal, redrawn in place; nothing when stderr goes to a file or a pipe.
 class ProgressBar

@@ -37,10 +37,15 @@ int channel(double v)
     return int(whole) & 0xff;
 }
 
-// The gradient painting's pixel, worked out here from the painting's own arithmetic.
-QRgb gradientPixel(int x, int y)
+// The gradient painting's colour at (x, y), worked out here from the painting's own arithmetic.
+QRgb gradientPixelAt(double x, double y)
 {
     return qRgb(channel(x / 640.0), channel(y / 480.0), channel(0.5));
+}
+
+QRgb gradientPixel(int x, int y)
+{
+    return gradientPixelAt(x, y);
 }
 
 QImage readWhenComplete(const QString &path)
@@ -142,6 +147,31 @@ void TestExport::exportWritesTheFramedPictureThenTheBareOne()
     // full width but for the line numbers.
     const QImage shown = app.grabClient();
     QVERIFY(boundsOf(shown, isWhite).width() > shown.width() - 80);
+
+    // At 2×, anti-aliased with 2 × 2 samples: each pixel the mean of four samples a quarter of
+    // a picture pixel about its point.
+    QVERIFY2(app.chooseOption("Export Size", 1), qPrintable(app.errorString()));
+    QVERIFY2(app.chooseOption("Anti-aliasing", 1), qPrintable(app.errorString()));
+    QVERIFY2(app.pressKeys({"ctrl+s"}), qPrintable(app.errorString()));
+    QVERIFY2(exportTo(app, "large.png"), qPrintable(app.errorString()));
+    const QImage large = readWhenComplete(app.path("large.png"));
+    QCOMPARE(large.size(), QSize(1280, 960));
+    auto sampled = [](int column, int row) {
+        int sums[3] = {0, 0, 0};
+        for (double dy : {-0.25, 0.25}) {
+            for (double dx : {-0.25, 0.25}) {
+                const QRgb sample = gradientPixelAt(((column + 0.5 + dx) - 0.5) / 2, ((row + 0.5 + dy) - 0.5) / 2);
+                sums[0] += qRed(sample);
+                sums[1] += qGreen(sample);
+                sums[2] += qBlue(sample);
+            }
+        }
+        return qRgb((2 * sums[0] + 4) / 8, (2 * sums[1] + 4) / 8, (2 * sums[2] + 4) / 8);
+    };
+    for (int row = 0; row < 960; row += 37) {
+        for (int column = 0; column < 1280; column += 41)
+            QCOMPARE(large.pixel(column, row) | 0xff000000u, sampled(column, row));
+    }
 
     QVERIFY2(app.closeThroughWindowManager(), qPrintable(app.errorString()));
     QVERIFY2(app.waitForExit(), qPrintable(app.errorString()));

@@ -19,7 +19,8 @@ namespace {
 
 const QStringList optionsMenuItems = {"Low Quality Preview", "Use External Editor",
                                       "Save With Frame", "Live Preview", "Save Copy",
-                                      "Edit Standard Library", "Export Animation...", "Show Console",
+                                      "Edit Standard Library", "Export Animation...", "Export Size",
+                                      "Anti-aliasing", "Show Console",
                                       "New Painting...", "Rename Painting...", "Delete Painting"};
 
 // Polls often enough to keep up with a person, rarely enough to leave the CPU to the program.
@@ -375,7 +376,7 @@ bool AppSession::waitForPopupsGone(int timeoutMs)
     return true;
 }
 
-bool AppSession::chooseOption(const QString &itemText)
+bool AppSession::chooseOption(const QString &itemText, int submenuIndex)
 {
     const int position = optionsMenuItems.indexOf(itemText);
     if (position < 0)
@@ -390,6 +391,11 @@ bool AppSession::chooseOption(const QString &itemText)
         return false;
     QStringList keys;
     for (int i = 0; i <= position; ++i)
+        keys << "Down";
+    // Right opens the submenu at its first entry.
+    if (submenuIndex >= 0)
+        keys << "Right";
+    for (int i = 0; i < submenuIndex; ++i)
         keys << "Down";
     keys << "Return";
     return pressKeys(keys) && waitForWindowGone(lastPopupId);

@@ -88,8 +88,9 @@ public:
     bool clickAndWaitForPopup(const QPoint &point, int timeoutMs = 15000);
     bool waitForPopupsGone(int timeoutMs = 15000);
 
-    // Opens the "Options" menu with the mouse and picks the item with the keyboard.
-    bool chooseOption(const QString &itemText);
+    // Opens the "Options" menu with the mouse and picks the item with the keyboard; for a
+    // submenu, the entry at submenuIndex in it.
+    bool chooseOption(const QString &itemText, int submenuIndex = -1);
 
     // Asks the window manager to close the main window, as a task bar does (_NET_CLOSE_WINDOW);
     // the manager sends the program the WM_DELETE_WINDOW request of the title bar's close button.
