@@ -25,7 +25,7 @@ QScriptValue probePixel(QScriptEngine &engine, const QScriptValue &host,
     const QScriptValue bytes = engine.newArray(3);
     host.property(QStringLiteral("configure"))
         .call(QScriptValue(), QScriptValueList() << renderFunction << renderFunction.isFunction()
-                                                 << 1.0 / step << 1 << bytes << 1 << 1 << 1
+                                                 << 1.0 / step << 1 << bytes << 1 << 1
                                                  << engine.newFunction(ignore)
                                                  << engine.newFunction(ignore)
                                                  << engine.newFunction(isErrorObject));

@@ -33,8 +33,8 @@
 // tells whether the true product lies below t. Products on or beyond the 32-bit limits take the
 // exact but slower edgeByte().
 (function (global, toText, codes) {
-    var render, renderIsFunction, scale, samples, bytes, width, interval, runLength, progress,
-        deliver, isError;
+    var render, renderIsFunction, scale, samples, bytes, width, runLength, progress, deliver,
+        isError;
     // A scale of 1 / step for a whole step multiplies instead: the engine's arithmetic on whole
     // numbers, in the painting too, is much faster than on fractions, which a division gives.
     var step = 1, stepIsWhole = true;
@@ -114,8 +114,7 @@
     }
     // No painting code runs while configure does, so nothing can see its arguments.
     function configure(renderValue, isFunction, scaleValue, samplesValue, bytesValue, widthValue,
-                       intervalValue, runLengthValue, progressFunction, deliverFunction,
-                       isErrorFunction) {
+                       runLengthValue, progressFunction, deliverFunction, isErrorFunction) {
         render = renderValue;
         renderIsFunction = isFunction;
         scale = scaleValue;
@@ -126,7 +125,6 @@
             step = step | 0;
         bytes = bytesValue;
         width = widthValue;
-        interval = intervalValue;
         runLength = runLengthValue;
         progress = progressFunction;
         deliver = deliverFunction;
@@ -134,6 +132,15 @@
         offsets = [];
         for (var a = 0; a < samples; ++a)
             offsets[a] = (a + 0.5) / samples;
+    }
+    // Ends a run at the x and y of column where render returned or threw the Error error.
+    function failAt(errorX, errorY, column, error) {
+        failedX = errorX;
+        failedY = errorY;
+        failedColumn = column;
+        failure = error;
+        running = false;
+        return false;
     }
     // Renders the run into bytes, one sample per pixel; false when render returned or threw an
     // Error object. px and py are the x and y being rendered, which the console reads.
@@ -160,12 +167,7 @@
                     if (callRender) {
                         returned = f();
                         if (typeof returned === "object" && returned !== null && errorTest(returned)) {
-                            failedX = px;
-                            failedY = py;
-                            failedColumn = j;
-                            failure = returned;
-                            running = false;
-                            return false;
+                            return failAt(px, py, j, returned);
                         }
                     }
                     stage = 3;
@@ -220,12 +222,7 @@
                 }
                 if (stage < 3 && callRender
                     && typeof returned === "object" && returned !== null && errorTest(returned)) {
-                    failedX = px;
-                    failedY = py;
-                    failedColumn = j;
-                    failure = returned;
-                    running = false;
-                    return false;
+                    return failAt(px, py, j, returned);
                 }
                 if (stage < 3) {
                     try { red = +g.r; } catch (e) { red = 0; }
@@ -275,12 +272,7 @@
                     if (callRender) {
                         try { returned = f(); } catch (e) { returned = e; }
                         if (typeof returned === "object" && returned !== null && errorTest(returned)) {
-                            failedX = px;
-                            failedY = py;
-                            failedColumn = j;
-                            failure = returned;
-                            running = false;
-                            return false;
+                            return failAt(px, py, j, returned);
                         }
                     }
                     try { red = +g.r; } catch (e) { red = 0; }

@@ -339,7 +339,7 @@ RenderResult ScriptRenderer::render(const QString &stdlibText, const QString &pa
     functions.configure.call(
         QScriptValue(),
         QScriptValueList() << renderFunction << renderFunction.isFunction() << pictureScale
-                           << samples << state.bytes << width << (height / 20 > 0 ? height / 20 : 1) << runLength
+                           << samples << state.bytes << width << runLength
                            << engine.newFunction(reportProgress, &state)
                            << engine.newFunction(deliverRun, &state)
                            << engine.newFunction(isErrorObject));
