@@ -140,6 +140,7 @@ private slots:
     void stoppedEncodingLeavesTheOldFile();
     void commandLine_data();
     void commandLine();
+    void missingFfmpegIsToldBeforeAnyFrame();
     void noOverwriteLeavesFramesThatExist();
     void stopSignalsLeaveOnlyWholeFiles_data();
     void stopSignalsLeaveOnlyWholeFiles();
@@ -482,6 +483,11 @@ void tst_Animation::commandLine_data()
                            << QStringList{"out.gif"} << "nb_read_frames=4" << "";
     QTest::newRow("an mp4 at another rate") << four << QStringList{"--fps", "24", "painting.js", "out.mp4"}
                                             << ExitCode::rendered << QStringList{"out.mp4"} << "r_frame_rate=24/1" << "";
+    // The encoder starts at frame 0's size before any frame comes, and again at the first's.
+    QTest::newRow("an mp4 of frames larger than frame 0")
+        << "width = frame == 0 ? 10 : 14; height = 8; frames = 4; function render() {}"
+        << QStringList{"--frames", "2-3", "painting.js", "out.mp4"} << ExitCode::rendered
+        << QStringList{"out.mp4"} << "width=14" << "";
     QTest::newRow("several frames into a still") << four << QStringList{"--frames", "1,2", "painting.js", "one.png"}
                                                  << ExitCode::badUsage << QStringList{} << "several frames" << "";
     QTest::newRow("a backwards range") << four << QStringList{"--frames", "3-1", "painting.js", "f_#.png"}
@@ -564,6 +570,23 @@ void tst_Animation::commandLine()
         if (file.endsWith(".png") || file.endsWith(".bmp"))
             QCOMPARE(QImage(folder.filePath(file)).size(), painting.startsWith("function") ? QSize(640, 480) : QSize(12, 8));
     }
+}
+
+void tst_Animation::missingFfmpegIsToldBeforeAnyFrame()
+{
+    QTemporaryDir folder;
+    QVERIFY(writeBytes(folder.filePath("painting.js"),
+                       "width = 12; height = 8; frames = 4; function render() { while (true) {} }"));
+    QProcess renderer;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("PATH"), folder.path());
+    renderer.setProcessEnvironment(environment);
+    renderer.setWorkingDirectory(folder.path());
+    renderer.start(QDir(appDir()).filePath("pictoloom-render"), {"painting.js", "out.mp4"});
+    QVERIFY(renderer.waitForFinished(60000));
+    QCOMPARE(renderer.exitCode(), int(ExitCode::unwritableOutput));
+    QVERIFY(renderer.readAllStandardError().contains("Debian's package ffmpeg"));
+    QCOMPARE(filesIn(folder.path()), QStringList{"painting.js"});
 }
 
 void tst_Animation::noOverwriteLeavesFramesThatExist()

@@ -90,7 +90,7 @@ void AnimationExport::timingKnown(int frameCount, double fps)
         order.append(frame);
     output = std::make_unique<AnimationOutput>(outputPath, order, fps, frameMargin);
     QString reason;
-    if (!output->takesRate(&reason)) {
+    if (!output->takesRate(&reason) || !output->prepare(jobs->pictureSize(), &reason)) {
         end(false);
         emit writeFailed(reason);
         emit finished(false);

@@ -70,6 +70,7 @@ void FrameJobs::timingFound(const RenderResult &result)
     }
     frames = result.frames;
     paintingFps = result.fps;
+    firstSize = result.size;
     if (wholeAnimation) {
         for (int frame = frames - 1; frame >= 0; --frame)
             pending.append(frame);

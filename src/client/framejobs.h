@@ -40,6 +40,8 @@ public:
     // The frames it renders, in the order they were asked for; known once timingKnown came.
     QVector<int> plannedFrames() const { return planned; }
     double fps() const { return paintingFps; }
+    // The size of frame 0's picture, known once timingKnown came.
+    QSize pictureSize() const { return firstSize; }
 
 signals:
     // Frame 0's top level has run: the animation has this many frames at this rate. No other
@@ -89,6 +91,7 @@ private:
     int failedFrame = -1;
     RenderResult failure;
     int frames = 1;
+    QSize firstSize;
     double paintingFps = 30;
     bool running = false;
 };

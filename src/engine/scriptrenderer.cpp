@@ -284,11 +284,6 @@ RenderResult ScriptRenderer::render(const QString &stdlibText, const QString &pa
                                           .arg(expectedFps));
         return result;
     }
-    if (topLevelOnly) {
-        result.outcome = Outcome::Picture;
-        return result;
-    }
-
     const QScriptValue settings = functions.settings.call();
     const QScriptValue renderFunction = settings.property(0);
     const double pictureScale = scale / step;
@@ -306,6 +301,10 @@ RenderResult ScriptRenderer::render(const QString &stdlibText, const QString &pa
     const int width = int(sampledWidth);
     const int height = int(sampledHeight);
     result.size = QSize(width, height);
+    if (topLevelOnly) {
+        result.outcome = Outcome::Picture;
+        return result;
+    }
     if (inspectedPlace.x() >= 0) {
         const QScriptValue error =
             probePixel(engine, host, renderFunction, inspectedPlace, step, &result);

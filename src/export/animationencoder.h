@@ -42,6 +42,7 @@ public:
     AnimationEncoder &operator=(const AnimationEncoder &) = delete;
 
     bool start(QString *errorString);
+    QSize frameSize() const { return size; }
     // The frames in order, each of the size given at the start.
     bool addFrame(const QImage &frame, QString *errorString);
     // Waits for ffmpeg to finish the file and puts it in place.
@@ -54,6 +55,8 @@ private:
     bool writeFrame(QIODevice *device, const QImage &frame, QString *errorString);
     bool waitForEncoder(QString *errorString);
     QStringList outputArguments() const;
+
+    static constexpr int framesAheadOfEncoder = 4;
 
     QString outputPath;
     QString targetPath;   // the file the output names, after following links

@@ -29,6 +29,21 @@ bool AnimationOutput::takesRate(QString *errorString) const
     return namesFrameFiles(path) || AnimationEncoder::takesRate(path, fps, errorString);
 }
 
+bool AnimationOutput::prepare(QSize pictureSize, QString *errorString)
+{
+    if (encoder || AnimationEncoder::kindFor(path) == AnimationEncoder::Kind::None)
+        return true;
+    return startEncoder(pictureSize + QSize(2 * margin, 2 * margin), errorString);
+}
+
+bool AnimationOutput::startEncoder(QSize framedSize, QString *errorString)
+{
+    // The padding that makes a size even is white with the white frame, black without.
+    encoder = std::make_unique<AnimationEncoder>(path, framedSize, fps,
+                                                 margin > 0 ? qRgb(255, 255, 255) : qRgb(0, 0, 0));
+    return encoder->start(errorString);
+}
+
 bool AnimationOutput::addFrame(int frame, const QImage &rendered, QString *errorString)
 {
     const QImage picture = margin > 0 ? PictureExport::framed(rendered, margin) : rendered;
@@ -58,13 +73,10 @@ bool AnimationOutput::addFrame(int frame, const QImage &rendered, QString *error
 
 bool AnimationOutput::encode(const QImage &picture, QString *errorString)
 {
-    if (!encoder) {
-        // The padding that makes a size even is white with the white frame, black without.
-        encoder = std::make_unique<AnimationEncoder>(path, picture.size(), fps,
-                                                     margin > 0 ? qRgb(255, 255, 255) : qRgb(0, 0, 0));
-        if (!encoder->start(errorString))
-            return false;
-    }
+    if (encoder && nextIndex == 0 && encoder->frameSize() != picture.size())
+        encoder.reset();
+    if (!encoder && !startEncoder(picture.size(), errorString))
+        return false;
     return encoder->addFrame(picture, errorString);
 }
 

@@ -32,6 +32,10 @@ public:
     // errorString says why not. Numbered files take any rate.
     bool takesRate(QString *errorString) const;
 
+    // Starts the encoder of an animation file for pictures of that size before the first one
+    // comes, so that ffmpeg starts while it renders; a first picture of another size starts it
+    // afresh. Does nothing for other outputs.
+    bool prepare(QSize pictureSize, QString *errorString);
     bool addFrame(int frame, const QImage &picture, QString *errorString);
     // Every frame is in: the animation file is put in place.
     bool finish(QString *errorString);
@@ -41,6 +45,7 @@ public:
 
 private:
     bool encode(const QImage &picture, QString *errorString);
+    bool startEncoder(QSize framedSize, QString *errorString);
 
     QString path;
     QVector<int> order;

@@ -152,7 +152,7 @@ void FrameRun::timingKnown()
     output = std::make_unique<AnimationOutput>(command.output, frames, fps, frameMargin());
     // Stopped here, the job starts no frame.
     QString reason;
-    if (!output->takesRate(&reason)) {
+    if (!output->takesRate(&reason) || !output->prepare(jobs.pictureSize(), &reason)) {
         end(ExitCode::unwritableOutput, QStringLiteral("cannot write %1: %2")
                                             .arg(QDir::toNativeSeparators(command.output), reason));
         return;
