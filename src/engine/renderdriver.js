@@ -42,6 +42,8 @@
     var first = 0, end = 0, row = 0;
     // The samples' offsets within a pixel, before the scale: offsets[a] = (a + 0.5) / samples.
     var offsets = [];
+    // The x of each sample column of the pixel being rendered, and the y of each sample row.
+    var sampleXs = [], sampleYs = [];
     // Where render returned or threw an Error object, and that object.
     var failedX = 0, failedY = 0, failedColumn = 0, failure = null;
     var driving = false, running = false, intruded = false;
@@ -130,8 +132,13 @@
         deliver = deliverFunction;
         isError = isErrorFunction;
         offsets = [];
-        for (var a = 0; a < samples; ++a)
+        sampleXs = [];
+        sampleYs = [];
+        for (var a = 0; a < samples; ++a) {
             offsets[a] = (a + 0.5) / samples;
+            sampleXs[a] = 0;
+            sampleYs[a] = 0;
+        }
     }
     // Ends a run at the x and y of column where render returned or threw the Error error.
     function failAt(errorX, errorY, column, error) {
@@ -249,7 +256,8 @@
         return true;
     }
     // Renders the run into bytes, samples x samples per pixel; false when render returned or
-    // threw an Error object. Each sample is as one pixel of run(); px and py are its x and y.
+    // threw an Error object. Each sample is as one pixel of run(), with one try around the run
+    // in the same way; px and py are its x and y. a and b are the next sample of pixel j.
     function runSampled() {
         if (running || !driving) {
             intruded = true;
@@ -257,42 +265,133 @@
         }
         running = true;
         var g = global, f = render, callRender = renderIsFunction, out = bytes, errorTest = isError;
-        var j = first, stop = end, k = scale, n = samples, at = 0, a, b, count = n * n;
-        var px = 0, py = 0, returned, red, green, blue, sumRed, sumGreen, sumBlue;
-        for (; j < stop; ++j) {
-            sumRed = 0;
-            sumGreen = 0;
-            sumBlue = 0;
-            for (b = 0; b < n; ++b) {
-                py = ((row + offsets[b]) - 0.5) / k;
-                for (a = 0; a < n; ++a) {
-                    px = ((j + offsets[a]) - 0.5) / k;
-                    try { g.x = px; } catch (e) {}
-                    try { g.y = py; } catch (e) {}
+        var j = first, stop = end, k = scale, n = samples, count = n * n, xs = sampleXs, ys = sampleYs;
+        var at = 0, a = 0, b = 0, c, stage = 0, px = 0, py = 0, returned, red = 0, green = 0,
+            blue = 0, p, t, sumRed = 0, sumGreen = 0, sumBlue = 0;
+        for (c = 0; c < n; ++c)
+            ys[c] = ((row + offsets[c]) - 0.5) / k;
+        for (;;) {
+            try {
+                while (j < stop) {
+                    if (a === 0 && b === 0) {
+                        for (c = 0; c < n; ++c)
+                            xs[c] = ((j + offsets[c]) - 0.5) / k;
+                        sumRed = 0;
+                        sumGreen = 0;
+                        sumBlue = 0;
+                    }
+                    px = xs[a];
+                    py = ys[b];
+                    stage = 0;
+                    g.x = px;
+                    stage = 1;
+                    g.y = py;
+                    stage = 2;
                     if (callRender) {
-                        try { returned = f(); } catch (e) { returned = e; }
+                        returned = f();
                         if (typeof returned === "object" && returned !== null && errorTest(returned)) {
                             return failAt(px, py, j, returned);
                         }
                     }
+                    stage = 3;
+                    red = +g.r;
+                    stage = 4;
+                    green = +g.g;
+                    stage = 5;
+                    blue = +g.b;
+
+                    // The channel rule, written out as in run().
+                    p = red * 255;
+                    if (p >= 0 && p < 256) {
+                        t = p | 0;
+                        if (t === p && t !== 0 && (red * 256 - t) - red < 0)
+                            t -= 1;
+                        sumRed += t;
+                    } else {
+                        sumRed += channelByte(red);
+                    }
+                    p = green * 255;
+                    if (p >= 0 && p < 256) {
+                        t = p | 0;
+                        if (t === p && t !== 0 && (green * 256 - t) - green < 0)
+                            t -= 1;
+                        sumGreen += t;
+                    } else {
+                        sumGreen += channelByte(green);
+                    }
+                    p = blue * 255;
+                    if (p >= 0 && p < 256) {
+                        t = p | 0;
+                        if (t === p && t !== 0 && (blue * 256 - t) - blue < 0)
+                            t -= 1;
+                        sumBlue += t;
+                    } else {
+                        sumBlue += channelByte(blue);
+                    }
+
+                    if (++a === n) {
+                        a = 0;
+                        if (++b === n) {
+                            b = 0;
+                            at = mean(out, at, count, sumRed, sumGreen, sumBlue);
+                            ++j;
+                        }
+                    }
+                }
+                break;
+            } catch (thrown) {
+                // The rest of this sample, each step on its own.
+                returned = thrown;
+                if (stage === 0) {
+                    try { g.y = py; } catch (e) {}
+                }
+                if (stage < 2 && callRender) {
+                    try { returned = f(); } catch (e) { returned = e; }
+                }
+                if (stage < 3 && callRender
+                    && typeof returned === "object" && returned !== null && errorTest(returned)) {
+                    return failAt(px, py, j, returned);
+                }
+                if (stage < 3) {
                     try { red = +g.r; } catch (e) { red = 0; }
+                } else if (stage === 3) {
+                    red = 0;
+                }
+                if (stage < 4) {
                     try { green = +g.g; } catch (e) { green = 0; }
+                } else if (stage === 4) {
+                    green = 0;
+                }
+                if (stage < 5) {
                     try { blue = +g.b; } catch (e) { blue = 0; }
-                    sumRed += channelByte(red);
-                    sumGreen += channelByte(green);
-                    sumBlue += channelByte(blue);
+                } else {
+                    blue = 0;
+                }
+                sumRed += channelByte(red);
+                sumGreen += channelByte(green);
+                sumBlue += channelByte(blue);
+                if (++a === n) {
+                    a = 0;
+                    if (++b === n) {
+                        b = 0;
+                        at = mean(out, at, count, sumRed, sumGreen, sumBlue);
+                        ++j;
+                    }
                 }
             }
-            // The mean, rounded to nearest with halves up: floor((2 sum + count) / (2 count)).
-            red = ((2 * sumRed + count) / (2 * count)) | 0;
-            green = ((2 * sumGreen + count) / (2 * count)) | 0;
-            blue = ((2 * sumBlue + count) / (2 * count)) | 0;
-            out[at] = (red << 8) | green;
-            out[at + 1] = blue;
-            at += 2;
         }
         running = false;
         return true;
+    }
+    // Puts a pixel of count samples into out at at, each channel the mean of the samples' bytes
+    // rounded to nearest with halves up: floor((2 sum + count) / (2 count)). Returns the next at.
+    function mean(out, at, count, sumRed, sumGreen, sumBlue) {
+        var red = ((2 * sumRed + count) / (2 * count)) | 0,
+            green = ((2 * sumGreen + count) / (2 * count)) | 0,
+            blue = ((2 * sumBlue + count) / (2 * count)) | 0;
+        out[at] = (red << 8) | green;
+        out[at + 1] = blue;
+        return at + 2;
     }
     // Renders rows firstRow to lastRow - 1 in runs, handing each run's bytes to the host. The
     // progress interval counts from the top of the whole picture, so a process that renders some
