@@ -44,6 +44,8 @@
     var offsets = [];
     // The x of each sample column of the pixel being rendered, and the y of each sample row.
     var sampleXs = [], sampleYs = [];
+    // log2(2 samples^2) when that is a whole number, else 0.
+    var meanShift = 0;
     // Where render returned or threw an Error object, and that object.
     var failedX = 0, failedY = 0, failedColumn = 0, failure = null;
     var driving = false, running = false, intruded = false;
@@ -131,6 +133,11 @@
         progress = progressFunction;
         deliver = deliverFunction;
         isError = isErrorFunction;
+        var divisor = 2 * samples * samples;
+        for (meanShift = 0; divisor % 2 === 0; divisor /= 2)
+            ++meanShift;
+        if (divisor !== 1)
+            meanShift = 0;
         offsets = [];
         sampleXs = [];
         sampleYs = [];
@@ -333,7 +340,15 @@
                         a = 0;
                         if (++b === n) {
                             b = 0;
-                            at = mean(out, at, count, sumRed, sumGreen, sumBlue);
+                            if (meanShift > 0) {
+                                // As mean(), in whole numbers: 2 count is a power of two.
+                                out[at] = (((2 * sumRed + count) >> meanShift) << 8)
+                                    | ((2 * sumGreen + count) >> meanShift);
+                                out[at + 1] = (2 * sumBlue + count) >> meanShift;
+                                at += 2;
+                            } else {
+                                at = mean(out, at, count, sumRed, sumGreen, sumBlue);
+                            }
                             ++j;
                         }
                     }
