@@ -23,7 +23,9 @@
 //
 // Each render call and each access to x, y, r, g and b may throw. One try around a whole run
 // costs far less than one around each of them: the stage tells which one threw, and the rest of
-// that pixel is then rendered step by step, as if each had a try of its own.
+// that pixel is then rendered step by step, as if each had a try of its own. run and runSampled
+// each write that out rather than share a helper: the console finds the pixel of a printed line
+// in the locals of the function that called render, which must be one of the two.
 //
 // The channel rule, for a number v: the low 8 bits of the exact product v * 255 truncated toward
 // zero, or 0 when the truncated product leaves 32 bits. It stands written out for each channel,
